@@ -1,0 +1,33 @@
+#include "app/paths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+std::string programDir;
+std::string workDir;
+
+void SetProgramDir(const std::string& programPath) {
+  const size_t slash = programPath.find_last_of('/');
+  programDir = slash == std::string::npos ? std::string("./") : programPath.substr(0, slash + 1);
+}
+
+void ChooseWorkDir() {
+  if (!programDir.empty() && access(programDir.c_str(), W_OK) == 0) {
+    workDir = programDir;
+    return;
+  }
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
+    base = std::string(home) + "/.local/share";
+  } else {
+    base = "/tmp";
+  }
+  const std::filesystem::path dir = std::filesystem::path(base) / "sonavel";
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  workDir = dir.string() + "/";
+}

@@ -1,0 +1,16 @@
+// Where the program's files live.
+#pragma once
+
+#include <string>
+
+// The program's own folder (Help.htm and other shipped files), with a trailing '/'.
+extern std::string programDir;
+// The working file's folder, with a trailing '/': programDir when writable, else
+// the user's data folder. Tests and svltool set one of their own.
+extern std::string workDir;
+
+// Sets programDir from the program file's path (the part up to the last '/').
+void SetProgramDir(const std::string& programPath);
+// Chooses workDir: programDir when it can be written, else $XDG_DATA_HOME/sonavel
+// (by default ~/.local/share/sonavel), created when missing.
+void ChooseWorkDir();

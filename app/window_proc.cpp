@@ -1,0 +1,93 @@
+#include "app/window_proc.h"
+
+#include "app/keys.h"
+#include "audio/recording.h"
+#include "audio/stream.h"
+#include "panel/song_state.h"
+#include "panel/text_fields.h"
+#include "panel/transport.h"
+#include "song/song_file.h"
+#include "ui/control_manager.h"
+
+int firstPaint = 0;
+
+namespace {
+
+void OnCreate() {
+  controlManager.LoadSkin();
+  textFields.Init();
+  MixerInit();
+  RecordInit();
+  platform().StartTimer(100);
+}
+
+void OnPaint() {
+  controlManager.Repaint();
+  if (firstPaint == 1) {
+    firstPaint = 0;
+    SongFileInit();
+  }
+}
+
+void OnKey(int virtualKey) {
+  if (virtualKey == VK_F1) return;
+  const int code = MapKey(virtualKey);
+  if (code != -1) textFields.FieldsKey(code);
+}
+
+}  // namespace
+
+void AppStartup() {
+  firstPaint = 1;
+}
+
+intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  WaveMessage(message, wParam, lParam);
+  const int px = PointParamX(lParam);
+  const int py = PointParamY(lParam);
+  switch (message) {
+    case WM_CREATE:
+      OnCreate();
+      return 0;
+    case WM_DESTROY:
+      platform().StopTimer();
+      platform().Quit(0);
+      return 0;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      OnKey(static_cast<int>(wParam));
+      return 0;
+    case WM_CHAR:
+      textFields.FieldsKey(MapChar(static_cast<int>(wParam)));
+      return 0;
+    case WM_COMMAND:
+      if (wParam == kAboutCommand) platform().ShowAbout();
+      return 0;
+    case WM_TIMER:
+      TimerTick();
+      return 0;
+    case WM_MOUSEMOVE:
+      controlManager.MouseMove(px, py);
+      return 0;
+    case WM_LBUTTONDOWN:
+      controlManager.MouseDown(px, py);
+      textFields.FieldsMouseDown(px, py);
+      return 0;
+    case WM_LBUTTONUP:
+      controlManager.MouseUp(px, py);
+      return 0;
+    default:
+      return -1;
+  }
+}
+
+void AppShutdown() {
+  SongFileClose();
+  controlManager.ReleaseSkin();
+  RecordRelease();
+  AudioRelease();
+  MixerRelease();
+}

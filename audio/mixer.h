@@ -1,0 +1,21 @@
+// One second of the song at a time: tracks scaled and summed, the send through
+// the effect, the armed track punched out between the markers.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "panel/song_state.h"
+
+extern uint8_t* mixBlock;   // the last mixed second, 176,400 bytes
+extern uint8_t* sendBlock;  // the effect send of that second
+
+// Allocates mixBlock and sendBlock for the program's life; 0 on failure.
+int MixerBlocksInit();
+void MixerBlocksRelease();
+
+int MixBlock();
+// Adds length bytes of source into dest at volume percent, saturating each add.
+int MixAdd(uint8_t* dest, int32_t destLength, const uint8_t* source, int32_t length, int volume);
+void PunchMute(uint8_t* slot);
+void LoopsSeek(int second);

@@ -1,0 +1,192 @@
+#include "platform/fake/fake_platform.h"
+
+#include <algorithm>
+#include <cstring>
+
+FakePlatform fakePlatform;
+FakeWaveOut fakeWaveOut;
+FakeWaveIn fakeWaveIn;
+
+void InstallFakes() {
+  InstallPlatform(&fakePlatform);
+  InstallWaveDevices(&fakeWaveOut, &fakeWaveIn);
+}
+
+void FakePlatform::Invalidate(int, int, int, int) {
+  ++invalidations;
+}
+
+void FakePlatform::ShowMessage(std::string_view text, std::string_view caption) {
+  messages.push_back({std::string(text), std::string(caption)});
+}
+
+bool FakePlatform::Dialog(bool save, const std::vector<FileFilter>& filters, std::string& name) {
+  dialogs.push_back({save, filters, name});
+  if (dialogAnswers.empty()) return false;
+  std::optional<std::string> answer = std::move(dialogAnswers.front());
+  dialogAnswers.pop_front();
+  if (!answer) return false;
+  name = *answer;
+  return true;
+}
+
+bool FakePlatform::OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
+  return Dialog(false, filters, name);
+}
+
+bool FakePlatform::SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
+  return Dialog(true, filters, name);
+}
+
+void FakePlatform::Post(const Message& message) {
+  const std::lock_guard<std::mutex> hold(queueLock);
+  queue.push_back(message);
+}
+
+size_t FakePlatform::Pending() {
+  const std::lock_guard<std::mutex> hold(queueLock);
+  return queue.size();
+}
+
+int FakePlatform::PumpTo(void (*deliver)(const Message&)) {
+  int delivered = 0;
+  for (;;) {
+    Message m;
+    {
+      const std::lock_guard<std::mutex> hold(queueLock);
+      if (queue.empty()) break;
+      m = queue.front();
+      queue.pop_front();
+    }
+    deliver(m);
+    ++delivered;
+  }
+  return delivered;
+}
+
+void FakePlatform::Reset() {
+  messages.clear();
+  beeps = flushes = invalidations = aboutShown = 0;
+  sleptMs = 0;
+  pagesOpened.clear();
+  dialogs.clear();
+  dialogAnswers.clear();
+  timerPeriod = 0;
+  quitRequested = false;
+  exitCode = -1;
+  const std::lock_guard<std::mutex> hold(queueLock);
+  queue.clear();
+}
+
+int FakeWaveOut::Open() {
+  if (openResult != kWaveOk) return openResult;
+  isOpen = true;
+  ++generation;
+  return kWaveOk;
+}
+
+void FakeWaveOut::Close() {
+  isOpen = false;
+  queued.clear();
+  ++generation;
+}
+
+int FakeWaveOut::Write(WaveHeader& header) {
+  if (!isOpen) return 2;  // no device
+  if (writeResult != kWaveOk) return writeResult;
+  header.done = 0;
+  header.queued = 1;
+  queued.push_back(&header);
+  written.emplace_back(header.data, header.data + header.bufferLength);
+  return kWaveOk;
+}
+
+int FakeWaveOut::CompleteOutput(int n) {
+  int handed = 0;
+  while (handed < n && !queued.empty()) {
+    WaveHeader* h = queued.front();
+    queued.erase(queued.begin());
+    h->done = 1;
+    h->queued = 0;
+    platform().Post({MM_WOM_DONE, generation, reinterpret_cast<intptr_t>(h)});
+    ++handed;
+  }
+  return handed;
+}
+
+int FakeWaveOut::Reset() {
+  ++resets;
+  for (WaveHeader* h : queued) {
+    h->done = 1;
+    h->queued = 0;
+    platform().Post({MM_WOM_DONE, generation, reinterpret_cast<intptr_t>(h)});
+  }
+  queued.clear();
+  ++generation;
+  return isOpen ? kWaveOk : 2;
+}
+
+int FakeWaveIn::Open() {
+  if (openResult != kWaveOk) return openResult;
+  isOpen = true;
+  started = false;
+  ++opens;
+  ++generation;
+  return kWaveOk;
+}
+
+int FakeWaveIn::AddBuffer(WaveHeader& header) {
+  if (!isOpen) return 2;
+  header.done = 0;
+  header.queued = 1;
+  header.bytesRecorded = 0;
+  queued.push_back(&header);
+  return kWaveOk;
+}
+
+int FakeWaveIn::Start() {
+  if (!isOpen) return 2;
+  started = true;
+  return kWaveOk;
+}
+
+size_t FakeWaveIn::FeedInput(std::span<const uint8_t> bytes) {
+  size_t used = 0;
+  while (started && used < bytes.size() && !queued.empty()) {
+    WaveHeader* h = queued.front();
+    const size_t room = h->bufferLength - h->bytesRecorded;
+    const size_t take = std::min(room, bytes.size() - used);
+    std::memcpy(h->data + h->bytesRecorded, bytes.data() + used, take);
+    h->bytesRecorded += static_cast<uint32_t>(take);
+    used += take;
+    if (h->bytesRecorded == h->bufferLength) {
+      queued.erase(queued.begin());
+      h->done = 1;
+      h->queued = 0;
+      platform().Post({MM_WIM_DATA, generation, reinterpret_cast<intptr_t>(h)});
+    }
+  }
+  return used;
+}
+
+int FakeWaveIn::Reset() {
+  started = false;
+  for (WaveHeader* h : queued) {
+    h->done = 1;
+    h->queued = 0;
+    platform().Post({MM_WIM_DATA, generation, reinterpret_cast<intptr_t>(h)});
+  }
+  queued.clear();
+  ++generation;
+  return isOpen ? kWaveOk : 2;
+}
+
+int FakeWaveIn::Close() {
+  if (!isOpen) return 2;
+  isOpen = false;
+  started = false;
+  ++closes;
+  platform().Post({MM_WIM_CLOSE, generation, 0});
+  ++generation;
+  return kWaveOk;
+}

@@ -1,0 +1,131 @@
+// The platform and wave devices for tests: everything recorded, nothing real.
+// Message boxes and beeps are kept, dialogs answer from a script, the clock is
+// set by hand, and buffers come back only when the test says so.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/wave.h"
+
+struct ShownMessage {
+  std::string text;
+  std::string caption;
+  bool operator==(const ShownMessage&) const = default;
+};
+
+struct DialogCall {
+  bool save = false;
+  std::vector<FileFilter> filters;
+  std::string startName;
+};
+
+class FakePlatform : public Platform {
+ public:
+  void Invalidate(int x, int y, int width, int height) override;
+  void Flush() override { ++flushes; }
+  void ShowMessage(std::string_view text, std::string_view caption) override;
+  void Beep() override { ++beeps; }
+  bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
+  bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
+  void ShowAbout() override { ++aboutShown; }
+  void OpenWebPage(std::string_view address) override { pagesOpened.emplace_back(address); }
+  uint32_t ClockMs() override { return clock; }
+  void SleepMs(uint32_t ms) override {
+    sleptMs += ms;
+    clock += ms;
+  }
+  void Post(const Message& message) override;
+  void StartTimer(uint32_t periodMs) override { timerPeriod = periodMs; }
+  void StopTimer() override { timerPeriod = 0; }
+  void Quit(int code) override {
+    quitRequested = true;
+    exitCode = code;
+  }
+
+  // Delivers queued messages to WindowProc (in order, including those posted
+  // while pumping) until the queue is empty; returns how many.
+  int Pump();
+  // The same, to another receiver (tests of one module).
+  int PumpTo(void (*deliver)(const Message&));
+  size_t Pending();
+
+  // Answers for the next dialogs, in order; nullopt cancels.
+  void ScriptDialog(std::optional<std::string> answer) {
+    dialogAnswers.push_back(std::move(answer));
+  }
+  void Advance(uint32_t ms) { clock += ms; }
+  void Reset();  // forget everything recorded
+
+  std::vector<ShownMessage> messages;
+  int beeps = 0;
+  int flushes = 0;
+  int invalidations = 0;
+  int aboutShown = 0;
+  uint32_t sleptMs = 0;
+  std::vector<std::string> pagesOpened;
+  std::vector<DialogCall> dialogs;
+  std::deque<std::optional<std::string>> dialogAnswers;
+  uint32_t clock = 0;
+  uint32_t timerPeriod = 0;
+  bool quitRequested = false;
+  int exitCode = -1;
+
+ private:
+  bool Dialog(bool save, const std::vector<FileFilter>& filters, std::string& name);
+  std::mutex queueLock;
+  std::deque<Message> queue;
+};
+
+class FakeWaveOut : public WaveOutDevice {
+ public:
+  int Open() override;
+  void Close() override;
+  int Write(WaveHeader& header) override;
+  int Reset() override;
+  uint32_t Generation() const override { return generation; }
+
+  // The front n queued buffers finish playing and come back.
+  int CompleteOutput(int n);
+  std::vector<WaveHeader*> queued;
+  // Every buffer written, in order, as the bytes it held then (what was played).
+  std::vector<std::vector<uint8_t>> written;
+  bool isOpen = false;
+  int openResult = kWaveOk;
+  int writeResult = kWaveOk;
+  int resets = 0;
+  uint32_t generation = 1;
+};
+
+class FakeWaveIn : public WaveInDevice {
+ public:
+  int Open() override;
+  int AddBuffer(WaveHeader& header) override;
+  int Start() override;
+  int Reset() override;
+  int Close() override;
+  uint32_t Generation() const override { return generation; }
+
+  // Captures bytes into the queued buffers, handing back each one that fills;
+  // returns how many bytes found a buffer (the rest is lost, as on a real card).
+  size_t FeedInput(std::span<const uint8_t> bytes);
+  std::vector<WaveHeader*> queued;
+  bool isOpen = false;
+  bool started = false;
+  int openResult = kWaveOk;
+  int opens = 0;
+  int closes = 0;
+  uint32_t generation = 1;
+};
+
+// The fakes every core test uses, installed by the test main.
+extern FakePlatform fakePlatform;
+extern FakeWaveOut fakeWaveOut;
+extern FakeWaveIn fakeWaveIn;
+void InstallFakes();

@@ -1,0 +1,94 @@
+// What the core asks of the desktop. Every front end (the Qt window, the test
+// fake, the command-line console) implements Platform and installs it before the
+// core runs; the core never includes a toolkit header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Window messages, numbered as on the system the program was first written for,
+// so the dispatch reads the same everywhere.
+enum : uint32_t {
+  WM_CREATE = 0x0001,
+  WM_DESTROY = 0x0002,
+  WM_PAINT = 0x000F,
+  WM_KEYDOWN = 0x0100,
+  WM_CHAR = 0x0102,
+  WM_SYSKEYDOWN = 0x0104,
+  WM_COMMAND = 0x0111,
+  WM_TIMER = 0x0113,
+  WM_MOUSEMOVE = 0x0200,
+  WM_LBUTTONDOWN = 0x0201,
+  WM_LBUTTONUP = 0x0202,
+  MM_WOM_DONE = 0x03BD,   // 957: an output buffer came back
+  MM_WIM_CLOSE = 0x03BF,  // 959: the input device closed
+  MM_WIM_DATA = 0x03C0,   // 960: an input buffer was filled
+};
+
+// Menu command of Help > About.
+constexpr uintptr_t kAboutCommand = 1000;
+
+struct Message {
+  uint32_t id = 0;
+  uintptr_t wParam = 0;
+  intptr_t lParam = 0;
+};
+
+// Mouse messages carry the client point as two signed 16-bit words.
+constexpr intptr_t MakePointParam(int x, int y) {
+  return static_cast<intptr_t>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) |
+                               static_cast<uint16_t>(x));
+}
+constexpr int PointParamX(intptr_t lParam) {
+  return static_cast<int16_t>(static_cast<uint16_t>(lParam & 0xFFFF));
+}
+constexpr int PointParamY(intptr_t lParam) {
+  return static_cast<int16_t>(static_cast<uint16_t>((lParam >> 16) & 0xFFFF));
+}
+
+struct FileFilter {
+  std::string text;     // "Sonavel File (*.svl)"
+  std::string pattern;  // "*.svl", several joined by ';'
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // A rectangle of the back surface changed; the window shows it by the end of
+  // the current message at the latest.
+  virtual void Invalidate(int x, int y, int width, int height) = 0;
+  // Brings every changed rectangle to the screen now, without running the event
+  // loop: used before waits and during long commands.
+  virtual void Flush() = 0;
+
+  // Modal, OK button. Device and timer messages keep flowing while it is open.
+  virtual void ShowMessage(std::string_view text, std::string_view caption) = 0;
+  virtual void Beep() = 0;
+
+  // File dialogs owned by the main window. `name` holds the start name and
+  // receives the chosen one; false when cancelled.
+  virtual bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) = 0;
+  virtual bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) = 0;
+
+  virtual void ShowAbout() = 0;
+  virtual void OpenWebPage(std::string_view address) = 0;
+
+  // Monotonic milliseconds, wrapping at 32 bits.
+  virtual uint32_t ClockMs() = 0;
+  virtual void SleepMs(uint32_t ms) = 0;
+
+  // Thread-safe; delivered to WindowProc in order on the core's thread.
+  virtual void Post(const Message& message) = 0;
+
+  virtual void StartTimer(uint32_t periodMs) = 0;
+  virtual void StopTimer() = 0;
+  // Ends the message loop with this exit code.
+  virtual void Quit(int exitCode) = 0;
+};
+
+// The installed platform; the front end installs one before creating the window.
+Platform& platform();
+void InstallPlatform(Platform* p);

@@ -1,0 +1,54 @@
+// The wave-audio device model: fixed format 44,100 Hz, 16-bit, two channels.
+// Devices hand buffers back to the core by posting messages (MM_WOM_DONE,
+// MM_WIM_DATA, MM_WIM_CLOSE) whose wParam is the generation of the device run
+// they belong to and whose lParam points at the WaveHeader. Open, Reset and
+// Close post their notices under the current generation and then start a new
+// one, so the core can tell (and ignore) notices of a run it has already ended:
+// when Reset returns, every buffer it handed back is already marked done with its
+// final byte count, and the caller takes them from there.
+#pragma once
+
+#include <cstdint>
+
+struct WaveHeader {
+  uint8_t* data = nullptr;
+  uint32_t bufferLength = 0;
+  uint32_t bytesRecorded = 0;  // input: bytes captured into data
+  uint32_t done = 0;           // 1 once the device has handed the buffer back
+  uint32_t queued = 0;         // 1 while the device holds the buffer
+};
+
+// Results: 0 success, non-zero a device error code.
+constexpr int kWaveOk = 0;
+constexpr int kWaveStillPlaying = 33;
+
+class WaveOutDevice {
+ public:
+  virtual ~WaveOutDevice() = default;
+  virtual int Open() = 0;
+  virtual void Close() = 0;
+  // Queues a buffer behind the others; a failed write hands back nothing.
+  virtual int Write(WaveHeader& header) = 0;
+  // Stops at once and hands back every queued buffer in order (marked done before
+  // this returns; the messages follow). Starts a new generation.
+  virtual int Reset() = 0;
+  virtual uint32_t Generation() const = 0;
+};
+
+class WaveInDevice {
+ public:
+  virtual ~WaveInDevice() = default;
+  virtual int Open() = 0;
+  virtual int AddBuffer(WaveHeader& header) = 0;
+  virtual int Start() = 0;
+  // Stops capture and hands back every queued buffer, partly filled ones with
+  // their counts, in order. Starts a new generation.
+  virtual int Reset() = 0;
+  // After every buffer is back: posts MM_WIM_CLOSE behind the data messages.
+  virtual int Close() = 0;
+  virtual uint32_t Generation() const = 0;
+};
+
+WaveOutDevice& waveOut();
+WaveInDevice& waveIn();
+void InstallWaveDevices(WaveOutDevice* out, WaveInDevice* in);
