@@ -1,0 +1,56 @@
+#include "platform/sdl/sdl_wave.h"
+
+#include "platform/sdl/sdl_wave_devices.h"
+
+namespace {
+
+// Small enough that the input meter follows the performance, large enough that
+// a busy desktop does not starve the device.
+constexpr Uint16 kDeviceFrames = 1024;
+
+bool audioStarted = false;
+
+SdlWaveOut sdlWaveOut;
+SdlWaveIn sdlWaveIn;
+
+}  // namespace
+
+bool EnsureSdlAudio() {
+  if (audioStarted) return true;
+  audioStarted = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  return audioStarted;
+}
+
+void QuitSdlAudio() {
+  if (!audioStarted) return;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  audioStarted = false;
+}
+
+SDL_AudioDeviceID OpenSdlDevice(bool capture, SDL_AudioCallback callback, void* self) {
+  if (!EnsureSdlAudio()) return 0;
+  SDL_AudioSpec want{};
+  want.freq = 44100;
+  want.format = AUDIO_S16LSB;
+  want.channels = 2;
+  want.samples = kDeviceFrames;
+  want.callback = callback;
+  want.userdata = self;
+  SDL_AudioSpec have{};
+  // No changes allowed: the callbacks copy the wave model's bytes as they are.
+  return SDL_OpenAudioDevice(nullptr, capture ? 1 : 0, &want, &have, 0);
+}
+
+bool SdlDeviceAlive(SDL_AudioDeviceID device) {
+  return SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED;
+}
+
+void InstallSdlWaveDevices() {
+  InstallWaveDevices(&sdlWaveOut, &sdlWaveIn);
+}
+
+void ReleaseSdlWaveDevices() {
+  sdlWaveOut.Close();
+  sdlWaveIn.Abandon();
+  QuitSdlAudio();
+}

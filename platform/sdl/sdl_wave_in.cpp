@@ -1,0 +1,136 @@
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/sdl/sdl_wave_devices.h"
+
+SdlWaveIn::SdlWaveIn() {
+  // Room enough that queuing from the core never allocates while SDL's thread
+  // is copying.
+  queue.reserve(16);
+}
+
+SdlWaveIn::~SdlWaveIn() {
+  if (device != 0) SDL_CloseAudioDevice(device);
+}
+
+int SdlWaveIn::Open() {
+  if (device != 0) Close();
+  // SDL opens capture paused: nothing is taken from the card before Start.
+  const SDL_AudioDeviceID opened = OpenSdlDevice(true, &SdlWaveIn::Callback, this);
+  if (opened == 0) return kSdlOpenFailed;
+  device = opened;
+  const std::lock_guard<std::mutex> hold(lock);
+  capturing = false;
+  ++generation;
+  return kWaveOk;
+}
+
+int SdlWaveIn::AddBuffer(WaveHeader& header) {
+  if (device == 0) return kSdlNotOpen;
+  if (!SdlDeviceAlive(device)) return kSdlDeviceLost;
+  if (header.data == nullptr && header.bufferLength != 0) return kSdlBadBuffer;
+  const std::lock_guard<std::mutex> hold(lock);
+  // Queued twice, a buffer would be filled and handed back twice.
+  if (header.queued != 0) return kWaveStillPlaying;
+  header.done = 0;
+  header.queued = 1;
+  header.bytesRecorded = 0;
+  queue.push_back(&header);
+  return kWaveOk;
+}
+
+int SdlWaveIn::Start() {
+  if (device == 0) return kSdlNotOpen;
+  if (!SdlDeviceAlive(device)) return kSdlDeviceLost;
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    capturing = true;
+  }
+  SDL_PauseAudioDevice(device, 0);
+  return kWaveOk;
+}
+
+int SdlWaveIn::Reset() {
+  if (device == 0) {
+    const std::lock_guard<std::mutex> hold(lock);
+    HandBackLocked(true);
+    ++generation;
+    return kSdlNotOpen;
+  }
+  // SDL's device lock keeps the callback out, so the counts handed back are
+  // final and every notice the callback posted precedes ours.
+  SDL_LockAudioDevice(device);
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    HandBackLocked(true);
+    ++generation;
+  }
+  SDL_UnlockAudioDevice(device);
+  // Pausing only spares SDL the reading; `capturing` already drops anything
+  // that arrives before it takes effect.
+  SDL_PauseAudioDevice(device, 1);
+  return SdlDeviceAlive(device) ? kWaveOk : kSdlDeviceLost;
+}
+
+int SdlWaveIn::Close() {
+  if (device == 0) return kSdlNotOpen;
+  // Joins SDL's thread: no callback runs after this.
+  SDL_CloseAudioDevice(device);
+  device = 0;
+  const std::lock_guard<std::mutex> hold(lock);
+  // A buffer still queued would otherwise stay marked as held by a device that
+  // no longer exists; it comes back like a reset's, ahead of the close notice.
+  HandBackLocked(true);
+  platform().Post({MM_WIM_CLOSE, generation, 0});
+  ++generation;
+  return kWaveOk;
+}
+
+void SdlWaveIn::Abandon() {
+  if (device != 0) {
+    SDL_CloseAudioDevice(device);
+    device = 0;
+  }
+  const std::lock_guard<std::mutex> hold(lock);
+  HandBackLocked(false);
+  ++generation;
+}
+
+uint32_t SdlWaveIn::Generation() const {
+  return generation;
+}
+
+void SdlWaveIn::HandBackLocked(bool notify) {
+  capturing = false;
+  for (WaveHeader* header : queue) {
+    header->done = 1;
+    header->queued = 0;
+    if (notify) platform().Post({MM_WIM_DATA, generation, reinterpret_cast<intptr_t>(header)});
+  }
+  queue.clear();
+}
+
+void SdlWaveIn::Callback(void* self, Uint8* stream, int length) {
+  static_cast<SdlWaveIn*>(self)->Capture(stream, static_cast<size_t>(std::max(length, 0)));
+}
+
+void SdlWaveIn::Capture(const Uint8* stream, size_t length) {
+  const std::lock_guard<std::mutex> hold(lock);
+  if (!capturing) return;
+  size_t used = 0;
+  while (!queue.empty()) {
+    WaveHeader* front = queue.front();
+    const size_t take = std::min<size_t>(length - used, front->bufferLength - front->bytesRecorded);
+    if (take != 0) std::memcpy(front->data + front->bytesRecorded, stream + used, take);
+    used += take;
+    front->bytesRecorded += static_cast<uint32_t>(take);
+    if (front->bytesRecorded < front->bufferLength) break;  // the input is used up
+    queue.erase(queue.begin());
+    front->done = 1;
+    front->queued = 0;
+    // Posted under the lock so a Reset can never slip its notices in front.
+    platform().Post({MM_WIM_DATA, generation, reinterpret_cast<intptr_t>(front)});
+  }
+  // Input with no buffer queued is lost, as on any card.
+}

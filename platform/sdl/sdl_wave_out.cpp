@@ -1,0 +1,114 @@
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/sdl/sdl_wave_devices.h"
+
+SdlWaveOut::SdlWaveOut() {
+  // The engine keeps two buffers in flight; room for more so that queuing from
+  // the core never allocates while SDL's thread is copying.
+  queue.reserve(16);
+}
+
+SdlWaveOut::~SdlWaveOut() {
+  if (device != 0) SDL_CloseAudioDevice(device);
+}
+
+int SdlWaveOut::Open() {
+  if (device != 0) Close();
+  const SDL_AudioDeviceID opened = OpenSdlDevice(false, &SdlWaveOut::Callback, this);
+  if (opened == 0) return kSdlOpenFailed;
+  device = opened;
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    ++generation;
+  }
+  // Playing from the start: silence until the first buffer arrives, so a Write
+  // is heard without a separate start.
+  SDL_PauseAudioDevice(device, 0);
+  return kWaveOk;
+}
+
+void SdlWaveOut::Close() {
+  if (device != 0) {
+    // Joins SDL's thread: no callback runs after this.
+    SDL_CloseAudioDevice(device);
+    device = 0;
+  }
+  const std::lock_guard<std::mutex> hold(lock);
+  HandBackLocked(false);
+  ++generation;
+}
+
+int SdlWaveOut::Write(WaveHeader& header) {
+  if (device == 0) return kSdlNotOpen;
+  if (!SdlDeviceAlive(device)) return kSdlDeviceLost;
+  if (header.data == nullptr && header.bufferLength != 0) return kSdlBadBuffer;
+  const std::lock_guard<std::mutex> hold(lock);
+  // Queued twice, a buffer would be played twice and handed back while SDL
+  // still reads from it.
+  if (header.queued != 0) return kWaveStillPlaying;
+  header.done = 0;
+  header.queued = 1;
+  queue.push_back(&header);
+  return kWaveOk;
+}
+
+int SdlWaveOut::Reset() {
+  if (device == 0) {
+    const std::lock_guard<std::mutex> hold(lock);
+    HandBackLocked(true);
+    ++generation;
+    return kSdlNotOpen;
+  }
+  // SDL's device lock keeps the callback out, so no buffer is half copied while
+  // the queue is handed back, and every notice the callback posted precedes ours.
+  SDL_LockAudioDevice(device);
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    HandBackLocked(true);
+    ++generation;
+  }
+  SDL_UnlockAudioDevice(device);
+  return SdlDeviceAlive(device) ? kWaveOk : kSdlDeviceLost;
+}
+
+uint32_t SdlWaveOut::Generation() const {
+  return generation;
+}
+
+void SdlWaveOut::HandBackLocked(bool notify) {
+  for (WaveHeader* header : queue) {
+    header->done = 1;
+    header->queued = 0;
+    if (notify) platform().Post({MM_WOM_DONE, generation, reinterpret_cast<intptr_t>(header)});
+  }
+  queue.clear();
+  played = 0;
+}
+
+void SdlWaveOut::Callback(void* self, Uint8* stream, int length) {
+  static_cast<SdlWaveOut*>(self)->Fill(stream, static_cast<size_t>(std::max(length, 0)));
+}
+
+void SdlWaveOut::Fill(Uint8* stream, size_t length) {
+  size_t filled = 0;
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    while (!queue.empty()) {
+      WaveHeader* front = queue.front();
+      const size_t take = std::min<size_t>(length - filled, front->bufferLength - played);
+      if (take != 0) std::memcpy(stream + filled, front->data + played, take);
+      filled += take;
+      played += static_cast<uint32_t>(take);
+      if (played < front->bufferLength) break;  // the stream is full
+      queue.erase(queue.begin());
+      played = 0;
+      front->done = 1;
+      front->queued = 0;
+      // Posted under the lock so a Reset can never slip its notices in front.
+      platform().Post({MM_WOM_DONE, generation, reinterpret_cast<intptr_t>(front)});
+    }
+  }
+  std::memset(stream + filled, 0, length - filled);
+}
