@@ -38,6 +38,19 @@ inline std::string FieldText(int i) {
   return std::string(textFields.text[i], static_cast<size_t>(textFields.length[i]));
 }
 
+inline void Click(int x, int y) {
+  controlManager.MouseDown(x, y);
+  controlManager.MouseUp(x, y);
+}
+inline void Drag(int fromX, int y, int toX) {
+  controlManager.MouseDown(fromX, y);
+  controlManager.MouseMove(toX, y);
+  controlManager.MouseUp(toX, y);
+}
+inline int StripY(int t) {
+  return 149 + 18 * (t - 1);
+}
+
 class PanelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -67,17 +80,6 @@ class PanelTest : public ::testing::Test {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }
-
-  static void Click(int x, int y) {
-    controlManager.MouseDown(x, y);
-    controlManager.MouseUp(x, y);
-  }
-  static void Drag(int fromX, int y, int toX) {
-    controlManager.MouseDown(fromX, y);
-    controlManager.MouseMove(toX, y);
-    controlManager.MouseUp(toX, y);
-  }
-  static int StripY(int t) { return 149 + 18 * (t - 1); }
 
   std::filesystem::path dir_;
 };
