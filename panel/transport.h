@@ -23,5 +23,7 @@ int StopToStart();
 int EnsureAudibleTrack();
 void ShowPosition();
 void ShowMarkers();
+// The down-pointing triangle of a marker at pixel p, over the bar as it stands.
+void DrawMarkerTriangle(int p);
 int SetInMarkerNow();
 int SetOutMarkerNow();

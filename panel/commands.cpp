@@ -1,0 +1,60 @@
+#include <string>
+
+#include "app/paths.h"
+#include "panel/panel.h"
+#include "panel/song_state.h"
+#include "panel/transport.h"
+#include "platform/platform.h"
+#include "song/song_commands.h"
+#include "ui/control_manager.h"
+
+void ImportSoundFile();
+void ExportMix();
+
+namespace {
+
+// The button stays lit, and on screen, while its command holds the window.
+void RunCommand(int button, void (*command)(), uint32_t waitMs = 0) {
+  if (song.running != 0) StopToStart();
+  controlManager.DrawLit(button);
+  platform().Flush();
+  if (waitMs != 0) platform().SleepMs(waitMs);
+  command();
+  controlManager.DrawNormal(button);
+}
+
+std::string HelpPage() {
+  return "file://" + programDir + "Help.htm";
+}
+
+}  // namespace
+
+void OnNew() {
+  RunCommand(
+      newButton, [] { NewSong(); }, 300);
+}
+
+void OnOpen() {
+  RunCommand(openButton, OpenSong);
+}
+
+void OnSave() {
+  RunCommand(saveButton, SaveSongAs);
+}
+
+void OnImport() {
+  RunCommand(importButton, ImportSoundFile);
+}
+
+void OnExport() {
+  RunCommand(exportButton, ExportMix);
+}
+
+void OnHelp() {
+  RunCommand(helpButton, [] { platform().OpenWebPage(HelpPage()); });
+}
+
+void OnBanner() {
+  if (song.running != 0) StopToStart();
+  platform().OpenWebPage(HelpPage() + "#about");
+}

@@ -1,0 +1,120 @@
+#include "panel/strips.h"
+
+#include "panel/panel.h"
+#include "panel/song_state.h"
+#include "ui/control_manager.h"
+
+namespace {
+
+ControlManager& cm = controlManager;
+
+void SetButton(int c, int on) {
+  if (on != 0) {
+    cm.DrawLit(c);
+  } else {
+    cm.DrawNormal(c);
+  }
+  cm.value[c] = on;
+}
+
+// The tag of a strip control is its track; anything else would index past the strips.
+int PressedTrack() {
+  const int t = cm.tag[cm.currentControl];
+  return t >= 1 && t <= TrackCount ? t : 0;
+}
+
+}  // namespace
+
+void OnSpeaker() {
+  const int c = cm.currentControl;
+  const int t = PressedTrack();
+  if (t == 0) return;
+  // Disarming the track being recorded would end its take without storing it, so
+  // the armed track's speaker waits for the run to end.
+  if (song.running != 0 && song.armedTrack == t) return;
+  if (cm.value[c] == 0) {
+    SetButton(c, 1);
+    tracks[t].playOn = 1;
+    if (song.armedTrack == t) {
+      SetButton(armButton[t], 0);
+      song.armedTrack = 0;
+    }
+  } else {
+    SetButton(c, 0);
+    tracks[t].playOn = 0;
+    tracks[t].meterLevel = 0;
+    ShowMeter(t);
+  }
+}
+
+void OnArm() {
+  if (song.running != 0) return;
+  const int c = cm.currentControl;
+  const int t = PressedTrack();
+  if (t == 0) return;
+  if (cm.value[c] == 0) {
+    const int u = song.armedTrack;
+    if (u != 0) {
+      SetButton(speakerButton[u], 1);
+      tracks[u].playOn = 1;
+      SetButton(armButton[u], 0);
+    }
+    song.armedTrack = t;
+    SetButton(c, 1);
+    SetButton(speakerButton[t], 0);
+    tracks[t].playOn = 0;
+  } else {
+    song.armedTrack = 0;
+    SetButton(c, 0);
+    SetButton(speakerButton[t], 1);
+    tracks[t].playOn = 1;
+  }
+}
+
+void OnEffect() {
+  const int t = PressedTrack();
+  if (t == 0) return;
+  tracks[t].effectOn = tracks[t].effectOn == 0 ? 1 : 0;
+  ShowEffect(t);
+}
+
+void OnVolumeDrag() {
+  const int t = PressedTrack();
+  if (t == 0) return;
+  int v = cm.dragX - 350;
+  if (v < 0) v = 0;
+  if (v > 90) v = 90;
+  tracks[t].volume = static_cast<int8_t>(v);
+  ShowVolume(t);
+}
+
+void ShowSpeaker(int t) {
+  SetButton(speakerButton[t], tracks[t].playOn != 0 ? 1 : 0);
+}
+
+void ShowVolume(int t) {
+  int v = tracks[t].volume;
+  if (v < 0) v = 0;
+  if (v > 90) v = 90;
+  cm.width[volumeLit[t]] = v;
+  cm.x[volumeLit[t]] = 350;
+  cm.width[volumeUnlit[t]] = 90 - v;
+  cm.x[volumeUnlit[t]] = 350 + v;
+  cm.DrawLit(volumeLit[t]);
+  cm.DrawNormal(volumeUnlit[t]);
+}
+
+void ShowEffect(int t) {
+  // Only two images exist: any switch other than 0 shows as on.
+  const int image = effectImage[tracks[t].effectOn != 0 ? 1 : 0];
+  cm.x[image] = cm.x[effectButton[t]];
+  cm.y[image] = cm.y[effectButton[t]];
+  cm.DrawNormal(image);
+}
+
+void ShowMeter(int t) {
+  cm.width[meterLit[t]] = (tracks[t].meterLevel + 5) / 6 * 6;
+  cm.x[meterLit[t]] = 350;
+  cm.DrawNormal(meterUnlit[t]);
+  cm.DrawLit(meterLit[t]);
+}

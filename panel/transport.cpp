@@ -1,0 +1,242 @@
+#include "panel/transport.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+
+#include "audio/stream.h"
+#include "panel/panel.h"
+#include "panel/song_state.h"
+#include "panel/strips.h"
+#include "panel/text_fields.h"
+#include "platform/platform.h"
+#include "ui/control_manager.h"
+
+int meterPhase = 0;
+
+namespace {
+
+ControlManager& cm = controlManager;
+
+constexpr int kSongMs = SongSeconds * 1000;
+constexpr int kMarkerMaxPx = 280;
+
+void SetButton(int c, int on) {
+  if (on != 0) {
+    cm.DrawLit(c);
+  } else {
+    cm.DrawNormal(c);
+  }
+  cm.value[c] = on;
+}
+
+// Largest absolute sample of a stretch of 16-bit little-endian stereo audio.
+int Peak(std::span<const uint8_t> bytes) {
+  int peak = 0;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto sample = static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8);
+    peak = std::max(peak, sample < 0 ? -int{sample} : int{sample});
+  }
+  return peak;
+}
+
+constexpr int PeakToLevel(int peak) {
+  return peak / 364;
+}
+
+int ClampedOffset(int64_t ms) {
+  return std::min(MsToByteOffset(std::max<int64_t>(ms, 0)), TrackRegionBytes);
+}
+
+// The millisecond position the clock shows now, between ticks.
+int NowMs() {
+  const int64_t ms = int64_t{song.positionMs} + (platform().ClockMs() - clockTick);
+  return static_cast<int>(std::clamp<int64_t>(ms, 0, kSongMs));
+}
+
+}  // namespace
+
+void OnPlay() {
+  if (cm.value[playButton] != 0) {
+    StopToStart();
+    return;
+  }
+  EnsureAudibleTrack();
+  SetButton(pauseButton, 0);
+  SetButton(playButton, 1);
+  TransportStart();
+}
+
+int EnsureAudibleTrack() {
+  if (song.armedTrack != 0) return 0;
+  for (int t = 1; t <= TrackCount; ++t) {
+    if (tracks[t].playOn != 0) return 0;
+  }
+  tracks[1].playOn = 1;
+  ShowSpeaker(1);
+  return 1;
+}
+
+void OnStop() {
+  SetButton(stopButton, 1);
+  SetButton(pauseButton, 0);
+  if (song.running != 0) {
+    SetButton(playButton, 0);
+    TransportStop();
+  }
+  // The lit square stays on screen for the length of the wait.
+  platform().Flush();
+  platform().SleepMs(250);
+  song.mixSecond = 0;
+  song.positionMs = 0;
+  song.positionSeconds = 0;
+  ShowPosition();
+  SetButton(stopButton, 0);
+}
+
+void OnPause() {
+  if (cm.value[pauseButton] == 0) {
+    SetButton(pauseButton, 1);
+    if (song.running != 0) {
+      SetButton(playButton, 0);
+      TransportStop();
+    }
+  } else {
+    SetButton(pauseButton, 0);
+  }
+}
+
+int StopToStart() {
+  SetButton(playButton, 0);
+  TransportStop();
+  song.positionMs = 0;
+  song.mixSecond = 0;
+  song.positionSeconds = 0;
+  ShowPosition();
+  return 0;
+}
+
+void OnPositionDrag() {
+  if (song.running != 0) return;
+  const int s = std::clamp(cm.dragX - 159, 0, static_cast<int>(SongSeconds));
+  song.positionSeconds = s;
+  song.mixSecond = s;
+  song.positionMs = s * 1000;
+  ShowPosition();
+}
+
+void ShowPosition() {
+  cm.width[positionLit] = song.positionSeconds;
+  cm.DrawNormal(positionBar);
+  cm.DrawLit(positionLit);
+  textFields.ShowTime();
+}
+
+void OnInMarkerDrag() {
+  const int p = std::clamp(cm.dragX - 159, 0, kMarkerMaxPx);
+  song.markerInPx = p;
+  song.markerInMs = MarkerPxToMs(p);
+  cm.x[inMarkerHandle] = p + 155;
+  if (song.markerOutPx < p) {
+    song.markerOutPx = p;
+    song.markerOutMs = song.markerInMs;
+    cm.x[outMarkerHandle] = p + 155;
+  }
+  ShowMarkers();
+}
+
+void OnOutMarkerDrag() {
+  const int p = std::clamp(cm.dragX - 159, 0, kMarkerMaxPx);
+  song.markerOutPx = p;
+  song.markerOutMs = MarkerPxToMs(p);
+  cm.x[outMarkerHandle] = p + 155;
+  if (p < song.markerInPx) {
+    song.markerInPx = p;
+    song.markerInMs = song.markerOutMs;
+    cm.x[inMarkerHandle] = p + 155;
+  }
+  ShowMarkers();
+}
+
+void ShowMarkers() {
+  // A keyed marker falls between pixels, so the times are compared as well: an
+  // out marker a few milliseconds before the in marker on the same pixel would
+  // otherwise bound a recording that ends before it begins.
+  if (song.markerOutPx < song.markerInPx || song.markerOutMs < song.markerInMs) {
+    song.markerOutPx = song.markerInPx;
+    song.markerOutMs = song.markerInMs;
+  }
+  cm.DrawNormal(markerBar);
+  cm.x[inMarkerHandle] = song.markerInPx + 155;
+  DrawMarkerTriangle(song.markerInPx);
+  cm.x[outMarkerHandle] = song.markerOutPx + 155;
+  DrawMarkerTriangle(song.markerOutPx);
+}
+
+void DrawMarkerTriangle(int p) {
+  for (int k = 0; k < 5; ++k) {
+    cm.SetPosition(markerPen, p + 155 + k, 304 + k);
+    cm.width[markerPen] = 9 - 2 * k;
+    cm.height[markerPen] = 1;
+    cm.DrawLit(markerPen);
+  }
+}
+
+int SetInMarkerNow() {
+  if (song.running == 0) return 0;
+  song.markerInMs = NowMs();
+  song.markerInPx = MarkerMsToPx(song.markerInMs);
+  ShowMarkers();
+  return 0;
+}
+
+int SetOutMarkerNow() {
+  if (song.running == 0) return 0;
+  song.markerOutMs = NowMs();
+  song.markerOutPx = MarkerMsToPx(song.markerOutMs);
+  ShowMarkers();
+  return 0;
+}
+
+void TimerTick() {
+  if (song.running == 0) return;
+  const uint32_t now = platform().ClockMs();
+  const int64_t oldMs = song.positionMs;
+  const int64_t newMs = oldMs + (now - clockTick);
+
+  const int64_t f0 = oldMs % 1000;
+  int64_t f1 = newMs % 1000;
+  if (f1 < f0) f1 = 999;
+  const int32_t a = MsToByteOffset(f0);
+  const int32_t b = MsToByteOffset(f1);
+
+  song.positionMs = static_cast<int>(std::min<int64_t>(newMs, INT32_MAX));
+  clockTick = now;
+
+  const int32_t c = ClampedOffset(oldMs);
+  const int32_t d = ClampedOffset(newMs);
+
+  const int slot = ((audibleSecond % 3) + 3) % 3;
+  for (int t = 1; t <= TrackCount; ++t) {
+    if (tracks[t].playOn == 0 || t == song.armedTrack) continue;
+    const std::span<const uint8_t> heard(tracks[t].audioRing[slot], BytesPerSecond);
+    tracks[t].meterLevel = static_cast<int8_t>(PeakToLevel(Peak(heard.subspan(a, b - a))));
+    ShowMeter(t);
+  }
+
+  if (meterPhase == 1) {
+    if (song.armedTrack != 0 && song.workBuffer) {
+      const std::span<const uint8_t> captured(song.workBuffer.get() + c, std::max(d - c, 0));
+      tracks[song.armedTrack].meterLevel = static_cast<int8_t>(PeakToLevel(Peak(captured)));
+      ShowMeter(song.armedTrack);
+    }
+    meterPhase = 0;
+  } else {
+    meterPhase = 1;
+  }
+
+  song.positionSeconds = ByteOffsetToSeconds(d);
+  ShowPosition();
+
+  if (d == TrackRegionBytes) StopToStart();
+}
