@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -51,6 +52,41 @@ size_t FileHandle::WriteAt(int64_t offset, std::span<const uint8_t> data) const 
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+int64_t FileHandle::CopyTo(const FileHandle& dest, int64_t offset, int64_t length,
+                           std::span<uint8_t> buffer) const {
+  if (fd_ < 0 || dest.fd_ < 0 || offset < 0) return 0;
+  int64_t done = 0;
+  bool inKernel = true;
+  while (done < length) {
+    if (inKernel) {
+      loff_t in = offset + done;
+      loff_t out = in;
+      const ssize_t n =
+          ::copy_file_range(fd_, &in, dest.fd_, &out, static_cast<size_t>(length - done), 0);
+      if (n > 0) {
+        done += n;
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      // Across some filesystems, or where the kernel cannot: copy by hand.
+      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+        inKernel = false;
+        continue;
+      }
+      break;  // the source ended, or the destination is full or failing
+    }
+    if (buffer.empty()) break;
+    const auto chunk =
+        buffer.first(static_cast<size_t>(std::min<int64_t>(length - done, buffer.size())));
+    const size_t got = ReadAt(offset + done, chunk);
+    if (got == 0) break;
+    const size_t put = dest.WriteAt(offset + done, chunk.first(got));
+    done += static_cast<int64_t>(put);
+    if (put < got) break;
   }
   return done;
 }

@@ -31,6 +31,11 @@ class FileHandle {
   // Bytes written at offset: fewer than asked when the disk is full or the
   // write failed.
   size_t WriteAt(int64_t offset, std::span<const uint8_t> data) const;
+  // Copies bytes [offset, offset + length) to the same offsets of dest, in the
+  // kernel where it can (no trip through user memory), else through buffer.
+  // Returns the bytes copied: fewer when this file ends first or a write fails.
+  int64_t CopyTo(const FileHandle& dest, int64_t offset, int64_t length,
+                 std::span<uint8_t> buffer) const;
   // The file's length, or -1 when it cannot be had.
   int64_t Size() const;
   bool Resize(int64_t length) const;

@@ -23,6 +23,8 @@ namespace {
 // a song header over the file's own header: only song files are offered.
 const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}};
 
+constexpr int64_t kSongFileBytes = SongHeaderBytes + int64_t{TrackCount} * TrackRegionBytes;
+
 // The save dialog starts from the name chosen last time.
 std::string saveName;
 
@@ -33,29 +35,24 @@ std::filesystem::path CanonicalForm(const std::string& name) {
   return p;
 }
 
-// Region-sized steps through the work buffer; false unless every byte arrived.
-bool CopyBytes(const FileHandle& from, const FileHandle& to, int64_t length) {
-  const std::span<uint8_t> buffer(song.workBuffer.get(), TrackRegionBytes);
-  for (int64_t at = 0; at < length; at += TrackRegionBytes) {
-    const auto chunk =
-        buffer.first(static_cast<size_t>(std::min<int64_t>(TrackRegionBytes, length - at)));
-    if (from.ReadAt(at, chunk) != chunk.size()) return false;
-    if (to.WriteAt(at, chunk) != chunk.size()) return false;
-  }
-  return true;
+// The copy buffer for when the kernel cannot copy between two files; empty when
+// MixerInit could not allocate it.
+std::span<uint8_t> CopyBuffer() {
+  if (!song.workBuffer) return {};
+  return std::span<uint8_t>(song.workBuffer.get(), TrackRegionBytes);
 }
 
 // The working file's folder may lie on another filesystem than the chosen name:
 // rename cannot cross, so the bytes are copied and synced before the original
 // goes. The original stays whole until the copy is known to be on disk.
 bool CopyAcrossFilesystems(const std::string& from, const std::string& to) {
-  if (!song.workBuffer) return false;
   FileHandle source = FileHandle::Open(from, O_RDONLY);
   if (!source.IsOpen()) return false;
   const int64_t length = source.Size();
   FileHandle dest = FileHandle::Open(to, O_WRONLY | O_CREAT | O_TRUNC);
   if (!dest.IsOpen()) return false;
-  const bool copied = length >= 0 && CopyBytes(source, dest, length) && dest.Sync();
+  const bool copied =
+      length >= 0 && source.CopyTo(dest, 0, length, CopyBuffer()) == length && dest.Sync();
   if (!dest.Close() || !copied) {
     ::unlink(to.c_str());
     return false;
@@ -139,7 +136,8 @@ int SaveSongTo(const std::string& name) {
 int CopySongFile(const std::string& source, const std::string& destination) {
   ShowProgress(16);
   FileHandle from = FileHandle::Open(source, O_RDONLY);
-  if (!from.IsOpen() || !song.workBuffer) {
+  const int64_t sourceLength = from.Size();
+  if (sourceLength < 0) {
     ShowProgress(0);
     platform().ShowMessage("CopySongFile - failed", "Error");
     return 0;
@@ -160,20 +158,25 @@ int CopySongFile(const std::string& source, const std::string& destination) {
 
   // Every write is checked: a full disk must not leave a short copy that would
   // then be opened as the song.
-  const std::span<uint8_t> buffer(song.workBuffer.get(), TrackRegionBytes);
+  const auto copyPart = [&](int64_t begin, int64_t end) {
+    const int64_t held = std::clamp<int64_t>(sourceLength - begin, 0, end - begin);
+    return from.CopyTo(to, begin, held, CopyBuffer()) == held;
+  };
+  // One step per track region, moved to whole MiB so the kernel copies whole
+  // pages (the header area would leave every page of the copy split).
+  const auto stepEnd = [](int i) {
+    return i == TrackCount ? kSongFileBytes
+                           : (SongHeaderBytes + int64_t{i} * TrackRegionBytes) & ~int64_t{0xFFFFF};
+  };
   bool ok = true;
-  const auto header = buffer.first(SongHeaderBytes);
-  from.ReadZeroFilled(0, header);
-  ok = to.WriteAt(0, header) == header.size();
   for (int i = 0; ok && i < TrackCount; ++i) {
-    const int64_t at = SongHeaderBytes + int64_t{i} * TrackRegionBytes;
-    // Whatever the source does not hold is silence in the copy, which is always
-    // a full-size song file.
-    from.ReadZeroFilled(at, buffer);
     ShowProgress(32 + 32 * i);
-    ok = to.WriteAt(at, buffer) == buffer.size();
+    ok = copyPart(stepEnd(i), stepEnd(i + 1));
     ShowProgress(48 + 32 * i);
   }
+  // The copy is always a full-size song; what the source does not hold reads as
+  // silence from the filesystem.
+  ok = ok && to.Resize(kSongFileBytes);
   ok = to.Close() && ok;
   ShowProgress(0);
   if (!ok) ::unlink(destination.c_str());

@@ -165,11 +165,13 @@ TEST_F(SongCommandsTest, SaveAsFromANamedSongCopiesAFullSizeSong) {
 }
 
 TEST_F(SongCommandsTest, AFullDiskKeepsTheOpenSongAndLeavesNoPartialCopy) {
-  const std::string a = MakeSong("a.svl", 5000);
+  // More audio than the disk has room for, so the copy fails in the middle.
+  const size_t audio = 30'000'000;
+  const std::string a = MakeSong("a.svl", audio);
   ASSERT_EQ(SongFileOpen(a), 1);
   const std::string b = dir + "b.svl";
   {
-    FileSizeLimit full(60'000'000);
+    FileSizeLimit full(20'000'000);
     EXPECT_EQ(SaveSongTo(b), 0);
   }
   ASSERT_EQ(fakePlatform.messages.size(), 1u);
@@ -177,8 +179,20 @@ TEST_F(SongCommandsTest, AFullDiskKeepsTheOpenSongAndLeavesNoPartialCopy) {
   EXPECT_EQ(FileSize(b), -1);
   EXPECT_EQ(songPath, a);
   EXPECT_EQ(SongFileIsOpen(), 1);
-  EXPECT_EQ(FileSize(a), 13000);
-  EXPECT_TRUE(HoldsPattern(a, 5000));
+  EXPECT_EQ(FileSize(a), 8000 + static_cast<int64_t>(audio));
+  EXPECT_TRUE(HoldsPattern(a, audio));
+
+  // A copy that fits but whose silent tail would not.
+  const std::string small = MakeSong("small.svl", 5000);
+  ASSERT_EQ(SongFileOpen(small), 1);
+  fakePlatform.Reset();
+  {
+    FileSizeLimit full(60'000'000);
+    EXPECT_EQ(SaveSongTo(b), 0);
+  }
+  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kSaveError}));
+  EXPECT_EQ(FileSize(b), -1);
+  EXPECT_EQ(songPath, small);
 }
 
 TEST_F(SongCommandsTest, FailedMovesAndCopiesReopenThePreviousSong) {
@@ -222,6 +236,18 @@ TEST_F(SongCommandsTest, MoveAcrossFilesystemsCopiesThenRemovesTheWorkingFile) {
   workDir = shm;
   StartWorkingSong();
   const std::string target = dir + "a.svl";
+
+  // A full disk on the far side: the working song stays where it was.
+  {
+    FileSizeLimit full(100'000);
+    EXPECT_EQ(SaveSongTo(target), 0);
+  }
+  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kSaveError}));
+  EXPECT_EQ(FileSize(target), -1);
+  EXPECT_EQ(songPath, shm + "default.svl");
+  EXPECT_TRUE(HoldsPattern(songPath, BytesPerSecond));
+
+  fakePlatform.Reset();
   EXPECT_EQ(SaveSongTo(target), 1);
   EXPECT_TRUE(fakePlatform.messages.empty());
   EXPECT_EQ(FileSize(shm + "default.svl"), -1);

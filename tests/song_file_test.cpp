@@ -1,7 +1,10 @@
 #include "song/song_file.h"
 
+#include <fcntl.h>
+
 #include <array>
 
+#include "song/file_handle.h"
 #include "song_fixture.h"
 
 namespace {
@@ -347,6 +350,43 @@ TEST_F(LoopReadTest, LoopFieldsThatDoNotFitPlayTheTrackStraight) {
     t.loopPos = f[2];
     ExpectBlock([](int i) { return 3 * 176400 + i; });
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The copy under every save: it must own up to a full disk, on the kernel's path
+// and on the buffered one alike.
+TEST_F(SongFileTest, FileCopiesReportWhatAFullDiskLeftOut) {
+  const std::string source = dir + "source";
+  std::vector<uint8_t> bytes(3'000'000);
+  for (size_t p = 0; p < bytes.size(); ++p) bytes[p] = PatternByte(static_cast<int64_t>(p));
+  WriteBytes(source, bytes);
+  const FileHandle from = FileHandle::Open(source, O_RDONLY);
+  ASSERT_TRUE(from.IsOpen());
+
+  char shm[] = "/dev/shm/sonavel-copy-XXXXXX";
+  const bool haveShm = mkdtemp(shm) != nullptr;
+  std::vector<std::string> targets = {dir + "same-filesystem"};
+  if (haveShm) targets.push_back(std::string(shm) + "/other-filesystem");
+  for (const std::string& target : targets) {
+    SCOPED_TRACE(target);
+    std::vector<uint8_t> buffer(1 << 16);
+    {
+      const FileHandle to = FileHandle::Open(target, O_WRONLY | O_CREAT | O_TRUNC);
+      EXPECT_EQ(from.CopyTo(to, 0, 3'000'000, buffer), 3'000'000);
+      // Past the source's end there is nothing to copy.
+      EXPECT_EQ(from.CopyTo(to, 2'999'000, 5000, buffer), 1000);
+    }
+    EXPECT_EQ(ReadBytes(target, 0, 3'000'000), bytes);
+    {
+      const FileHandle to = FileHandle::Open(target, O_WRONLY | O_CREAT | O_TRUNC);
+      FileSizeLimit full(1'000'000);
+      EXPECT_EQ(from.CopyTo(to, 0, 3'000'000, buffer), 1'000'000);
+    }
+  }
+  if (haveShm) std::filesystem::remove_all(shm);
 }
 
 }  // namespace
