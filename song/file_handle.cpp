@@ -1,0 +1,120 @@
+#include "song/file_handle.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+FileHandle FileHandle::Open(const std::string& path, int flags, mode_t mode) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  return FileHandle(fd);
+}
+
+size_t FileHandle::ReadAt(int64_t offset, std::span<uint8_t> out) const {
+  if (fd_ < 0 || offset < 0) return 0;
+  size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
+                              static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+void FileHandle::ReadZeroFilled(int64_t offset, std::span<uint8_t> out) const {
+  const size_t got = ReadAt(offset, out);
+  std::memset(out.data() + got, 0, out.size() - got);
+}
+
+size_t FileHandle::WriteAt(int64_t offset, std::span<const uint8_t> data) const {
+  if (fd_ < 0 || offset < 0) return 0;
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done,
+                               static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+int64_t FileHandle::CopyTo(const FileHandle& dest, int64_t offset, int64_t length,
+                           std::span<uint8_t> buffer) const {
+  if (fd_ < 0 || dest.fd_ < 0 || offset < 0) return 0;
+  int64_t done = 0;
+  bool inKernel = true;
+  while (done < length) {
+    if (inKernel) {
+      loff_t in = offset + done;
+      loff_t out = in;
+      const ssize_t n =
+          ::copy_file_range(fd_, &in, dest.fd_, &out, static_cast<size_t>(length - done), 0);
+      if (n > 0) {
+        done += n;
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      // Across some filesystems, or where the kernel cannot: copy by hand.
+      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+        inKernel = false;
+        continue;
+      }
+      break;  // the source ended, or the destination is full or failing
+    }
+    if (buffer.empty()) break;
+    const auto chunk =
+        buffer.first(static_cast<size_t>(std::min<int64_t>(length - done, buffer.size())));
+    const size_t got = ReadAt(offset + done, chunk);
+    if (got == 0) break;
+    const size_t put = dest.WriteAt(offset + done, chunk.first(got));
+    done += static_cast<int64_t>(put);
+    if (put < got) break;
+  }
+  return done;
+}
+
+int64_t FileHandle::Size() const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+  return st.st_size;
+}
+
+bool FileHandle::Resize(int64_t length) const {
+  if (fd_ < 0 || length < 0) return false;
+  int r;
+  do {
+    r = ::ftruncate(fd_, static_cast<off_t>(length));
+  } while (r != 0 && errno == EINTR);
+  return r == 0;
+}
+
+bool FileHandle::Sync() const {
+  return fd_ >= 0 && ::fsync(fd_) == 0;
+}
+
+bool FileHandle::Close() {
+  if (fd_ < 0) return true;
+  // Linux releases the descriptor even when close reports an error, so it is
+  // never retried.
+  const int r = ::close(fd_);
+  fd_ = -1;
+  return r == 0;
+}
