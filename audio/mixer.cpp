@@ -1,6 +1,7 @@
 #include "audio/mixer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "app/buffer.h"
@@ -18,14 +19,17 @@ Buffer sendMemory;
 
 constexpr int kFramesPerSecond = BytesPerSecond / 4;
 
+static_assert(std::endian::native == std::endian::little, "samples are little-endian");
+
 int16_t LoadSample(const uint8_t* p) {
-  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+  int16_t v;
+  std::memcpy(&v, p, 2);
+  return v;
 }
 
 void StoreSample(uint8_t* p, int32_t v) {
-  const auto u = static_cast<uint16_t>(v);
-  p[0] = static_cast<uint8_t>(u & 0xFF);
-  p[1] = static_cast<uint8_t>(u >> 8);
+  const auto s = static_cast<int16_t>(v);
+  std::memcpy(p, &s, 2);
 }
 
 void RunEffect(uint8_t* block) {

@@ -61,7 +61,9 @@ void DelayLine::Write(float v) {
 }
 
 float DelayLine::Read(int32_t k) const {
-  return buffer[(position + length - k) % length];
+  // k is at most length: one wrap at most, without a division per read.
+  const int32_t at = position - k;
+  return buffer[at < 0 ? at + length : at];
 }
 
 Reverb::Reverb(int sampleRate, float sizeFactor, float reverbTime, float spread, float g)
