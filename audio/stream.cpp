@@ -1,6 +1,8 @@
 #include "audio/stream.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "app/buffer.h"
 #include "audio/mixer.h"
@@ -41,7 +43,7 @@ void ShowError(const char* text) {
 }
 
 void FillHeader(int i) {
-  if (mixBlock != nullptr && BlockLeft()) {
+  if (BlockLeft()) {
     MixBlock();
     std::memcpy(output.buffers[i].get(), mixBlock, BytesPerSecond);
     queueOffset += BytesPerSecond;
@@ -117,18 +119,15 @@ int TransportStart() {
   if (song.workBuffer) std::memset(song.workBuffer.get(), 0, TrackRegionBytes);
   meterPhase = 0;
 
-  int s = song.positionMs;
+  int s = std::clamp(song.positionMs, 0, SongSeconds * 1000);
   if (song.markerInMs != 0) {
-    s = song.markerInMs - 3000;
-    if (s < 0) s = 0;
-    s = s / 1000 * 1000;
-    song.positionMs = s;
-  } else if (song.armedTrack != 0 && s % 1000 != 0) {
-    // Playback sounds from the whole second; a take captured from the fraction
+    s = std::max(song.markerInMs - 3000, 0) / 1000 * 1000;
+  } else if (song.armedTrack != 0) {
+    // Playback sounds from the whole second; a take captured from a fraction
     // would land that much later than the accompaniment the performer heard.
     s = s / 1000 * 1000;
-    song.positionMs = s;
   }
+  song.positionMs = s;
   startOffset = MsToByteOffset(s);
   audibleSecond = song.ringSecond = s / 1000;
   LoopsSeek(s / 1000);
