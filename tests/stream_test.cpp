@@ -178,6 +178,15 @@ TEST_F(StreamTest, BuffersPastTheLastWholeSecondAreQueuedAsSilence) {
   song.positionMs = 280500;
   TransportStart();
   EXPECT_EQ(PlayedSeconds(), (std::vector<int>{-1, -1}));
+  TransportStop();
+
+  // A position past the song starts at its end, never beyond the timeline.
+  fakeWaveOut.written.clear();
+  song.positionMs = 400000;
+  TransportStart();
+  EXPECT_EQ(song.positionMs, 281000);
+  EXPECT_EQ(startOffset, TrackRegionBytes);
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{-1, -1}));
 }
 
 TEST_F(StreamTest, LoopingTrackStartsInPhaseWithTheSong) {
