@@ -2,39 +2,52 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <vector>
+#include <span>
+
+#include "app/buffer.h"
 
 struct Allpass {
   int32_t length = 0;
   float gain = 0;
   int32_t position = 0;
-  std::vector<float> buffer;
+  std::span<float> buffer;
   float Step(float x);
 };
 
 struct DelayLine {
   int32_t length = 0;
   int32_t position = 0;
-  std::vector<float> buffer;
+  std::span<float> buffer;
   void Write(float v);
   float Read(int32_t k) const;
 };
 
 struct Reverb {
+  // Computes the room's settings and allocates every delay memory at once; when
+  // memory is short, Ready() is false and the instance must not process.
   Reverb(int sampleRate, float sizeFactor, float reverbTime, float spread, float gain);
+  bool Ready() const { return memory != nullptr; }
   // One input value in, the two chains' outputs out.
   void Process(float x, float& first, float& second);
+
   // Exposed for tests of the fixed settings.
+  float roomDelay = 0;
+  double decayPerStep = 0;
+  float diffusionScale = 0;
   DelayLine reflections;
   int32_t taps[4] = {};
   float tapGains[4] = {};
   Allpass a0, a1, a2, a3, b1, b2, b3;
   float gain = 0;
+
+ private:
+  Buffer memory;
 };
 
 // Rebuilds the effect empty (a failed build leaves no effect: the send mixes dry).
 void EffectReset();
+// 1 while an effect is built.
+int EffectReady();
 // Replaces one stereo frame with the frame plus the effect's output.
 void EffectFrame(int16_t& left, int16_t& right);
 // Frees the effect at shut-down.

@@ -1,0 +1,152 @@
+#include "audio/reverb.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+namespace {
+
+// The room's settings are derived in the precisions below; the lengths, taps and
+// gains they give must not move by one step, so keep the types as they are.
+constexpr float kInverseSpeedOfSound = 0.0029411765f;  // 1 / 340 m/s
+constexpr float kDiffusionShare = 0.63245f;
+constexpr float kInverseDiffusionSpan = 0.00074571214f;  // 1 / 1341
+constexpr int32_t kDiffusionSpan = 1341;
+constexpr int32_t kDiffusionStart = 210;
+constexpr float kSplitA1 = -0.125541f;
+constexpr float kSplitA2 = -0.854046f;
+constexpr float kSplitB1 = 0.568366f;
+constexpr float kSplitB2 = 0.126815f;
+constexpr int32_t kReflectionSteps = 44000;
+constexpr float kInputGain = 0.75f;
+constexpr float kChainGains[3] = {0.75f, 0.625f, 0.625f};
+// Larger inputs are taken for garbage rather than sound.
+constexpr float kLargestInput = 100000.0f;
+
+int32_t Truncate(double v) {
+  return static_cast<int32_t>(std::trunc(v));
+}
+
+// Values this small would only circulate as denormal noise once the input falls
+// silent, and cost far more to compute than they are worth.
+float FlushTiny(float v) {
+  const uint32_t exponent = (std::bit_cast<uint32_t>(v) >> 23) & 0xFF;
+  return exponent < 16 ? 0.0f : v;
+}
+
+std::optional<Reverb> effect;
+
+int16_t Saturate(float v) {
+  if (v >= 32767.0f) return 32767;
+  if (v <= -32768.0f) return -32768;
+  return static_cast<int16_t>(v);  // truncates toward zero
+}
+
+}  // namespace
+
+float Allpass::Step(float x) {
+  const float z = buffer[position];
+  const float v = FlushTiny(x - gain * z);
+  const float out = gain * v + z;
+  buffer[position] = v;
+  position = position + 1 == length ? 0 : position + 1;
+  return out;
+}
+
+void DelayLine::Write(float v) {
+  buffer[position] = v;
+  position = position + 1 == length ? 0 : position + 1;
+}
+
+float DelayLine::Read(int32_t k) const {
+  // k is at most length: one wrap at most, without a division per read.
+  const int32_t at = position - k;
+  return buffer[at < 0 ? at + length : at];
+}
+
+Reverb::Reverb(int sampleRate, float sizeFactor, float reverbTime, float spread, float g)
+    : gain(g) {
+  roomDelay = sizeFactor * 300.0f * static_cast<float>(sampleRate) * kInverseSpeedOfSound;
+  decayPerStep = std::pow(1e-3, 1.0 / (static_cast<double>(reverbTime) * sampleRate));
+
+  taps[0] = Truncate(roomDelay * 0.41 + 5);
+  taps[1] = Truncate(roomDelay * 0.3 + 5);
+  taps[2] = Truncate(roomDelay * 0.155 + 5);
+  taps[3] = 5;
+  for (int i = 0; i < 4; ++i) tapGains[i] = static_cast<float>(std::pow(decayPerStep, taps[i]));
+
+  // nearbyint rounds halves to even in the default rounding mode.
+  const float diffusionSteps = std::nearbyint(roomDelay * kDiffusionShare);
+  diffusionScale = diffusionSteps * kInverseDiffusionSpan;
+  const float r = diffusionScale;
+
+  const int32_t p1 = 369 - Truncate(spread * kSplitA1);
+  const int32_t p2 = 931 - Truncate(3.0f * spread * kSplitA2);
+  const int32_t q1 = 369 - Truncate(spread * kSplitB1);
+  const int32_t q2 = 931 - Truncate(3.0f * spread * kSplitB2);
+
+  a0.length = Truncate(static_cast<float>(kDiffusionStart) * r);
+  a0.gain = kInputGain;
+  const int32_t aSplits[4] = {kDiffusionStart, p1, p2, kDiffusionSpan};
+  const int32_t bSplits[4] = {kDiffusionStart, q1, q2, kDiffusionSpan};
+  Allpass* aChain[3] = {&a1, &a2, &a3};
+  Allpass* bChain[3] = {&b1, &b2, &b3};
+  for (int i = 0; i < 3; ++i) {
+    aChain[i]->length = Truncate(static_cast<float>(aSplits[i + 1] - aSplits[i]) * r);
+    aChain[i]->gain = kChainGains[i];
+    bChain[i]->length = Truncate(static_cast<float>(bSplits[i + 1] - bSplits[i]) * r);
+    bChain[i]->gain = kChainGains[i];
+  }
+  reflections.length = kReflectionSteps;
+
+  Allpass* all[7] = {&a0, &a1, &a2, &a3, &b1, &b2, &b3};
+  size_t floats = static_cast<size_t>(reflections.length);
+  for (Allpass* a : all) floats += static_cast<size_t>(a->length);
+  memory = TryAllocate(floats * sizeof(float));
+  if (!memory) return;
+  std::memset(memory.get(), 0, floats * sizeof(float));
+  float* next = reinterpret_cast<float*>(memory.get());
+  reflections.buffer = {next, static_cast<size_t>(reflections.length)};
+  next += reflections.length;
+  for (Allpass* a : all) {
+    a->buffer = {next, static_cast<size_t>(a->length)};
+    next += a->length;
+  }
+}
+
+void Reverb::Process(float x, float& first, float& second) {
+  if (std::isnan(x) || std::fabs(x) > kLargestInput) x = 0.0f;
+  const float d = a0.Step(x);
+  float e[4];
+  for (int i = 0; i < 4; ++i) e[i] = reflections.Read(taps[i]) * tapGains[i];
+  reflections.Write(d);
+  const float early = gain * e[0] - gain * e[1] + gain * e[2] - gain * e[3];
+  const float y = gain * x + early;
+  first = a3.Step(a2.Step(a1.Step(y)));
+  second = b3.Step(b2.Step(b1.Step(y)));
+}
+
+void EffectReset() {
+  effect.reset();
+  Reverb fresh(44100, 0.5f, 3.5f, 9.0f, 0.1f);
+  if (fresh.Ready()) effect = std::move(fresh);
+}
+
+int EffectReady() {
+  return effect.has_value() ? 1 : 0;
+}
+
+void EffectFrame(int16_t& left, int16_t& right) {
+  if (!effect) return;
+  float a1, b1, a2, b2;
+  effect->Process(static_cast<float>(left), a1, b1);
+  effect->Process(static_cast<float>(right), a2, b2);
+  left = Saturate(a2 + a1 + static_cast<float>(left));
+  right = Saturate(b2 + b1 + static_cast<float>(right));
+}
+
+void EffectRelease() {
+  effect.reset();
+}

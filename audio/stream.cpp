@@ -1,0 +1,229 @@
+#include "audio/stream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "app/buffer.h"
+#include "audio/mixer.h"
+#include "audio/recording.h"
+#include "audio/reverb.h"
+#include "panel/song_state.h"
+#include "panel/strips.h"
+#include "panel/transport.h"
+#include "platform/platform.h"
+
+int32_t startOffset = 0;
+int32_t stopOffset = 0;
+int32_t queueOffset = 0;
+int32_t audibleSecond = 0;
+uint32_t clockTick = 0;
+
+namespace {
+
+// The two playback buffers and their headers live from start-up to shut-down;
+// nothing is allocated while a run streams.
+struct Output {
+  Buffer buffers[2];
+  WaveHeader headers[2];
+  bool open = false;
+};
+Output output;
+
+bool HaveBuffers() {
+  return output.buffers[0] && output.buffers[1];
+}
+
+bool BlockLeft() {
+  return TrackRegionBytes - queueOffset >= BytesPerSecond;
+}
+
+void ShowError(const char* text) {
+  platform().ShowMessage(text, "Error");
+}
+
+void FillHeader(int i) {
+  if (BlockLeft()) {
+    MixBlock();
+    std::memcpy(output.buffers[i].get(), mixBlock, BytesPerSecond);
+    queueOffset += BytesPerSecond;
+  } else {
+    // Past the last whole second the buffer is queued all the same: as silence.
+    std::memset(output.buffers[i].get(), 0, BytesPerSecond);
+  }
+  output.headers[i].bufferLength = BytesPerSecond;
+}
+
+}  // namespace
+
+int AudioInit() {
+  if (!MixerBlocksInit()) {
+    platform().Beep();
+    ShowError("Error: PlayStart");
+    return 0;
+  }
+  PlayStart();
+  return 0;
+}
+
+int PlayStart() {
+  Buffer a = TryAllocate(BytesPerSecond);
+  Buffer b = TryAllocate(BytesPerSecond);
+  if (!a || !b) {
+    platform().Beep();
+    ShowError("Error: PlayStart");
+    return 1;
+  }
+  output.buffers[0] = std::move(a);
+  output.buffers[1] = std::move(b);
+  if (output.open) {
+    waveOut().Close();
+    output.open = false;
+  }
+  if (waveOut().Open() != kWaveOk) {
+    ShowError("Error: Wave Output Init failed");
+    return 1;
+  }
+  output.open = true;
+  for (int i = 0; i < 2; ++i) {
+    output.headers[i] = WaveHeader{};
+    output.headers[i].data = output.buffers[i].get();
+    output.headers[i].bufferLength = BytesPerSecond;
+  }
+  return 0;
+}
+
+void AudioRelease() {
+  if (output.open) {
+    waveOut().Reset();
+    waveOut().Close();
+    output.open = false;
+  }
+  for (int i = 0; i < 2; ++i) {
+    output.headers[i] = WaveHeader{};
+    output.buffers[i].reset();
+  }
+  MixerBlocksRelease();
+  EffectRelease();
+}
+
+uint32_t ClockUpdate() {
+  const uint32_t now = platform().ClockMs();
+  song.positionMs += static_cast<int32_t>(now - clockTick);
+  clockTick = now;
+  return now;
+}
+
+int TransportStart() {
+  EffectReset();
+  if (song.workBuffer) std::memset(song.workBuffer.get(), 0, TrackRegionBytes);
+  meterPhase = 0;
+
+  int s = std::clamp(song.positionMs, 0, SongSeconds * 1000);
+  if (song.markerInMs != 0) {
+    s = std::max(song.markerInMs - 3000, 0) / 1000 * 1000;
+  } else if (song.armedTrack != 0) {
+    // Playback sounds from the whole second; a take captured from a fraction
+    // would land that much later than the accompaniment the performer heard.
+    s = s / 1000 * 1000;
+  }
+  song.positionMs = s;
+  startOffset = MsToByteOffset(s);
+  audibleSecond = song.ringSecond = s / 1000;
+  LoopsSeek(s / 1000);
+
+  if (song.armedTrack != 0) {
+    tracks[song.armedTrack].loopOn = 0;
+    if (!RecordStart()) return 0;
+  } else {
+    PlayPrefill();
+    PlayQueue();
+  }
+  clockTick = platform().ClockMs();
+  song.running = 1;
+  return 0;
+}
+
+int TransportStop() {
+  song.running = 0;
+  ClockUpdate();
+  stopOffset = MsToByteOffset(song.positionMs);
+  if (output.open) waveOut().Reset();
+  if (song.armedTrack != 0) RecordStop();
+  MetersReset();
+  return 0;
+}
+
+int PlayPrefill() {
+  song.mixSecond = startOffset / BytesPerSecond;
+  queueOffset = startOffset;
+  if (!HaveBuffers()) return 1;
+  FillHeader(0);
+  FillHeader(1);
+  // The third second waits in mixBlock for the first buffer that comes back; one
+  // that could never be queued is not worth mixing.
+  if (BlockLeft()) MixBlock();
+  return 1;
+}
+
+int PlayQueue() {
+  if (!HaveBuffers()) {
+    // Without buffers the device was never opened: report it as the writes would.
+    ShowError("Error: waveOutWrite failed 1");
+    ShowError("Error: waveOutWrite failed 2");
+    return 1;
+  }
+  const char* failures[2] = {"Error: waveOutWrite failed 1", "Error: waveOutWrite failed 2"};
+  for (int i = 0; i < 2; ++i) {
+    const int result = waveOut().Write(output.headers[i]);
+    if (result != kWaveOk && result != kWaveStillPlaying) ShowError(failures[i]);
+  }
+  return 1;
+}
+
+int WavePortOut(WaveHeader& header) {
+  std::memcpy(header.data, mixBlock, BytesPerSecond);
+  header.bufferLength = BytesPerSecond;
+  if (waveOut().Write(header) != kWaveOk) {
+    ShowError("Error: WavePortOut - waveOutWrite failed (MM_WOM_DONE)");
+  }
+  return 0;
+}
+
+void PlayRefill(WaveHeader& header) {
+  if (song.running == 0) return;
+  if (!BlockLeft()) return;
+  WavePortOut(header);
+  queueOffset += BytesPerSecond;
+  audibleSecond += 1;
+  if (BlockLeft()) MixBlock();
+}
+
+int WaveMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  auto* header = reinterpret_cast<WaveHeader*>(lParam);
+  switch (message) {
+    case MM_WOM_DONE:
+      // Only our own buffers of the device's current run: a stop's returns are
+      // stale by the time they arrive, and a new run has its own.
+      if (wParam == waveOut().Generation() &&
+          (header == &output.headers[0] || header == &output.headers[1])) {
+        PlayRefill(*header);
+      }
+      return 1;
+    case MM_WIM_CLOSE:
+      if (wParam == waveIn().Generation()) RecordClosed();
+      return 1;
+    case MM_WIM_DATA:
+      if (wParam == waveIn().Generation() && header != nullptr) RecordData(*header);
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+void MetersReset() {
+  for (int t = 1; t <= TrackCount; ++t) {
+    tracks[t].meterLevel = 0;
+    ShowMeter(t);
+  }
+}

@@ -1,0 +1,271 @@
+#include "audio/stream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "audio_test_support.h"
+#include "panel/transport.h"
+
+namespace {
+
+using audiotest::AudioTest;
+using audiotest::DeliverNotices;
+using audiotest::SampleAt;
+
+// Track 1 holds, in every sample of second s, the value s + 1 (at full volume the
+// mix of second s is that value again), so each played buffer names its second.
+class StreamTest : public AudioTest {
+ protected:
+  void SetUp() override {
+    AudioTest::SetUp();
+    PutTrack(1, 0, SongSeconds,
+             [](int32_t at) { return static_cast<int16_t>(at / BytesPerSecond + 1); });
+    tracks[1].playOn = 1;
+    tracks[1].volume = 100;
+  }
+
+  // The second a played buffer holds, -1 for silence, -2 for anything else.
+  static int SecondOf(const std::vector<uint8_t>& buffer) {
+    if (buffer.size() != static_cast<size_t>(BytesPerSecond)) return -2;
+    const int first = SampleAt(buffer.data(), 0);
+    for (int32_t at = 0; at < BytesPerSecond; at += 2) {
+      if (SampleAt(buffer.data(), at) != first) return -2;
+    }
+    return first - 1;
+  }
+
+  static std::vector<int> PlayedSeconds() {
+    std::vector<int> seconds;
+    for (const auto& buffer : fakeWaveOut.written) seconds.push_back(SecondOf(buffer));
+    return seconds;
+  }
+
+  // The device finishes n buffers and the engine handles their notices.
+  static void Play(int n) {
+    fakeWaveOut.CompleteOutput(n);
+    DeliverNotices();
+  }
+};
+
+TEST_F(StreamTest, StartupOpensTheOutputOnceAndQueuesNothing) {
+  EXPECT_TRUE(fakeWaveOut.isOpen);
+  EXPECT_TRUE(fakeWaveOut.queued.empty());
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  EXPECT_EQ(WaveMessage(WM_TIMER, 0, 0), 0);
+  EXPECT_EQ(WaveMessage(MM_WOM_DONE, 0, 0), 1);
+  EXPECT_EQ(WaveMessage(MM_WIM_CLOSE, 0, 0), 1);
+  EXPECT_EQ(WaveMessage(MM_WIM_DATA, 0, 0), 1);
+}
+
+TEST_F(StreamTest, StartPositionFollowsTheInMarker) {
+  struct Case {
+    int markerIn, position, expectedMs, expectedSecond;
+  };
+  for (const Case c :
+       {Case{10500, 0, 7000, 7}, Case{2000, 50000, 0, 0}, Case{0, 12345, 12345, 12}}) {
+    song.markerInMs = c.markerIn;
+    song.positionMs = c.position;
+    fakeWaveOut.written.clear();
+    TransportStart();
+    EXPECT_EQ(song.positionMs, c.expectedMs);
+    EXPECT_EQ(startOffset, MsToByteOffset(c.expectedMs));
+    EXPECT_EQ(audibleSecond, c.expectedSecond);
+    // Sound always begins at the whole second that holds the start.
+    EXPECT_EQ(PlayedSeconds(), (std::vector<int>{c.expectedSecond, c.expectedSecond + 1}));
+    EXPECT_EQ(song.mixSecond, c.expectedSecond + 3);
+    EXPECT_EQ(song.running, 1);
+    TransportStop();
+  }
+  EXPECT_TRUE(fakePlatform.messages.empty());
+}
+
+TEST_F(StreamTest, StartResetsCaptureAreaMeterPhaseAndClock) {
+  song.workBuffer[0] = 9;
+  song.workBuffer[TrackRegionBytes - 1] = 9;
+  song.workBuffer[TrackRegionBytes] = 9;  // past the timeline: not the capture's
+  meterPhase = 1;
+  fakePlatform.clock = 777;
+  TransportStart();
+  EXPECT_EQ(song.workBuffer[0], 0);
+  EXPECT_EQ(song.workBuffer[TrackRegionBytes - 1], 0);
+  EXPECT_EQ(song.workBuffer[TrackRegionBytes], 9);
+  EXPECT_EQ(meterPhase, 0);
+  EXPECT_EQ(clockTick, 777u);
+}
+
+TEST_F(StreamTest, EachReturnedBufferCarriesTheNextSecond) {
+  TransportStart();
+  EXPECT_EQ(queueOffset, 2 * BytesPerSecond);
+  Play(1);
+  Play(1);
+  Play(2);
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(audibleSecond, 4);
+  EXPECT_EQ(song.mixSecond, audibleSecond + 3);
+  EXPECT_EQ(fakeWaveOut.queued.size(), 2u);
+}
+
+TEST_F(StreamTest, StopAtAFractionResumesTheClockThereAndTheSoundAtItsSecond) {
+  song.positionMs = 3000;
+  fakePlatform.clock = 1000;
+  TransportStart();
+  fakePlatform.Advance(9345);
+  tracks[4].meterLevel = 50;
+  TransportStop();
+  EXPECT_EQ(song.running, 0);
+  EXPECT_EQ(song.positionMs, 12345);
+  EXPECT_EQ(stopOffset, 2177656);
+  EXPECT_EQ(tracks[4].meterLevel, 0);
+  EXPECT_TRUE(fakeWaveOut.queued.empty());
+
+  fakeWaveOut.written.clear();
+  TransportStart();
+  EXPECT_EQ(song.positionMs, 12345);
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{12, 13}));
+}
+
+TEST_F(StreamTest, BuffersReturnedByAStopNeverRefillTheNextRun) {
+  TransportStart();
+  Play(1);
+  TransportStop();
+  // Play again before the stop's notices are handled: they must not count.
+  fakeWaveOut.written.clear();
+  TransportStart();
+  const int32_t queued = queueOffset;
+  EXPECT_EQ(DeliverNotices(), 2);
+  EXPECT_EQ(queueOffset, queued);
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{0, 1}));
+  Play(1);
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{0, 1, 2}));
+
+  // Returned buffers that arrive while stopped are dropped even when current.
+  TransportStop();
+  fakeWaveOut.written.clear();
+  EXPECT_EQ(fakePlatform.PumpTo(
+                [](const Message& m) { WaveMessage(m.id, fakeWaveOut.Generation(), m.lParam); }),
+            2);
+  EXPECT_TRUE(fakeWaveOut.written.empty());
+}
+
+TEST_F(StreamTest, StreamDrainsAtTheEndOfTheTimeline) {
+  song.positionMs = 278000;
+  TransportStart();
+  Play(1);
+  Play(1);
+  Play(1);
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{278, 279, 280}));
+  EXPECT_TRUE(fakeWaveOut.queued.empty());
+  EXPECT_EQ(song.running, 1);  // the timer stops the run, not the stream
+  EXPECT_TRUE(fakePlatform.messages.empty());
+}
+
+TEST_F(StreamTest, BuffersPastTheLastWholeSecondAreQueuedAsSilence) {
+  TransportStart();  // leaves audio in both buffers
+  TransportStop();
+  DeliverNotices();
+  fakeWaveOut.written.clear();
+  song.positionMs = 279500;
+  TransportStart();
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{279, -1}));
+  EXPECT_EQ(SampleAt(fakeWaveOut.written[1].data(), 0), 0);
+  Play(2);
+  EXPECT_EQ(fakeWaveOut.written.size(), 2u);
+  TransportStop();
+
+  fakeWaveOut.written.clear();
+  song.positionMs = 280500;
+  TransportStart();
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{-1, -1}));
+  TransportStop();
+
+  // A position past the song starts at its end, never beyond the timeline.
+  fakeWaveOut.written.clear();
+  song.positionMs = 400000;
+  TransportStart();
+  EXPECT_EQ(song.positionMs, 281000);
+  EXPECT_EQ(startOffset, TrackRegionBytes);
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{-1, -1}));
+}
+
+TEST_F(StreamTest, LoopingTrackStartsInPhaseWithTheSong) {
+  tracks[1].playOn = 0;
+  PutTrack(2, 0, 3, [](int32_t at) { return static_cast<int16_t>(at / BytesPerSecond + 101); });
+  tracks[2].playOn = 1;
+  tracks[2].volume = 100;
+  tracks[2].loopOn = 1;
+  tracks[2].loopStart = 0;
+  tracks[2].loopEnd = 3 * BytesPerSecond;
+  song.positionMs = 10000;
+  TransportStart();
+  Play(1);
+  // Seconds 10, 11, 12 of the song are the loop's seconds 1, 2, 0.
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{101, 102, 100}));
+}
+
+TEST_F(StreamTest, FailedOpenKeepsRunningAndReportsEachStart) {
+  AudioRelease();
+  fakeWaveOut.openResult = 4;
+  AudioInit();
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: Wave Output Init failed"}));
+  EXPECT_EQ(fakePlatform.beeps, 0);
+  for (int run = 0; run < 2; ++run) {
+    fakePlatform.messages.clear();
+    TransportStart();
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: waveOutWrite failed 1",
+                                                        "Error: waveOutWrite failed 2"}));
+    EXPECT_EQ(song.running, 1);
+    TransportStop();
+  }
+}
+
+TEST_F(StreamTest, FailedBufferAllocationTouchesNoBufferLater) {
+  AudioRelease();
+  FailAllocationAfter(2);  // the mixer's two blocks succeed, playback buffer A fails
+  AudioInit();
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: PlayStart"}));
+  EXPECT_EQ(fakePlatform.beeps, 1);
+  EXPECT_FALSE(fakeWaveOut.isOpen);
+  fakePlatform.messages.clear();
+  TransportStart();
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: waveOutWrite failed 1",
+                                                      "Error: waveOutWrite failed 2"}));
+  EXPECT_TRUE(fakeWaveOut.written.empty());
+  TransportStop();
+}
+
+TEST_F(StreamTest, QueueResultsOtherThanStillPlayingAreReported) {
+  fakeWaveOut.writeResult = kWaveStillPlaying;
+  TransportStart();
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  TransportStop();
+
+  fakeWaveOut.writeResult = 11;
+  TransportStart();
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: waveOutWrite failed 1",
+                                                      "Error: waveOutWrite failed 2"}));
+}
+
+TEST_F(StreamTest, FailedRequeueIsReportedAndTheStreamGoesOnWithOneBuffer) {
+  TransportStart();
+  fakeWaveOut.writeResult = 11;
+  Play(1);
+  EXPECT_EQ(MessageTexts(),
+            (std::vector<std::string>{"Error: WavePortOut - waveOutWrite failed (MM_WOM_DONE)"}));
+  EXPECT_EQ(song.mixSecond, 4);  // the next second was still mixed
+  fakeWaveOut.writeResult = kWaveOk;
+  Play(1);
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{0, 1, 3}));
+}
+
+TEST_F(StreamTest, ClockUpdateAdvancesAcrossTheClockWrap) {
+  song.positionMs = 1000;
+  clockTick = 0xFFFFFF00u;
+  fakePlatform.clock = 0x100;
+  EXPECT_EQ(ClockUpdate(), 0x100u);
+  EXPECT_EQ(song.positionMs, 1512);
+  EXPECT_EQ(clockTick, 0x100u);
+}
+
+}  // namespace
