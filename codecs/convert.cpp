@@ -34,7 +34,10 @@ bool StereoConverter::SetFormat(int channels, long rate) {
   if (channels < 1 || rate < 1 || rate > kMaxSourceRate) return false;
   if (rate != kRate) {
     soxr_error_t error = nullptr;
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+    // Without dither, the two sides of a mono source stay alike and a conversion
+    // gives the same bytes every time.
+    soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+    io.flags |= SOXR_NO_DITHER;
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     resampler_.reset(soxr_create(static_cast<double>(rate), static_cast<double>(kRate), 2, &error,
                                  &io, &quality, nullptr));
