@@ -22,6 +22,16 @@ class ExportTest : public CodecsTest {
   static bool ToolAccepts(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
   }
+  // ffprobe reads the whole file and says nothing when it finds nothing wrong.
+  void ExpectFfprobeQuiet(const std::string& path) {
+    if (!HaveTool("ffprobe")) return;
+    const std::string report = dir + "ffprobe.txt";
+    EXPECT_EQ(Run("ffprobe -v warning -show_entries format=duration -of csv=p=0 '" + path + "' >'" +
+                  report + "' 2>&1"),
+              0);
+    const Bytes text = ReadFile(report);
+    EXPECT_EQ(std::string(text.begin(), text.end()).substr(0, 4), "281.") << path;
+  }
 };
 
 TEST_F(ExportTest, AWavExportIsTheWholeSongBehindItsHeader) {
@@ -54,6 +64,7 @@ TEST_F(ExportTest, AWavExportIsTheWholeSongBehindItsHeader) {
   if (HaveTool("soxi")) {
     EXPECT_TRUE(ToolAccepts("soxi '" + path + "'"));
   }
+  ExpectFfprobeQuiet(path);
 }
 
 TEST_F(ExportTest, TheNameIsOfferedAgainAtTheNextExport) {
@@ -99,6 +110,7 @@ TEST_F(ExportTest, AnUpperCaseOggNameWritesOggVorbisOfTheWholeSong) {
     EXPECT_NE(s.find("ENCODER=encoder_example.c"), std::string::npos) << s;
     EXPECT_NE(s.find("4m:41"), std::string::npos) << s;
   }
+  ExpectFfprobeQuiet(path);
 }
 
 TEST_F(ExportTest, AnExportThatCannotBeWrittenIsReported) {

@@ -48,6 +48,7 @@ TEST_F(OggTest, AnEncodedToneDecodesToItsLengthAndSound) {
   EXPECT_EQ(std::string(ogg.begin(), ogg.begin() + 4), "OggS");
   EXPECT_TRUE(Contains(ogg, "ENCODER=encoder_example.c"));
   EXPECT_LT(ogg.size(), pcm.size() / 5) << "variable bit rate should compress a tone well";
+  EXPECT_EQ(Decode(ogg).size(), 10584000u) << "exactly the 60 seconds encoded";
   WriteFile(dir + "tone.ogg", ogg);
   FillTrack(4, 20 * 1000 * 1000);
   song.armedTrack = 4;
