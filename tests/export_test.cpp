@@ -1,5 +1,6 @@
 #include "codecs/export.h"
 
+#include "audio/mixer.h"
 #include "codecs/ogg.h"
 #include "codecs_fixture.h"
 
@@ -13,7 +14,12 @@ class ExportTest : public CodecsTest {
  protected:
   void SetUp() override {
     CodecsTest::SetUp();
+    ASSERT_EQ(MixerBlocksInit(), 1);
     exportName.clear();
+  }
+  void TearDown() override {
+    MixerBlocksRelease();
+    CodecsTest::TearDown();
   }
   static void Export(const std::string& name) {
     fakePlatform.ScriptDialog(name);
