@@ -1,0 +1,83 @@
+#include "codecs/import.h"
+
+#include <cctype>
+#include <vector>
+
+#include "codecs/file_io.h"
+#include "codecs/mp3.h"
+#include "codecs/ogg.h"
+#include "platform/platform.h"
+#include "song/song_file.h"
+#include "ui/control_manager.h"
+
+void ImportSoundFile() {
+  static const std::vector<FileFilter> filters = {
+      {"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
+      {"Mp3 File (*.mp3)", "*.mp3"},
+      {"Wave File (*.wav)", "*.wav"},
+      {"Ogg File (*.ogg)", "*.ogg"},
+  };
+  std::string path;
+  if (!platform().OpenFileDialog(filters, path)) return;
+  // The lit Import button has to be on screen for the whole, possibly long, load.
+  controlManager.Repaint();
+
+  Track& track = tracks[song.armedTrack != 0 ? song.armedTrack : 1];
+  const std::string extension = LowerExtension(path);
+  if (extension == "wav") {
+    LoadFileWav(track, path);
+  } else if (extension == "ogg") {
+    LoadOgg(track, path);
+  } else if (extension == "mp3") {
+    LoadMp3(track, path);
+  }
+}
+
+void ApplyLoopName(Track& track, std::string_view path, int32_t start, int32_t end) {
+  bool loop = false;
+  // A separator in the first position would leave no folder, so the search stops
+  // at the second character.
+  for (size_t i = path.size(); i-- > 1;) {
+    if (path[i] == '/' || path[i] == '\\') {
+      const std::string_view name = path.substr(i + 1);
+      static constexpr std::string_view kPrefix = "loop";
+      loop = name.size() >= kPrefix.size();
+      for (size_t k = 0; loop && k < kPrefix.size(); ++k) {
+        loop = std::tolower(static_cast<unsigned char>(name[k])) == kPrefix[k];
+      }
+      break;
+    }
+  }
+  if (loop) {
+    track.loopStart = start;
+    track.loopEnd = end;
+    track.loopOn = 1;
+  } else {
+    track.loopOn = 0;
+  }
+}
+
+void StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::string_view path,
+                        int32_t loopStart) {
+  FileWrite(track, audio, 0, length);
+  ClearTrackTail(track, length);
+  ApplyLoopName(track, path, loopStart, length);
+}
+
+void ReportDecodeFailure(std::string_view loader, DecodeStatus status) {
+  const char* what = nullptr;
+  switch (status) {
+    case DecodeStatus::Ok:
+      return;
+    case DecodeStatus::NoMemory:
+      what = "malloc failed";
+      break;
+    case DecodeStatus::MissingFile:
+      what = "Missing File";
+      break;
+    case DecodeStatus::Undecodable:
+      what = "no audio could be decoded";
+      break;
+  }
+  platform().ShowMessage(std::string(loader) + ": " + what, "Error");
+}

@@ -1,0 +1,53 @@
+#include "codecs/ogg.h"
+
+#include "app/buffer.h"
+#include "codecs/file_io.h"
+#include "platform/platform.h"
+
+int LoadOgg(Track& track, const std::string& path) {
+  Buffer image = TryAllocate(kOggImageBytes);
+  if (!image) {
+    ReportDecodeFailure("LoadOgg", DecodeStatus::NoMemory);
+    return 0;
+  }
+  const FileRead read = ReadFileStart(path, {image.get(), size_t{kOggImageBytes}});
+  if (!read.opened) {
+    ReportDecodeFailure("LoadOgg", DecodeStatus::MissingFile);
+    return 0;
+  }
+  uint8_t* wav = song.workBuffer.get();
+  DecodeStatus status = DecodeStatus::Ok;
+  const int32_t r = DecodeOggImage({image.get(), read.bytes},
+                                   {wav, static_cast<size_t>(TrackRegionBytes)}, &status);
+  image.reset();
+  if (status != DecodeStatus::Ok) {
+    ReportDecodeFailure("LoadOgg", status);
+    return 0;
+  }
+  const int32_t length = r > kWavHeaderBytes ? r - kWavHeaderBytes : 0;
+  StoreImportedAudio(track, wav + kWavHeaderBytes, length, path, 0);
+  return 1;
+}
+
+int ExportSave(const std::string& path, uint8_t* mix, uint32_t n) {
+  uint8_t* image = mix - kWavHeaderBytes;
+  BuildWavHeader(image, n);
+  Buffer output = TryAllocate(kOggOutputBytes);
+  if (!output) {
+    platform().ShowMessage("ExportSave: malloc failed", "Error");
+    return 0;
+  }
+  bool overflow = false;
+  const int32_t size = EncodeWavImage({image, size_t{n} + kWavHeaderBytes},
+                                      {output.get(), size_t{kOggOutputBytes}}, &overflow);
+  // A cut-off stream would still open in players and just stop early: refuse it.
+  if (overflow) {
+    platform().ShowMessage("ExportSave: encoded mix too large", "Error");
+    return 0;
+  }
+  if (!WriteWholeFile(path, {{output.get(), static_cast<size_t>(size)}})) {
+    platform().ShowMessage("ExportSave - failed", "Error");
+    return 0;
+  }
+  return 1;
+}

@@ -1,0 +1,281 @@
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "codecs/import.h"
+#include "codecs_fixture.h"
+
+namespace {
+
+constexpr int32_t kTenSeconds = 10 * BytesPerSecond;
+
+class WavTest : public CodecsTest {};
+
+TEST_F(WavTest, TenSecondsGoToTheArmedTrackAndSilenceTheRest) {
+  const Bytes pcm = Pattern(kTenSeconds);
+  const std::string path = dir + "drums.wav";
+  ASSERT_EQ(WriteWavFile(path, pcm.data(), kTenSeconds), 1);
+  ASSERT_EQ(FileSize(path), 1764044);
+  FillTrack(2, 3 * kTenSeconds);  // an older, longer take that must go
+  song.armedTrack = 2;
+  tracks[2].loopOn = 1;
+
+  Import(path);
+
+  ASSERT_EQ(fakePlatform.dialogs.size(), 1u);
+  const DialogCall& dialog = fakePlatform.dialogs[0];
+  EXPECT_FALSE(dialog.save);
+  EXPECT_EQ(dialog.startName, "");
+  const std::vector<FileFilter> filters = {{"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
+                                           {"Mp3 File (*.mp3)", "*.mp3"},
+                                           {"Wave File (*.wav)", "*.wav"},
+                                           {"Ogg File (*.ogg)", "*.ogg"}};
+  ASSERT_EQ(dialog.filters.size(), filters.size());
+  for (size_t i = 0; i < filters.size(); ++i) {
+    EXPECT_EQ(dialog.filters[i].text, filters[i].text);
+    EXPECT_EQ(dialog.filters[i].pattern, filters[i].pattern);
+  }
+  EXPECT_GT(fakePlatform.flushes, 0) << "the lit button must be on screen during the load";
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  EXPECT_EQ(Region(2, 0, kTenSeconds), pcm);
+  EXPECT_TRUE(AllZero(Region(2, kTenSeconds, TrackRegionBytes - kTenSeconds)));
+  EXPECT_EQ(tracks[2].loopOn, 0);
+  EXPECT_TRUE(AllZero(Region(1, 0, BytesPerSecond)));
+}
+
+TEST_F(WavTest, WithNoTrackArmedTheImportGoesToTrackOne) {
+  const Bytes pcm = Pattern(BytesPerSecond);
+  ASSERT_EQ(WriteWavFile(dir + "a.wav", pcm.data(), BytesPerSecond), 1);
+  Import(dir + "a.wav");
+  EXPECT_EQ(Region(1, 0, BytesPerSecond), pcm);
+}
+
+TEST_F(WavTest, NamesBeginningWithLoopMakeTheTrackLoop) {
+  const Bytes pcm = Pattern(kTenSeconds);
+  std::filesystem::create_directory(dir + "kit");
+  ASSERT_EQ(WriteWavFile(dir + "kit/Loop_drums.wav", pcm.data(), kTenSeconds), 1);
+  ASSERT_EQ(WriteWavFile(dir + "kit/myloop.wav", pcm.data(), kTenSeconds), 1);
+
+  Import(dir + "kit/Loop_drums.wav");
+  EXPECT_EQ(tracks[1].loopOn, 1);
+  EXPECT_EQ(tracks[1].loopStart, 0);
+  EXPECT_EQ(tracks[1].loopEnd, kTenSeconds);
+
+  tracks[1].loopStart = 5;
+  Import(dir + "kit/myloop.wav");
+  EXPECT_EQ(tracks[1].loopOn, 0);
+  EXPECT_EQ(tracks[1].loopStart, 5) << "the offsets stay for a later loop";
+  EXPECT_EQ(tracks[1].loopEnd, kTenSeconds);
+}
+
+TEST_F(WavTest, TheLoopRuleLooksOnlyAtTheNameAfterTheLastSeparator) {
+  struct Case {
+    const char* path;
+    bool loop;
+  } cases[] = {
+      {"C:\\music\\LOOPY.wav", true},
+      {"/loops/beat.wav", false},
+      {"loop.wav", false},
+      {"/a/loo", false},
+      {"/a/loop", true},
+      {"/lo\\opx.wav", false},
+  };
+  for (const Case& c : cases) {
+    Track track;
+    ApplyLoopName(track, c.path, 7, 99);
+    EXPECT_EQ(track.loopOn, c.loop ? 1 : 0) << c.path;
+    EXPECT_EQ(track.loopEnd, c.loop ? 99 : 0) << c.path;
+  }
+}
+
+TEST_F(WavTest, TheChunkWalkStepsOverOtherChunksToTheData) {
+  Bytes file = WavFile(2, 44100, 16, {});
+  file.resize(36);  // keep RIFF and fmt, walk from here
+  Append(file, "LIST", 26);
+  const Bytes list = Pattern(26, 9);
+  file.insert(file.end(), list.begin(), list.end());
+  ASSERT_EQ(file.size(), 70u);
+  const Bytes pcm = Pattern(4000, 3);
+  Append(file, "data", 4000);
+  file.insert(file.end(), pcm.begin(), pcm.end());
+  WriteFile(dir + "list.wav", file);
+
+  EXPECT_EQ(LoadFileWav(tracks[3], dir + "list.wav"), 1);
+  EXPECT_EQ(Region(3, 0, 4000), pcm);
+  EXPECT_TRUE(AllZero(Region(3, 4000, BytesPerSecond)));
+}
+
+TEST_F(WavTest, AFileLongerThanTheSongIsReportedThenClipped) {
+  const int32_t threeHundredSeconds = 300 * BytesPerSecond;
+  Bytes pcm = Pattern(static_cast<size_t>(threeHundredSeconds));
+  ASSERT_EQ(WriteWavFile(dir + "long.wav", pcm.data(), threeHundredSeconds), 1);
+
+  EXPECT_EQ(LoadFileWav(tracks[1], dir + "long.wav"), 1);
+
+  ASSERT_EQ(fakePlatform.messages.size(), 1u);
+  EXPECT_EQ(fakePlatform.messages[0],
+            (ShownMessage{"LoadFileWav: exceeded max", "Error: File too large"}));
+  pcm.resize(TrackRegionBytes);
+  EXPECT_EQ(Region(1, 0, TrackRegionBytes), pcm);
+  EXPECT_TRUE(AllZero(Region(2, 0, 4)));
+}
+
+TEST_F(WavTest, RefusedFilesGetOneMessageInTheFixedOrderAndLeaveTheTrack) {
+  const std::string path = dir + "bad.wav";
+  const Bytes stereo = Pattern(400);
+  Bytes odd = WavFile(2, 44100, 16, stereo);
+  odd.push_back(0);
+  struct Case {
+    const char* what;
+    Bytes file;
+    ShownMessage message;
+  } cases[] = {
+      {"missing", {}, {"LoadFileWav: Missing File", "Error"}},
+      {"short", Bytes(43, 1), {"LoadFileWav: File too short", "Error: File too short"}},
+      {"mono 8-bit 22k", WavFile(1, 22050, 8, stereo), {path, "Error: Wav file not stereo"}},
+      {"8-bit 22k", WavFile(2, 22050, 8, stereo), {path, "Error: Wav file not 16 bit"}},
+      {"22k", WavFile(2, 22050, 16, stereo), {path, "Error: Wav file not 44k"}},
+      {"odd length", odd, {path, "Error: Wav file not even length"}},
+  };
+  const Bytes before = FillTrack(1, 1000);
+  for (const Case& c : cases) {
+    std::filesystem::remove(path);
+    if (!c.file.empty()) WriteFile(path, c.file);
+    fakePlatform.Reset();
+    tracks[1].loopOn = 1;
+
+    EXPECT_EQ(LoadFileWav(tracks[1], path), 0) << c.what;
+
+    ASSERT_EQ(fakePlatform.messages.size(), 1u) << c.what;
+    EXPECT_EQ(fakePlatform.messages[0], c.message) << c.what;
+    EXPECT_EQ(tracks[1].loopOn, 1) << c.what;
+    EXPECT_EQ(Region(1, 0, 1000), before) << c.what;
+  }
+}
+
+TEST_F(WavTest, HostileChunkSizesNeverLeaveTheBytesReadOrWrite) {
+  // Each chunk stands between the format chunk and a data chunk that the walk must
+  // not reach by accident.
+  const uint32_t sizes[] = {0x7FFFFFF0u, 0xFFFFFFF8u, 0xFFFFFF00u, 0x80000000u, 200u};
+  const Bytes before = FillTrack(1, 1000);
+  for (const uint32_t size : sizes) {
+    Bytes file = WavFile(2, 44100, 16, {});
+    file.resize(36);
+    Append(file, "junk", size);
+    Append(file, "data", 8);
+    file.resize(file.size() + 8, 0x55);
+    WriteFile(dir + "hostile.wav", file);
+    fakePlatform.Reset();
+
+    EXPECT_EQ(LoadFileWav(tracks[1], dir + "hostile.wav"), 0) << size;
+
+    ASSERT_EQ(fakePlatform.messages.size(), 1u) << size;
+    EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{"LoadFileWav: no data chunk", "Error"}));
+    EXPECT_EQ(Region(1, 0, 1000), before) << size;
+  }
+}
+
+TEST_F(WavTest, ADataChunkClaimingMoreThanTheFileTakesOnlyWhatWasRead) {
+  const Bytes pcm = Pattern(1000);
+  Bytes file = WavFile(2, 44100, 16, pcm);
+  Put32(file, 40, 0xFFFFFFFFu);  // "4 GB"
+  WriteFile(dir + "liar.wav", file);
+  FillTrack(1, 5000);
+
+  EXPECT_EQ(LoadFileWav(tracks[1], dir + "liar.wav"), 1);
+
+  EXPECT_EQ(Region(1, 0, 1000), pcm);
+  EXPECT_TRUE(AllZero(Region(1, 1000, 4000)));
+}
+
+TEST_F(WavTest, ImportDispatchesOnTheLastThreeCharactersInAnyCase) {
+  const Bytes pcm = Pattern(4000);
+  ASSERT_EQ(WriteWavFile(dir + "SONG.WAV", pcm.data(), 4000), 1);
+  Import(dir + "SONG.WAV");
+  EXPECT_EQ(Region(1, 0, 4000), pcm);
+
+  // No dot is needed before the three characters.
+  const Bytes other = Pattern(4000, 2);
+  ASSERT_EQ(WriteWavFile(dir + "songwav", other.data(), 4000), 1);
+  Import(dir + "songwav");
+  EXPECT_EQ(Region(1, 0, 4000), other);
+
+  // Too short to have an extension, or an unknown one: nothing at all happens.
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  ASSERT_EQ(WriteWavFile("wav", pcm.data(), 4000), 1);
+  ASSERT_EQ(WriteWavFile("x.txt", pcm.data(), 4000), 1);
+  fakePlatform.Reset();
+  Import("wav");
+  Import("x.txt");
+  std::filesystem::current_path(cwd);
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  EXPECT_EQ(Region(1, 0, 4000), other);
+
+  // A cancelled dialog does nothing either.
+  fakePlatform.ScriptDialog(std::nullopt);
+  ImportSoundFile();
+  EXPECT_EQ(fakePlatform.flushes, 2);
+  EXPECT_EQ(Region(1, 0, 4000), other);
+}
+
+TEST_F(WavTest, TheHeaderIsTheCanonicalFortyFourBytes) {
+  uint8_t header[44];
+  BuildWavHeader(header, 49568400);
+  const uint8_t expected[44] = {'R', 'I', 'F',  'F',  0xB4, 0x5A, 0xF4, 0x02, 'W',  'A',  'V',
+                                'E', 'f', 'm',  't',  ' ',  16,   0,    0,    0,    1,    0,
+                                2,   0,   0x44, 0xAC, 0,    0,    0x10, 0xB1, 2,    0,    4,
+                                0,   16,  0,    'd',  'a',  't',  'a',  0x90, 0x5A, 0xF4, 0x02};
+  EXPECT_EQ(std::memcmp(header, expected, 44), 0);
+}
+
+TEST_F(WavTest, AFullSongWavIsReadByOtherProgramsAsTwoHundredEightyOneSeconds) {
+  const std::string path = dir + "song.wav";
+  std::memset(song.workBuffer.get(), 0, TrackRegionBytes);
+  ASSERT_EQ(WriteWavFile(path, song.workBuffer.get(), TrackRegionBytes), 1);
+  EXPECT_EQ(FileSize(path), 49568444);
+  const Bytes head = ReadFile(path);
+  EXPECT_EQ(head[4] | head[5] << 8 | head[6] << 16 | head[7] << 24, 49568436);
+  if (!HaveTool("soxi")) GTEST_SKIP() << "soxi is not installed";
+  const std::string out = dir + "soxi.txt";
+  ASSERT_EQ(Run("soxi -D '" + path + "' >'" + out + "' 2>&1"), 0);
+  const Bytes text = ReadFile(out);
+  EXPECT_EQ(std::string(text.begin(), text.end()), "281.000000\n");
+}
+
+// Turns the process's file size limit down for one test: writes beyond it fail as
+// on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, savedHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*savedHandler_)(int) = nullptr;
+};
+
+TEST_F(WavTest, AWavThatCannotBeWrittenWholeIsReportedAndRemoved) {
+  const Bytes pcm = Pattern(BytesPerSecond);
+  EXPECT_EQ(WriteWavFile(dir + "no/such/folder.wav", pcm.data(), BytesPerSecond), 0);
+  ASSERT_EQ(fakePlatform.messages.size(), 1u);
+  EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{"WriteWavFile - failed", "Error"}));
+
+  {
+    FileSizeLimit full(100000);
+    EXPECT_EQ(WriteWavFile(dir + "full.wav", pcm.data(), BytesPerSecond), 0);
+  }
+  EXPECT_EQ(fakePlatform.messages.size(), 2u);
+  EXPECT_FALSE(std::filesystem::exists(dir + "full.wav"));
+}
+
+}  // namespace
