@@ -1,15 +1,14 @@
 #include <string>
 
 #include "app/paths.h"
+#include "codecs/export.h"
+#include "codecs/import.h"
 #include "panel/panel.h"
 #include "panel/song_state.h"
 #include "panel/transport.h"
 #include "platform/platform.h"
 #include "song/song_commands.h"
 #include "ui/control_manager.h"
-
-void ImportSoundFile();
-void ExportMix();
 
 namespace {
 

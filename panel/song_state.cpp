@@ -4,6 +4,7 @@
 
 #include "app/buffer.h"
 #include "audio/stream.h"
+#include "codecs/mp3.h"
 #include "panel/panel.h"
 #include "panel/strips.h"
 #include "panel/text_fields.h"
@@ -11,8 +12,6 @@
 #include "platform/platform.h"
 #include "song/song_file.h"
 #include "ui/control_manager.h"
-
-int RegisterMp3Decoder();
 
 SongState song;
 Track tracks[TrackCount + 1];

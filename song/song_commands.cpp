@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -81,6 +82,18 @@ bool MoveSongFile(const std::string& from, const std::string& to) {
   return errno == EXDEV && CopyAcrossFilesystems(from, to);
 }
 
+// The working file's name is reserved in its folder in any letter case: on a
+// case-insensitive filesystem "DEFAULT.SVL" is the working file itself, which is
+// deleted whenever a song is left.
+bool NamesWorkingFile(const std::string& name, const std::string& workingFile) {
+  if (SameFileName(name, workingFile)) return true;
+  const std::filesystem::path chosen = CanonicalForm(name);
+  std::string base = chosen.filename().string();
+  std::transform(base.begin(), base.end(), base.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return base == "default.svl" && chosen.parent_path() == CanonicalForm(workingFile).parent_path();
+}
+
 }  // namespace
 
 // The same file, not merely the same text: Linux names are case-sensitive, and a
@@ -107,7 +120,7 @@ void SaveSongAs() {
 
 int SaveSongTo(const std::string& name) {
   const std::string workingFile = WorkingFilePath();
-  if (SameFileName(name, workingFile)) {
+  if (NamesWorkingFile(name, workingFile)) {
     platform().ShowMessage("Try again. Do not save as default.svl", "Filename Error");
     return 0;
   }

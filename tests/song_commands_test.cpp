@@ -95,10 +95,11 @@ TEST_F(SongCommandsTest, SaveAsMovesTheWorkingFileAndRemembersTheName) {
   EXPECT_EQ(songPath, target);
 }
 
-TEST_F(SongCommandsTest, TheWorkingFileNameIsRefusedOnlyForTheWorkingFile) {
+TEST_F(SongCommandsTest, TheWorkingFileNameIsRefusedInItsFolderInAnyCase) {
   StartWorkingSong();
   ASSERT_EQ(::mkdir((dir + "songs").c_str(), 0755), 0);
-  for (const std::string& name : {dir + "default.svl", dir + "songs/../default.svl"}) {
+  for (const std::string& name : {dir + "default.svl", dir + "songs/../default.svl",
+                                  dir + "DEFAULT.SVL", dir + "songs/../Default.Svl"}) {
     fakePlatform.Reset();
     EXPECT_EQ(SaveSongTo(name), 0);
     ASSERT_EQ(fakePlatform.messages.size(), 1u);

@@ -1,10 +1,16 @@
 #include "ui/control_manager.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "platform/platform.h"
 
 ControlManager controlManager;
 
 void ControlManager::ClearControls() {
+  // A control's value is the panel's own state and AddControl leaves it alone, so
+  // an emptied table starts from the zeros of a fresh program.
+  std::fill(std::begin(value), std::end(value), 0);
   controlCount = 1;
   buttonDown = 0;
   pressedControl = 0;

@@ -1,0 +1,51 @@
+// Starts and stops the whole program on the fake platform, the way the desktop
+// front end does, with a working folder of the test's own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/paths.h"
+#include "app/window_proc.h"
+#include "platform/fake/fake_platform.h"
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fakePlatform.Reset();
+    folder = std::filesystem::temp_directory_path() /
+             ("sonavel-test-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    programDir = folder.string() + "/";
+    workDir = programDir;
+    AppStartup();
+    WindowProc(WM_CREATE, 0, 0);
+  }
+
+  void TearDown() override {
+    WindowProc(WM_DESTROY, 0, 0);
+    fakePlatform.Pump();
+    AppShutdown();
+    std::filesystem::remove_all(folder);
+  }
+
+  // The first paint, which also creates the working file.
+  void Paint() {
+    WindowProc(WM_PAINT, 0, 0);
+    fakePlatform.Pump();
+  }
+  void Click(int x, int y) {
+    WindowProc(WM_LBUTTONDOWN, 0, MakePointParam(x, y));
+    WindowProc(WM_LBUTTONUP, 0, MakePointParam(x, y));
+    fakePlatform.Pump();
+  }
+  void Key(int virtualKey) { WindowProc(WM_KEYDOWN, static_cast<uintptr_t>(virtualKey), 0); }
+  void Char(int c) { WindowProc(WM_CHAR, static_cast<uintptr_t>(c), 0); }
+  std::string WorkingFile() const { return programDir + "default.svl"; }
+
+  std::filesystem::path folder;
+};
