@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace {
@@ -17,6 +18,26 @@ QStringList PatternsOf(const FileFilter& filter) {
   }
   return patterns;
 }
+
+// Qt appends the default suffix to a typed name only when saving; the open dialog
+// does it as well, so a typed "song" opens "song.svl" under the Sonavel filter.
+class FileDialog : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+
+ protected:
+  void accept() override {
+    const QStringList files = selectedFiles();
+    if (acceptMode() == AcceptOpen && !defaultSuffix().isEmpty() && files.size() == 1) {
+      const QFileInfo typed(files.front());
+      const QFileInfo withSuffix(files.front() + '.' + defaultSuffix());
+      if (!typed.exists() && typed.suffix().isEmpty() && withSuffix.isFile()) {
+        selectFile(withSuffix.filePath());
+      }
+    }
+    QFileDialog::accept();
+  }
+};
 
 }  // namespace
 
@@ -45,7 +66,7 @@ QString DefaultSuffix(const FileFilter& filter) {
 
 bool RunFileDialog(QWidget* owner, FileDialogKind kind, const std::vector<FileFilter>& filters,
                    std::string& name) {
-  QFileDialog dialog(owner);
+  FileDialog dialog(owner);
   // Qt's own dialog, so the default suffix follows the selected filter before the
   // overwrite question is asked; desktop dialogs do not all report the filter.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
