@@ -14,14 +14,28 @@
 #include "platform/qt/qt_platform.h"
 #include "ui/control_manager.h"
 
+inline std::unique_ptr<QApplication>& TestAppHolder() {
+  static std::unique_ptr<QApplication> app;
+  return app;
+}
+
 inline QApplication& TestApp() {
   static int argc = 1;
   static char name[] = "sonavel_qt_tests";
   static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
+  if (!TestAppHolder()) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    TestAppHolder() = std::make_unique<QApplication>(argc, argv);
+  }
+  return *TestAppHolder();
 }
+
+// The application ends with the tests: left to the exit handlers, it would
+// outlive Qt's own globals.
+class QtTestEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override { TestAppHolder().reset(); }
+};
 
 inline std::vector<Message>& Received() {
   static std::vector<Message> messages;

@@ -13,6 +13,10 @@
 
 namespace {
 
+// gtest takes ownership of the environment.
+[[maybe_unused]] const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtTestEnvironment);
+
 class WindowTest : public WindowFixture {};
 
 void SendMouse(QWidget& w, QEvent::Type type, QPoint at, Qt::MouseButton button,
