@@ -19,7 +19,8 @@ QtMessageHandler qtHandler = nullptr;
 // line and leave with an error code instead.
 void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
   if (type == QtFatalMsg) {
-    std::fprintf(stderr, "sonavel: cannot open the window: %s\n", qPrintable(text));
+    std::fprintf(stderr, "sonavel: cannot open the window: %s\n",
+                 qPrintable(text.section(QLatin1Char('\n'), 0, 0)));
     std::_Exit(1);
   }
   if (qtHandler != nullptr) qtHandler(type, context, text);
