@@ -1,0 +1,98 @@
+#include "platform/qt/file_dialogs.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+QStringList PatternsOf(const FileFilter& filter) {
+  QStringList patterns;
+  for (const QString& p : QString::fromStdString(filter.pattern).split(';', Qt::SkipEmptyParts)) {
+    const QString pattern = p.trimmed();
+    if (pattern.isEmpty()) continue;
+    // "*.*" meant every file on the original system; in Qt it would skip names
+    // without a dot.
+    patterns << (pattern == "*.*" ? QStringLiteral("*") : pattern);
+  }
+  return patterns;
+}
+
+// Qt appends the default suffix to a typed name only when saving; the open dialog
+// does it as well, so a typed "song" opens "song.svl" under the Sonavel filter.
+class FileDialog : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+
+ protected:
+  void accept() override {
+    const QStringList files = selectedFiles();
+    if (acceptMode() == AcceptOpen && !defaultSuffix().isEmpty() && files.size() == 1) {
+      const QFileInfo typed(files.front());
+      const QFileInfo withSuffix(files.front() + '.' + defaultSuffix());
+      if (!typed.exists() && typed.suffix().isEmpty() && withSuffix.isFile()) {
+        selectFile(withSuffix.filePath());
+      }
+    }
+    QFileDialog::accept();
+  }
+};
+
+}  // namespace
+
+QString QtNameFilter(const FileFilter& filter) {
+  QString text = QString::fromStdString(filter.text).trimmed();
+  // Qt takes the patterns from the last parentheses, so the entry's own (which may
+  // list them with commas) give way to the real ones.
+  if (text.endsWith(')')) {
+    const qsizetype open = text.lastIndexOf('(');
+    if (open >= 0) text = text.left(open).trimmed();
+  }
+  return text + " (" + PatternsOf(filter).join(' ') + ")";
+}
+
+QString DefaultSuffix(const FileFilter& filter) {
+  const QStringList patterns = PatternsOf(filter);
+  if (patterns.isEmpty()) return {};
+  const QString& first = patterns.front();
+  if (!first.startsWith("*.")) return {};
+  const QString suffix = first.mid(2);
+  if (suffix.isEmpty() || suffix.contains('*') || suffix.contains('?') || suffix.contains('[')) {
+    return {};
+  }
+  return suffix;
+}
+
+bool RunFileDialog(QWidget* owner, FileDialogKind kind, const std::vector<FileFilter>& filters,
+                   std::string& name) {
+  FileDialog dialog(owner);
+  // Qt's own dialog, so the default suffix follows the selected filter before the
+  // overwrite question is asked; desktop dialogs do not all report the filter.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (kind == FileDialogKind::Save) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+  } else {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  }
+  QStringList nameFilters;
+  for (const FileFilter& f : filters) nameFilters << QtNameFilter(f);
+  dialog.setNameFilters(nameFilters);
+  auto followFilter = [&dialog, &filters, &nameFilters](const QString& selected) {
+    const qsizetype i = nameFilters.indexOf(selected);
+    dialog.setDefaultSuffix(i >= 0 ? DefaultSuffix(filters[static_cast<size_t>(i)]) : QString());
+  };
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
+  if (!nameFilters.isEmpty()) {
+    dialog.selectNameFilter(nameFilters.front());
+    followFilter(nameFilters.front());
+  }
+  if (!name.empty()) dialog.selectFile(QFile::decodeName(name.c_str()));
+  if (dialog.exec() != QDialog::Accepted) return false;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return false;
+  name = QFile::encodeName(chosen.front()).toStdString();
+  return true;
+}

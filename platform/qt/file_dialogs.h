@@ -1,0 +1,24 @@
+// The open and save dialogs with the core's filter lists.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+class QWidget;
+
+enum class FileDialogKind { Open, Save };
+
+// One Qt name filter: the entry's text with its patterns, space-separated, in the
+// parentheses Qt reads them from.
+QString QtNameFilter(const FileFilter& filter);
+// The extension the dialog appends to a typed name without one: that of the
+// filter's first pattern, empty when it names no single extension.
+QString DefaultSuffix(const FileFilter& filter);
+
+// Runs the dialog modally over owner. `name` holds the start name and receives the
+// chosen one; false when cancelled.
+bool RunFileDialog(QWidget* owner, FileDialogKind kind, const std::vector<FileFilter>& filters,
+                   std::string& name);

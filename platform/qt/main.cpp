@@ -1,0 +1,57 @@
+// The desktop program: the Sonavel window on Qt, sound through SDL.
+#include <QApplication>
+#include <QFile>
+#include <QScreen>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/paths.h"
+#include "app/window_proc.h"
+#include "platform/qt/main_window.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/sdl/sdl_wave.h"
+
+namespace {
+
+QtMessageHandler qtHandler = nullptr;
+
+// Without a display Qt ends the process from inside QApplication; say why in one
+// line and leave with an error code instead.
+void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "sonavel: cannot open the window: %s\n",
+                 qPrintable(text.section(QLatin1Char('\n'), 0, 0)));
+    std::_Exit(1);
+  }
+  if (qtHandler != nullptr) qtHandler(type, context, text);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qtHandler = qInstallMessageHandler(StartupMessages);
+  QApplication app(argc, argv);
+  qInstallMessageHandler(qtHandler);
+  if (QGuiApplication::primaryScreen() == nullptr) {
+    std::fprintf(stderr, "sonavel: cannot open the window: no screen\n");
+    return 1;
+  }
+  // The core decides when the program ends: after the window's destroy message.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(AppIcon());
+
+  SetProgramDir(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+  ChooseWorkDir();
+  QtPlatform qtPlatform;
+  InstallPlatform(&qtPlatform);
+  InstallSdlWaveDevices();
+  AppStartup();
+
+  MainWindow window(qtPlatform);
+  WindowProc(WM_CREATE, 0, 0);
+  window.show();
+  window.activateWindow();
+  const int exitCode = QApplication::exec();
+  AppShutdown();
+  return exitCode;
+}

@@ -1,0 +1,55 @@
+#include "platform/qt/main_window.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QImage>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPixmap>
+
+#include "app/about.h"
+#include "app/icon.h"
+#include "platform/qt/qt_platform.h"
+
+QIcon AppIcon() {
+  const std::span<const uint32_t> pixels = AppIconPixels();
+  if (pixels.size() < static_cast<size_t>(kIconSize) * kIconSize) return QIcon();
+  const QImage image(reinterpret_cast<const uchar*>(pixels.data()), kIconSize, kIconSize,
+                     kIconSize * 4, QImage::Format_ARGB32);
+  return QIcon(QPixmap::fromImage(image.copy()));
+}
+
+MainWindow::MainWindow(QtPlatform& p)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint),
+      platform(p),
+      panel(p, this) {
+  setWindowTitle(kWindowTitle);
+  setWindowIcon(AppIcon());
+  // The menu stays in the window on every desktop, so the panel sits right under it.
+  menuBar()->setNativeMenuBar(false);
+  QMenu* help = menuBar()->addMenu("&Help");
+  QAction* about = help->addAction("&About");
+  connect(about, &QAction::triggered, this, [this] {
+    platform.Deliver({WM_COMMAND, kAboutCommand, 0});
+  });
+  setCentralWidget(&panel);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  move(0, 0);
+  panel.setFocus();
+  platform.AttachWindow(this);
+}
+
+MainWindow::~MainWindow() {
+  platform.AttachWindow(nullptr);
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+  // Closing destroys the window without a question; the core stops its timer and
+  // ends the loop.
+  e->accept();
+  if (destroyed) return;
+  destroyed = true;
+  platform.Deliver({WM_DESTROY, 0, 0});
+}

@@ -1,0 +1,114 @@
+#include "platform/qt/qt_platform.h"
+
+#include <time.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+#include <chrono>
+#include <thread>
+
+#include "app/window_proc.h"
+#include "platform/qt/about_box.h"
+#include "platform/qt/file_dialogs.h"
+#include "platform/qt/main_window.h"
+
+namespace {
+
+void ToWindowProc(const Message& message) {
+  WindowProc(message);
+}
+
+QString FromBytes(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+}  // namespace
+
+QtPlatform::QtPlatform() : receiver(ToWindowProc) {
+  // The transport's position and meters are paced by this timer; a coarse timer
+  // would let them stutter by up to 5% of the period.
+  timer.setTimerType(Qt::PreciseTimer);
+  connect(&timer, &QTimer::timeout, this, [this] { Deliver({WM_TIMER, 1, 0}); });
+}
+
+QtPlatform::~QtPlatform() = default;
+
+void QtPlatform::AttachWindow(MainWindow* w) {
+  window = w;
+}
+
+void QtPlatform::Invalidate(int x, int y, int width, int height) {
+  if (window != nullptr) window->Panel().MarkDirty(QRect(x, y, width, height));
+}
+
+void QtPlatform::Flush() {
+  if (window != nullptr) window->Panel().FlushDirty();
+}
+
+void QtPlatform::ShowMessage(std::string_view text, std::string_view caption) {
+  Flush();
+  // No owner, as the core's failures are the application's, not the window's; but
+  // application-modal so no click reaches the panel while the user reads it.
+  QMessageBox box(QMessageBox::Warning, FromBytes(caption), FromBytes(text), QMessageBox::Ok);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.exec();
+}
+
+void QtPlatform::Beep() {
+  QApplication::beep();
+}
+
+bool QtPlatform::OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
+  Flush();
+  return RunFileDialog(window, FileDialogKind::Open, filters, name);
+}
+
+bool QtPlatform::SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
+  Flush();
+  return RunFileDialog(window, FileDialogKind::Save, filters, name);
+}
+
+void QtPlatform::ShowAbout() {
+  Flush();
+  ShowAboutBox(window);
+}
+
+void QtPlatform::OpenWebPage(std::string_view address) {
+  QDesktopServices::openUrl(QUrl::fromUserInput(FromBytes(address)));
+}
+
+uint32_t QtPlatform::ClockMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const uint64_t ms =
+      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}
+
+void QtPlatform::SleepMs(uint32_t ms) {
+  // The lit button must be on screen during the wait; the event loop must not run,
+  // or a click could be handled in the middle of a command.
+  Flush();
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void QtPlatform::Post(const Message& message) {
+  // Queued calls to one receiver are delivered in the order they were posted.
+  QMetaObject::invokeMethod(
+      this, [this, message] { Deliver(message); }, Qt::QueuedConnection);
+}
+
+void QtPlatform::StartTimer(uint32_t periodMs) {
+  timer.start(static_cast<int>(periodMs));
+}
+
+void QtPlatform::StopTimer() {
+  timer.stop();
+}
+
+void QtPlatform::Quit(int code) {
+  exitCode = code;
+  QCoreApplication::exit(code);
+}

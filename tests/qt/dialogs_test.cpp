@@ -1,0 +1,214 @@
+// The dialogs the core opens: file dialogs with its filter lists, the About box
+// and message boxes, each run modally and answered as a user would.
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+
+#include "platform/qt/file_dialogs.h"
+#include "qt/qt_test_support.h"
+
+namespace {
+
+class DialogTest : public WindowFixture {};
+
+// Gives the event loop a bounded number of turns to close every modal window;
+// one still open after them (a dialog the test did not answer) fails the test
+// and is closed, so nothing waits forever. Counted in turns, not time.
+void GuardModals(int turnsLeft = 20000) {
+  QTimer::singleShot(0, [turnsLeft] {
+    QWidget* open = QApplication::activeModalWidget();
+    if (open == nullptr) return;
+    if (turnsLeft > 0) {
+      GuardModals(turnsLeft - 1);
+      return;
+    }
+    auto* box = qobject_cast<QMessageBox*>(open);
+    ADD_FAILURE() << "a dialog stayed open: " << open->windowTitle().toStdString() << " "
+                  << (box != nullptr ? box->text().toStdString() : "");
+    CloseStrayModals();
+  });
+}
+
+// Runs `act` on the modal dialog once its loop is running.
+template <typename Dialog>
+void WhenOpen(std::function<void(Dialog&)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+      ADD_FAILURE() << "no modal dialog of the expected kind";
+      CloseStrayModals();
+      return;
+    }
+    GuardModals();
+    act(*dialog);
+  });
+}
+
+void Key(QWidget& w, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QApplication::sendEvent(&w, &press);
+}
+
+const std::vector<FileFilter> kImportFilters = {
+    {"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
+    {"Mp3 File (*.mp3)", "*.mp3"},
+    {"Wave File (*.wav)", "*.wav"},
+    {"Ogg File (*.ogg)", "*.ogg"},
+};
+const std::vector<FileFilter> kExportFilters = {
+    {"Wave File (*.wav)", "*.wav"},
+    {"Ogg File (*.ogg)", "*.ogg"},
+};
+
+}  // namespace
+
+TEST(FileFilters, PatternsGoWhereQtReadsThem) {
+  EXPECT_EQ(QtNameFilter(kImportFilters[0]), "Sound Files (*.mp3 *.wav *.ogg)");
+  EXPECT_EQ(QtNameFilter({"Sonavel File (*.svl)", "*.svl"}), "Sonavel File (*.svl)");
+  EXPECT_EQ(QtNameFilter({"All Files", "*.*"}), "All Files (*)");
+  EXPECT_EQ(QtNameFilter({"Two", " *.a ; *.b ;"}), "Two (*.a *.b)");
+
+  EXPECT_EQ(DefaultSuffix(kImportFilters[0]), "mp3");
+  EXPECT_EQ(DefaultSuffix({"Ogg File (*.ogg)", "*.ogg"}), "ogg");
+  EXPECT_EQ(DefaultSuffix({"All Files", "*.*"}), "");
+  EXPECT_EQ(DefaultSuffix({"Takes", "take*.wa?"}), "");
+  EXPECT_EQ(DefaultSuffix({"None", ""}), "");
+}
+
+TEST_F(DialogTest, SaveAppendsTheChosenFiltersExtensionBeforeAskingToReplace) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QFile existing(dir.filePath("take.ogg"));
+  ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+  existing.close();
+
+  QString startShown;
+  QString question;
+  WhenOpen<QFileDialog>([&](QFileDialog& dialog) {
+    EXPECT_EQ(dialog.parentWidget(), window.get());
+    EXPECT_EQ(dialog.nameFilters(), QStringList({"Wave File (*.wav)", "Ogg File (*.ogg)"}));
+    startShown = dialog.findChild<QLineEdit*>("fileNameEdit")->text();
+    // The user picks the second entry and types a bare name.
+    Key(*dialog.findChild<QComboBox*>("fileTypeCombo"), Qt::Key_Down);
+    dialog.findChild<QLineEdit*>("fileNameEdit")->setText("take");
+    QTimer::singleShot(0, [&question] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      question = box->text();
+      box->button(QMessageBox::Yes)->click();
+    });
+    static_cast<QDialog&>(dialog).accept();  // as the Save or Open button does
+  });
+  std::string name = QFile::encodeName(dir.filePath("mix.wav")).toStdString();
+  ASSERT_TRUE(platform->SaveFileDialog(kExportFilters, name));
+  EXPECT_EQ(startShown, "mix.wav");
+  EXPECT_EQ(QString::fromStdString(name), dir.filePath("take.ogg"));
+  EXPECT_TRUE(question.contains("take.ogg")) << question.toStdString();
+}
+
+TEST_F(DialogTest, OpenReturnsTheChosenFileAndCancelKeepsTheName) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QFile song(dir.filePath("song.svl"));
+  ASSERT_TRUE(song.open(QIODevice::WriteOnly));
+  song.close();
+  const std::vector<FileFilter> filters = {{"Sonavel File (*.svl)", "*.svl"},
+                                           {"Wave File (*.wav)", "*.wav"}};
+
+  // A typed name without extension finds the file of the selected type.
+  WhenOpen<QFileDialog>([&](QFileDialog& dialog) {
+    EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+    dialog.setDirectory(dir.path());
+    dialog.findChild<QLineEdit*>("fileNameEdit")->setText("song");
+    static_cast<QDialog&>(dialog).accept();  // as the Save or Open button does
+  });
+  std::string name;
+  ASSERT_TRUE(platform->OpenFileDialog(filters, name));
+  EXPECT_EQ(QString::fromStdString(name), dir.filePath("song.svl"));
+
+  WhenOpen<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
+  name = "kept.svl";
+  EXPECT_FALSE(platform->OpenFileDialog(kImportFilters, name));
+  EXPECT_EQ(name, "kept.svl");
+}
+
+TEST_F(DialogTest, AboutBoxFollowsTheTemplateAndClosesEveryWay) {
+  window->show();
+  const std::function<void(QDialog&)> closers[] = {
+      [](QDialog& d) { Key(d, Qt::Key_Escape); },
+      [](QDialog& d) { Key(d, Qt::Key_Return); },
+      [](QDialog& d) { d.findChild<QPushButton*>()->click(); },
+      [](QDialog& d) { d.close(); },
+  };
+  for (const auto& close : closers) {
+    QStringList texts;
+    WhenOpen<QDialog>([&](QDialog& d) {
+      EXPECT_EQ(d.windowTitle(), "About Sonavel");
+      EXPECT_EQ(d.parentWidget(), window.get());
+      EXPECT_TRUE(d.isModal());
+      EXPECT_FALSE(d.windowFlags() & Qt::WindowMaximizeButtonHint);
+      QList<QLabel*> labels = d.findChildren<QLabel*>();
+      std::sort(labels.begin(), labels.end(), [](QLabel* a, QLabel* b) { return a->y() < b->y(); });
+      for (QLabel* l : labels) {
+        if (!l->text().isEmpty()) texts << l->text();
+        // Every line shows whole.
+        EXPECT_LE(l->geometry().right(), d.width()) << l->text().toStdString();
+      }
+      const auto* ok = d.findChild<QPushButton*>();
+      ASSERT_NE(ok, nullptr);
+      EXPECT_EQ(ok->text(), "&OK");
+      EXPECT_TRUE(ok->isDefault());
+      // Below the texts, as in the template.
+      EXPECT_GT(ok->y(), labels.back()->geometry().bottom());
+      close(d);
+    });
+    platform->ShowAbout();
+    EXPECT_EQ(texts, QStringList({"Sonavel Application", " ", "An eight-track audio recorder.",
+                                  "Free software: share it and change it."}));
+  }
+}
+
+TEST_F(DialogTest, MessageBoxShowsWhatWasDrawnAndLetsMessagesFlow) {
+  window->show();
+  Panel().grab();
+  QCoreApplication::processEvents();
+  Received().clear();
+
+  int paintsBeforeBox = 0;
+  class Counter : public QObject {
+   public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++paints;
+      return false;
+    }
+  } counter;
+  Panel().installEventFilter(&counter);
+
+  platform->Invalidate(10, 10, 20, 20);
+  platform->Post({MM_WOM_DONE, 7, 0});
+  size_t deliveredWhileOpen = 0;
+  WhenOpen<QMessageBox>([&](QMessageBox& box) {
+    paintsBeforeBox = counter.paints;
+    deliveredWhileOpen = Received().size();
+    EXPECT_EQ(box.windowTitle(), "Error");
+    EXPECT_EQ(box.text(), "SongFileOpen - failed");
+    EXPECT_EQ(box.icon(), QMessageBox::Warning);
+    EXPECT_EQ(box.windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(box.buttons().size(), 1);
+    box.button(QMessageBox::Ok)->click();
+  });
+  platform->ShowMessage("SongFileOpen - failed", "Error");
+  EXPECT_EQ(paintsBeforeBox, 1);
+  EXPECT_EQ(deliveredWhileOpen, 1u);
+}

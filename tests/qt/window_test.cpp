@@ -1,0 +1,278 @@
+// The real window on the offscreen platform: its shape, what a click and a paint
+// do, and how messages reach the core.
+#include <QAction>
+#include <QImage>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <thread>
+
+#include "app/window_proc.h"
+#include "qt/qt_test_support.h"
+
+namespace {
+
+// gtest takes ownership of the environment.
+[[maybe_unused]] const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtTestEnvironment);
+
+class WindowTest : public WindowFixture {};
+
+void SendMouse(QWidget& w, QEvent::Type type, QPoint at, Qt::MouseButton button,
+               Qt::MouseButtons held) {
+  QMouseEvent e(type, QPointF(at), QPointF(w.mapToGlobal(at)), button, held, Qt::NoModifier);
+  QApplication::sendEvent(&w, &e);
+}
+
+// Fills the whole back surface, including the part the panel never shows, with
+// neighbouring pixels that all differ.
+void FillPattern(Surface& s) {
+  for (int y = 0; y < kSkinHeight; ++y) {
+    for (int x = 0; x < kSkinWidth; ++x) {
+      s.pixels[static_cast<size_t>(y) * kSkinWidth + x] =
+          0xFF000000u | static_cast<uint32_t>((x * 7) & 0xFF) << 16 |
+          static_cast<uint32_t>((y * 13) & 0xFF) << 8 | static_cast<uint32_t>((x ^ y) & 0xFF);
+    }
+  }
+}
+
+// Counts the paints of a widget and what they covered.
+class PaintWatch : public QObject {
+ public:
+  explicit PaintWatch(QWidget& w) { w.installEventFilter(this); }
+  int paints = 0;
+  QRegion painted;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) {
+      ++paints;
+      painted += static_cast<QPaintEvent*>(e)->region();
+    }
+    return false;
+  }
+};
+
+int pressCount = 0;
+int pressedAt = -1;
+int draggedTo = -1;
+void OnTestPress() {
+  ++pressCount;
+  pressedAt = controlManager.currentControl;
+}
+void OnTestDrag() {
+  draggedTo = controlManager.dragX;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
+  window->show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Panel().size(), QSize(514, 371));
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());
+  EXPECT_EQ(window->size(), window->maximumSize());
+  EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(window->windowTitle(), "Sonavel 2.2");
+  EXPECT_EQ(window->pos(), QPoint(0, 0));
+  EXPECT_FALSE(window->windowIcon().isNull());
+  // The panel fills the window below the menu bar.
+  EXPECT_EQ(Panel().geometry().top(), window->menuBar()->geometry().bottom() + 1);
+  EXPECT_EQ(window->height(), window->menuBar()->height() + 371);
+
+  // Help > About sends the menu command and nothing else.
+  const QList<QAction*> menus = window->menuBar()->actions();
+  ASSERT_EQ(menus.size(), 1);
+  EXPECT_EQ(menus[0]->text(), "&Help");
+  const QList<QAction*> items = menus[0]->menu()->actions();
+  ASSERT_EQ(items.size(), 1);
+  EXPECT_EQ(items[0]->text(), "&About");
+  items[0]->trigger();
+  ASSERT_EQ(Received().size(), 1u);
+  EXPECT_EQ(Received()[0].id, WM_COMMAND);
+  EXPECT_EQ(Received()[0].wParam, kAboutCommand);
+}
+
+TEST_F(WindowTest, PressAtPanelPixelReachesTheControlManager) {
+  platform->SetReceiver([](const Message& m) {
+    Record(m);
+    WindowProc(m);
+  });
+  pressCount = 0;
+  pressedAt = -1;
+  draggedTo = -1;
+  Sprite oneRow;
+  oneRow.SetCorners(0, 0, 50, 1);
+  const int control = controlManager.AddControl(oneRow, 100, 45);
+  controlManager.SetPressHandler(control, OnTestPress);
+  controlManager.SetDragHandler(control, OnTestDrag);
+
+  // One row below the control: no hit, so the y coordinate is exact too.
+  SendMouse(Panel(), QEvent::MouseButtonPress, {123, 46}, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(Panel(), QEvent::MouseButtonRelease, {123, 46}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(pressCount, 0);
+
+  SendMouse(Panel(), QEvent::MouseButtonPress, {123, 45}, Qt::LeftButton, Qt::LeftButton);
+  EXPECT_EQ(pressCount, 1);
+  EXPECT_EQ(pressedAt, control);
+  EXPECT_EQ(draggedTo, 123);
+  // Dragging past the window's edge still reaches the control, coordinates signed.
+  SendMouse(Panel(), QEvent::MouseMove, {-7, 400}, Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(draggedTo, -7);
+  SendMouse(Panel(), QEvent::MouseButtonRelease, {-7, 400}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(controlManager.buttonDown, 0);
+  ASSERT_FALSE(Received().empty());
+  EXPECT_EQ(Received().back().id, WM_LBUTTONUP);
+  EXPECT_EQ(PointParamX(Received().back().lParam), -7);
+  EXPECT_EQ(PointParamY(Received().back().lParam), 400);
+}
+
+TEST_F(WindowTest, MouseButtonsBecomePressesAndReleases) {
+  auto ids = [] {
+    std::vector<uint32_t> out;
+    for (const Message& m : Received()) out.push_back(m.id);
+    return out;
+  };
+  // A double click is two presses.
+  SendMouse(Panel(), QEvent::MouseButtonPress, {10, 20}, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(Panel(), QEvent::MouseButtonRelease, {10, 20}, Qt::LeftButton, Qt::NoButton);
+  SendMouse(Panel(), QEvent::MouseButtonDblClick, {10, 20}, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(Panel(), QEvent::MouseButtonRelease, {10, 20}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(ids(),
+            (std::vector<uint32_t>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP}));
+  EXPECT_EQ(Received()[2].lParam, MakePointParam(10, 20));
+
+  // Other buttons are not the core's business; moves always are.
+  Received().clear();
+  SendMouse(Panel(), QEvent::MouseButtonPress, {5, 5}, Qt::RightButton, Qt::RightButton);
+  SendMouse(Panel(), QEvent::MouseMove, {6, 5}, Qt::NoButton, Qt::RightButton);
+  SendMouse(Panel(), QEvent::MouseButtonRelease, {6, 5}, Qt::RightButton, Qt::NoButton);
+  EXPECT_EQ(ids(), (std::vector<uint32_t>{WM_MOUSEMOVE}));
+
+  // A release swallowed while a modal box held the input is delivered before the
+  // next move, so no drag goes on without the button.
+  Received().clear();
+  SendMouse(Panel(), QEvent::MouseButtonPress, {30, 40}, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(Panel(), QEvent::MouseMove, {31, 40}, Qt::NoButton, Qt::NoButton);
+  SendMouse(Panel(), QEvent::MouseMove, {32, 40}, Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(ids(),
+            (std::vector<uint32_t>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE, WM_MOUSEMOVE}));
+  EXPECT_EQ(Received()[1].lParam, MakePointParam(31, 40));
+}
+
+TEST_F(WindowTest, PaintShowsTheBackSurfaceAndSendsThePaintMessageOnceAfterwards) {
+  FillPattern(controlManager.backSurface);
+  const QImage shown = Panel().grab().toImage();
+  ASSERT_EQ(shown.size(), QSize(514, 371));
+  int wrong = 0;
+  for (int y = 0; y < 371; ++y) {
+    for (int x = 0; x < 514; ++x) {
+      if ((shown.pixel(x, y) & 0xFFFFFF) != (controlManager.backSurface.At(x, y) & 0xFFFFFF)) {
+        ++wrong;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+
+  // Not from inside the paint: the first paint's work may open a message box.
+  EXPECT_TRUE(Received().empty());
+  QCoreApplication::processEvents();
+  ASSERT_EQ(Received().size(), 1u);
+  EXPECT_EQ(Received()[0].id, WM_PAINT);
+  Panel().grab();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Received().size(), 1u);
+}
+
+TEST_F(WindowTest, HighDensityScreenScalesByNearestNeighbour) {
+  FillPattern(controlManager.backSurface);
+  QImage target(514 * 2, 371 * 2, QImage::Format_RGB32);
+  target.setDevicePixelRatio(2);
+  Panel().render(&target);
+  int wrong = 0;
+  for (int y = 0; y < 371; y += 7) {
+    for (int x = 0; x < 514; x += 5) {
+      const QRgb want = controlManager.backSurface.At(x, y) & 0xFFFFFF;
+      for (int dy = 0; dy < 2; ++dy) {
+        for (int dx = 0; dx < 2; ++dx) {
+          if ((target.pixel(2 * x + dx, 2 * y + dy) & 0xFFFFFF) != want) ++wrong;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(WindowTest, FlushPaintsMarkedRectanglesAtOnceWithoutRunningTheLoop) {
+  window->show();
+  Panel().grab();  // the first paint and its message are another test's subject
+  QCoreApplication::processEvents();
+  Received().clear();
+  PaintWatch watch(Panel());
+
+  platform->Flush();
+  EXPECT_EQ(watch.paints, 0);
+
+  platform->Post({WM_TIMER, 1, 0});
+  platform->Invalidate(20, 30, 8, 4);
+  platform->Invalidate(600, 10, 40, 40);  // beyond the panel: never shown
+  platform->Flush();
+  EXPECT_EQ(watch.paints, 1);
+  EXPECT_TRUE(watch.painted.contains(QRect(20, 30, 8, 4)));
+  EXPECT_FALSE(watch.painted.intersects(QRect(40, 40, 400, 300)));
+  // A click, timer or device message never runs inside a wait or a flush.
+  EXPECT_TRUE(Received().empty());
+
+  // A sleep shows what was drawn before it.
+  platform->Invalidate(0, 0, 4, 4);
+  platform->SleepMs(0);
+  EXPECT_EQ(watch.paints, 2);
+  platform->Flush();
+  EXPECT_EQ(watch.paints, 2);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(Received().size(), 1u);
+  EXPECT_EQ(Received()[0].id, WM_TIMER);
+}
+
+TEST_F(WindowTest, PostsFromAnotherThreadArriveInOrderOnTheGuiThread) {
+  static std::thread::id deliveredOn;
+  platform->SetReceiver([](const Message& m) {
+    deliveredOn = std::this_thread::get_id();
+    Record(m);
+  });
+  constexpr int kCount = 2000;
+  std::thread device([this] {
+    for (int i = 0; i < kCount; ++i) {
+      platform->Post({MM_WOM_DONE, static_cast<uintptr_t>(i), static_cast<intptr_t>(i * 3)});
+    }
+  });
+  device.join();
+  EXPECT_TRUE(Received().empty());
+  QCoreApplication::processEvents();
+  ASSERT_EQ(Received().size(), static_cast<size_t>(kCount));
+  for (int i = 0; i < kCount; ++i) {
+    ASSERT_EQ(Received()[i].wParam, static_cast<uintptr_t>(i));
+    ASSERT_EQ(Received()[i].lParam, i * 3);
+  }
+  EXPECT_EQ(deliveredOn, std::this_thread::get_id());
+}
+
+TEST_F(WindowTest, ClosingDestroysOnceAndQuitKeepsTheCode) {
+  window->show();
+  QCoreApplication::processEvents();
+  Received().clear();
+  platform->StartTimer(100);
+  EXPECT_TRUE(window->close());
+  window->close();
+  ASSERT_EQ(Received().size(), 1u);
+  EXPECT_EQ(Received()[0].id, WM_DESTROY);
+  platform->StopTimer();
+  platform->Quit(3);
+  EXPECT_EQ(platform->ExitCode(), 3);
+
+  const uint32_t before = platform->ClockMs();
+  const uint32_t after = platform->ClockMs();
+  EXPECT_LE(after - before, 1000u);
+}
