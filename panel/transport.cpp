@@ -65,6 +65,8 @@ void OnPlay() {
   SetButton(pauseButton, 0);
   SetButton(playButton, 1);
   TransportStart();
+  // A recording that could not start leaves the transport idle.
+  if (song.running == 0) SetButton(playButton, 0);
 }
 
 int EnsureAudibleTrack() {

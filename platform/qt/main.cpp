@@ -53,5 +53,6 @@ int main(int argc, char** argv) {
   window.activateWindow();
   const int exitCode = QApplication::exec();
   AppShutdown();
+  ReleaseSdlWaveDevices();
   return exitCode;
 }
