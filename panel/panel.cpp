@@ -185,3 +185,12 @@ int ShowProgress(int v) {
   platform().Flush();
   return 1;
 }
+
+void SetButton(int c, int on) {
+  if (on != 0) {
+    controlManager.DrawLit(c);
+  } else {
+    controlManager.DrawNormal(c);
+  }
+  controlManager.value[c] = on;
+}

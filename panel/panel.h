@@ -17,5 +17,7 @@ extern int meterLit[9], meterUnlit[9];
 extern int progressBlank, progressEmpty, progressFull;
 
 void BuildPanel();
+// Draws a two-state button lit (on) or normal and keeps its state in its value.
+void SetButton(int c, int on);
 // v from 0 (hidden) to 280 (full); returns 0 when hidden, else 1.
 int ShowProgress(int v);

@@ -8,15 +8,6 @@ namespace {
 
 ControlManager& cm = controlManager;
 
-void SetButton(int c, int on) {
-  if (on != 0) {
-    cm.DrawLit(c);
-  } else {
-    cm.DrawNormal(c);
-  }
-  cm.value[c] = on;
-}
-
 // The tag of a strip control is its track; anything else would index past the strips.
 int PressedTrack() {
   const int t = cm.tag[cm.currentControl];

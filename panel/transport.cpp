@@ -21,15 +21,6 @@ ControlManager& cm = controlManager;
 constexpr int kSongMs = SongSeconds * 1000;
 constexpr int kMarkerMaxPx = 280;
 
-void SetButton(int c, int on) {
-  if (on != 0) {
-    cm.DrawLit(c);
-  } else {
-    cm.DrawNormal(c);
-  }
-  cm.value[c] = on;
-}
-
 // Largest absolute sample of a stretch of 16-bit little-endian stereo audio.
 int Peak(std::span<const uint8_t> bytes) {
   int peak = 0;
