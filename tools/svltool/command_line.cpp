@@ -84,7 +84,7 @@ const CommandSpec* FindCommand(std::string_view name) {
 void PrintToolHelp(FILE* out) {
   std::fprintf(out,
                "svltool: Sonavel song files from the command line.\n\n"
-               "Usage:\n");
+               "usage:\n");
   for (const CommandSpec& c : Commands()) {
     std::fprintf(out, "  %.*s\n", static_cast<int>(c.usage.size()), c.usage.data());
   }
