@@ -62,6 +62,10 @@ void ConsolePlatform::Post(const Message& message) {
 }
 
 int ConsolePlatform::Pump() {
+  return PumpTo([](const Message& m) { WindowProc(m); });
+}
+
+int ConsolePlatform::PumpTo(void (*deliver)(const Message&)) {
   int delivered = 0;
   for (;;) {
     Message m;
@@ -71,7 +75,7 @@ int ConsolePlatform::Pump() {
       m = queue_.front();
       queue_.pop_front();
     }
-    WindowProc(m);
+    deliver(m);
     ++delivered;
   }
   return delivered;

@@ -32,7 +32,8 @@ class ConsolePlatform : public Platform {
   void Post(const Message& message) override;
   void StartTimer(uint32_t) override {}
   void StopTimer() override {}
-  void Quit(int code) override { exitCode = code; }
+  // There is no message loop to end: the tool returns when its command is done.
+  void Quit(int) override {}
 
   // The next dialog, open or save, answers with this name; without one it is
   // cancelled. An answer is used once.
@@ -40,10 +41,11 @@ class ConsolePlatform : public Platform {
   // Delivers the posted messages to WindowProc in order, including those posted
   // meanwhile; returns how many.
   int Pump();
+  // The same, to another receiver.
+  int PumpTo(void (*deliver)(const Message&));
 
   int failures = 0;  // messages shown: every one reports a failure
   bool realSleep = false;
-  int exitCode = 0;
 
  private:
   bool Dialog(std::string& name);
