@@ -7,22 +7,22 @@
 
 namespace {
 
-struct OptionSpec {
+struct OptionRule {
   std::string_view name;
   bool takesValue;
 };
 
-struct CommandSpec {
+struct CommandEntry {
   std::string_view name;
   std::string_view usage;
   std::string_view help;
   size_t positionals;
-  std::vector<OptionSpec> options;
+  std::vector<OptionRule> options;
   int (*run)(const Arguments&);
 };
 
-const std::vector<CommandSpec>& Commands() {
-  static const std::vector<CommandSpec> commands = {
+const std::vector<CommandEntry>& Commands() {
+  static const std::vector<CommandEntry> commands = {
       {"new",
        "svltool new SONG",
        "Creates SONG as an empty song: the 8,000-byte header area, all zero, and\n"
@@ -74,8 +74,8 @@ const std::vector<CommandSpec>& Commands() {
   return commands;
 }
 
-const CommandSpec* FindCommand(std::string_view name) {
-  for (const CommandSpec& c : Commands()) {
+const CommandEntry* FindCommand(std::string_view name) {
+  for (const CommandEntry& c : Commands()) {
     if (c.name == name) return &c;
   }
   return nullptr;
@@ -85,7 +85,7 @@ void PrintToolHelp(FILE* out) {
   std::fprintf(out,
                "svltool: Sonavel song files from the command line.\n\n"
                "usage:\n");
-  for (const CommandSpec& c : Commands()) {
+  for (const CommandEntry& c : Commands()) {
     std::fprintf(out, "  %.*s\n", static_cast<int>(c.usage.size()), c.usage.data());
   }
   std::fprintf(out,
@@ -97,7 +97,7 @@ void PrintToolHelp(FILE* out) {
 
 int UsageError(const std::string& command, const std::string& what) {
   std::fprintf(stderr, "svltool: %s\n", what.c_str());
-  if (const CommandSpec* c = FindCommand(command)) {
+  if (const CommandEntry* c = FindCommand(command)) {
     std::fprintf(stderr, "usage: %.*s\nTry 'svltool %s --help'.\n",
                  static_cast<int>(c->usage.size()), c->usage.data(), command.c_str());
   } else {
@@ -113,7 +113,7 @@ int RunCommandLine(std::span<char* const> args) {
     PrintToolHelp(stdout);
     return kExitOk;
   }
-  const CommandSpec* command = FindCommand(name);
+  const CommandEntry* command = FindCommand(name);
   if (command == nullptr) return UsageError("", "unknown command '" + name + "'");
 
   Arguments parsed;
@@ -136,13 +136,13 @@ int RunCommandLine(std::span<char* const> args) {
     }
     const size_t equals = arg.find('=');
     const std::string key = arg.substr(0, equals);
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& o : command->options) {
-      if (o.name == key) spec = &o;
+    const OptionRule* rule = nullptr;
+    for (const OptionRule& o : command->options) {
+      if (o.name == key) rule = &o;
     }
-    if (spec == nullptr) return UsageError(name, "unknown option '" + key + "'");
+    if (rule == nullptr) return UsageError(name, "unknown option '" + key + "'");
     if (parsed.Has(key)) return UsageError(name, "option '" + key + "' given twice");
-    if (!spec->takesValue) {
+    if (!rule->takesValue) {
       if (equals != std::string::npos) return UsageError(name, "'" + key + "' takes no value");
       parsed.options[key] = "";
     } else if (equals != std::string::npos) {
