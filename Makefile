@@ -2,7 +2,7 @@
 # and runs the tests. Both install what they need first.
 BUILD ?= build
 
-.PHONY: setup build run test clean
+.PHONY: setup build run test package clean
 
 setup:
 	bash scripts/setup
@@ -16,6 +16,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
+
+# The Debian package, in $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

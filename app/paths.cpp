@@ -13,8 +13,30 @@ void SetProgramDir(const std::string& programPath) {
   programDir = slash == std::string::npos ? std::string("./") : programPath.substr(0, slash + 1);
 }
 
+namespace {
+
+bool Exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
+
+std::string InstalledHelpPath() {
+  return std::filesystem::path(programDir + "../share/sonavel/Help.htm").lexically_normal();
+}
+
+// An installed program's folder is shared by every program of the system (and
+// writable to root): no song belongs there.
+bool Installed() {
+  return !Exists(programDir + "Help.htm") && Exists(InstalledHelpPath());
+}
+
+}  // namespace
+
+std::string HelpFilePath() {
+  return Installed() ? InstalledHelpPath() : programDir + "Help.htm";
+}
+
 void ChooseWorkDir() {
-  if (!programDir.empty() && access(programDir.c_str(), W_OK) == 0) {
+  if (!programDir.empty() && !Installed() && access(programDir.c_str(), W_OK) == 0) {
     workDir = programDir;
     return;
   }

@@ -11,6 +11,12 @@ extern std::string workDir;
 
 // Sets programDir from the program file's path (the part up to the last '/').
 void SetProgramDir(const std::string& programPath);
-// Chooses workDir: programDir when it can be written, else $XDG_DATA_HOME/sonavel
-// (by default ~/.local/share/sonavel), created when missing.
+// Chooses workDir: programDir when it can be written and the program is not an
+// installed one, else $XDG_DATA_HOME/sonavel (by default ~/.local/share/sonavel),
+// created when missing.
 void ChooseWorkDir();
+
+// The help page: Help.htm beside the program, or, for a program installed in a
+// bin/ folder, in ../share/sonavel/ beside that folder. When neither exists, the
+// name beside the program.
+std::string HelpFilePath();

@@ -23,7 +23,7 @@ void RunCommand(int button, void (*command)(), uint32_t waitMs = 0) {
 }
 
 std::string HelpPage() {
-  return "file://" + programDir + "Help.htm";
+  return "file://" + HelpFilePath();
 }
 
 }  // namespace

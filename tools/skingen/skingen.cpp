@@ -4,6 +4,8 @@
 //   Image.png, Image1.png   and as PNG, for people to look at (image viewers reject
 //                           the BMP's understated file-size field)
 //   icon.png                the icon
+//   icon128.png             the icon at four times its size, for desktops that
+//                           show large icons (pixels repeated, kept crisp)
 //   skin_data.cpp           the blobs and the icon as C++ for the build
 // Output files are replaced only when their bytes change, so an unchanged drawing
 // does not make the build recompile the program.
@@ -55,12 +57,12 @@ bool WriteBytes(const fs::path& path, const std::vector<uint8_t>& v) {
   return WriteIfChanged(path, v.data(), v.size());
 }
 
-bool WritePng(const fs::path& path, const Canvas& c) {
-  QImage img(c.Width(), c.Height(), QImage::Format_RGB32);
-  for (int y = 0; y < c.Height(); ++y) {
+bool WritePng(const fs::path& path, const Canvas& c, int scale = 1) {
+  QImage img(c.Width() * scale, c.Height() * scale, QImage::Format_RGB32);
+  for (int y = 0; y < img.height(); ++y) {
     auto* line = reinterpret_cast<uint32_t*>(img.scanLine(y));
-    for (int x = 0; x < c.Width(); ++x)
-      line[x] = 0xFF000000u | c.Pixels()[static_cast<size_t>(y) * c.Width() + x];
+    for (int x = 0; x < img.width(); ++x)
+      line[x] = 0xFF000000u | c.Pixels()[static_cast<size_t>(y / scale) * c.Width() + x / scale];
   }
   QByteArray png;
   QBuffer buffer(&png);
@@ -99,7 +101,7 @@ int main(int argc, char** argv) {
   bool ok = WriteBytes(dir / "Image.bmz", normal) && WriteBytes(dir / "Image1.bmz", lit) &&
             WriteBytes(dir / "Image.bmp", normalBmp) && WriteBytes(dir / "Image1.bmp", litBmp) &&
             WritePng(dir / "Image.png", normalArt) && WritePng(dir / "Image1.png", litArt) &&
-            WritePng(dir / "icon.png", icon) &&
+            WritePng(dir / "icon.png", icon) && WritePng(dir / "icon128.png", icon, 4) &&
             WriteIfChanged(dir / "skin_data.cpp", source.data(), source.size());
   return ok ? 0 : 1;
 }

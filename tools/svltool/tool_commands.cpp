@@ -1,0 +1,188 @@
+#include "tools/svltool/tool_commands.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+
+#include "codecs/export.h"
+#include "codecs/file_io.h"
+#include "codecs/import.h"
+#include "panel/song_state.h"
+#include "song/file_handle.h"
+#include "song/song_file.h"
+#include "tools/svltool/session.h"
+#include "tools/svltool/track_report.h"
+
+namespace {
+
+// The whole text must be a decimal integer within [low, high].
+std::optional<int> ParseInt(const std::string& text, int low, int high) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || value < low || value > high) return std::nullopt;
+  return value;
+}
+
+// An option's value, or `fallback` when it is absent; nullopt after a usage error.
+std::optional<int> IntOption(const Arguments& args, const std::string& command,
+                             const std::string& option, int low, int high, int fallback,
+                             int* status) {
+  const auto found = args.options.find(option);
+  if (found == args.options.end()) return fallback;
+  const std::optional<int> value = ParseInt(found->second, low, high);
+  if (!value) {
+    *status =
+        UsageError(command, "'" + option + "' takes a whole number from " + std::to_string(low) +
+                                " to " + std::to_string(high) + ", not '" + found->second + "'");
+  }
+  return value;
+}
+
+std::optional<int> TrackArgument(const Arguments& args, const std::string& command, int* status) {
+  const std::optional<int> track = ParseInt(args.positional[1], 1, TrackCount);
+  if (!track) {
+    *status =
+        UsageError(command, "TRACK is a number from 1 to 8, not '" + args.positional[1] + "'");
+  }
+  return track;
+}
+
+// Opens the named song in the core; false after a message.
+bool OpenSong(CoreSession& session, const std::string& path) {
+  if (!session.Ready()) return false;
+  if (SongFileOpen(path) == 1) return true;
+  std::fprintf(stderr, "svltool: %s: %s\n", path.c_str(), "the song could not be opened");
+  return false;
+}
+
+int Status(CoreSession& session) {
+  return session.Console().failures == 0 ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+int RunNew(const Arguments& args) {
+  const std::string& path = args.positional[0];
+  // Never over a song: a typo must not cost a recording.
+  FileHandle file = FileHandle::Open(path, O_WRONLY | O_CREAT | O_EXCL);
+  if (!file.IsOpen()) {
+    std::fprintf(
+        stderr, "svltool: %s: %s\n", path.c_str(),
+        errno == EEXIST ? "already exists; new never replaces a file" : std::strerror(errno));
+    return kExitFailure;
+  }
+  static constexpr std::array<uint8_t, SongHeaderBytes> kEmptyHeader{};
+  const bool written = file.WriteAt(0, kEmptyHeader) == kEmptyHeader.size();
+  if (!file.Close() || !written) {
+    ::unlink(path.c_str());
+    std::fprintf(stderr, "svltool: %s: Not enough disk space to create a song\n", path.c_str());
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+int RunInfo(const Arguments& args) {
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0])) return kExitFailure;
+  // Looking changes nothing: the header is not written back.
+  SongFileCloseOnly();
+  PrintTracks(args.Has("--json"));
+  return Status(session);
+}
+
+int RunSet(const Arguments& args) {
+  int status = kExitUsage;
+  const std::optional<int> track = TrackArgument(args, "set", &status);
+  if (!track) return status;
+  const std::optional<int> play = IntOption(args, "set", "--play", 0, 1, -1, &status);
+  if (!play) return status;
+  const std::optional<int> effect = IntOption(args, "set", "--effect", 0, 1, -1, &status);
+  if (!effect) return status;
+  // Any number is taken, and limited as the volume slider limits it.
+  std::optional<int> volume = -1;
+  if (const auto v = args.options.find("--volume"); v != args.options.end()) {
+    volume = ParseInt(v->second, INT32_MIN, INT32_MAX);
+    if (!volume)
+      return UsageError("set", "'--volume' takes a whole number, not '" + v->second + "'");
+    volume = std::clamp(*volume, 0, 90);
+  }
+  std::optional<std::string> name;
+  if (const auto n = args.options.find("--name"); n != args.options.end()) {
+    name = n->second;
+    if (!IsPanelName(*name)) {
+      return UsageError("set", "a name holds printable ASCII characters only");
+    }
+  }
+
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0])) return kExitFailure;
+  Track& t = tracks[*track];
+  if (*play >= 0) t.playOn = static_cast<uint8_t>(*play);
+  if (*effect >= 0) t.effectOn = static_cast<uint8_t>(*effect);
+  if (*volume >= 0) t.volume = static_cast<int8_t>(*volume);
+  if (name) StoreName(t, *name);
+  SongFileClose();
+  return Status(session);
+}
+
+int RunImport(const Arguments& args) {
+  int status = kExitUsage;
+  const std::optional<int> track = TrackArgument(args, "import", &status);
+  if (!track) return status;
+  const std::string extension = LowerExtension(args.positional[2]);
+  if (extension != "wav" && extension != "ogg" && extension != "mp3") {
+    return UsageError("import", "FILE must end in wav, ogg or mp3");
+  }
+  // The loop rule reads the name after the last '/', as the file dialog's full
+  // path always has one.
+  std::error_code ec;
+  const std::string file = std::filesystem::absolute(args.positional[2], ec).string();
+
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0])) return kExitFailure;
+  song.armedTrack = *track;
+  session.Console().AnswerNextDialog(ec ? args.positional[2] : file);
+  ImportSoundFile();
+  song.armedTrack = 0;
+  // The loop switch and offsets the import set belong to the song's header.
+  SongFileClose();
+  return Status(session);
+}
+
+int RunExport(const Arguments& args) {
+  const std::string extension = LowerExtension(args.positional[1]);
+  if (extension != "wav" && extension != "ogg") {
+    return UsageError("export", "OUT must end in wav or ogg");
+  }
+  int status = kExitUsage;
+  const int songMs = SongSeconds * 1000;
+  const std::optional<int> armed = IntOption(args, "export", "--armed", 0, TrackCount, 0, &status);
+  if (!armed) return status;
+  const std::optional<int> in = IntOption(args, "export", "--in", 0, songMs, 0, &status);
+  if (!in) return status;
+  const std::optional<int> out = IntOption(args, "export", "--out", 0, songMs, songMs, &status);
+  if (!out) return status;
+  if (*out < *in) return UsageError("export", "the out marker lies before the in marker");
+
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0])) return kExitFailure;
+  song.armedTrack = *armed;
+  song.markerInMs = *in;
+  song.markerInPx = MarkerMsToPx(*in);
+  song.markerOutMs = *out;
+  song.markerOutPx = MarkerMsToPx(*out);
+  session.Console().AnswerNextDialog(args.positional[1]);
+  ExportMix();
+  // Exporting leaves the song as it was.
+  SongFileCloseOnly();
+  return Status(session);
+}
