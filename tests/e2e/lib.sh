@@ -8,6 +8,7 @@ E2E_WINDOW=
 E2E_PID=
 E2E_PANEL_X=0
 E2E_PANEL_Y=0
+E2E_WINDOW_GEOMETRY=
 E2E_XVFB_PID=
 E2E_SHOT=0
 
@@ -49,10 +50,19 @@ e2e_start_display() {
   # Xvfb picks a free display number itself, so parallel runs never collide.
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$OUT/xvfb.log" 2>&1 &
   E2E_XVFB_PID=$!
-  e2e_wait 30 "Xvfb to start" grep -q '[0-9]' "$number_file"
+  e2e_wait 30 "Xvfb to start" e2e_display_ready "$number_file"
   export DISPLAY=":$(tr -dc 0-9 <"$number_file")"
   export QT_QPA_PLATFORM=xcb
   e2e_log "display $DISPLAY"
+}
+
+e2e_display_ready() {
+  if ! kill -0 "$E2E_XVFB_PID" 2>/dev/null; then
+    sed 's/^/  | /' "$OUT/xvfb.log" >&2
+    E2E_XVFB_PID=
+    e2e_fail "Xvfb ended at start"
+  fi
+  grep -q '[0-9]' "$1"
 }
 
 e2e_stop_all() {
@@ -78,9 +88,9 @@ e2e_shot() {
 # taken while the transport is stopped shows the state after the last click.
 e2e_settle() {
   local a="$OUT/.settle-a.rgb" b="$OUT/.settle-b.rgb" deadline=$((SECONDS + 20))
-  import -window "$E2E_WINDOW" "$a" 2>/dev/null || return 0
+  e2e_grab_window "$a" || return 0
   while sleep 0.2; do
-    import -window "$E2E_WINDOW" "$b" 2>/dev/null || return 0
+    e2e_grab_window "$b" || return 0
     cmp -s "$a" "$b" && break
     [ "$SECONDS" -lt "$deadline" ] || {
       e2e_log "the window kept changing for 20s"
@@ -89,6 +99,12 @@ e2e_settle() {
     mv "$b" "$a"
   done
   rm -f "$a" "$b"
+}
+
+# The window's picture, from the screen (a grab of the window itself comes out
+# black on Xvfb); FILE's extension chooses the format.
+e2e_grab_window() {
+  import -window root -crop "$E2E_WINDOW_GEOMETRY" +repage "$1" 2>/dev/null
 }
 
 # e2e_shot after e2e_settle.
@@ -129,6 +145,7 @@ e2e_locate_panel() {
   [ "$WIDTH" -eq 514 ] || e2e_fail "window is $WIDTH pixels wide, not 514"
   [ "$HEIGHT" -gt 371 ] || e2e_fail "window is $HEIGHT pixels high, no room for a menu"
   E2E_PANEL_X=$X
+  E2E_WINDOW_GEOMETRY=${WIDTH}x$HEIGHT+$X+$Y
   E2E_PANEL_Y=$((Y + HEIGHT - 371))
   e2e_log "window $E2E_WINDOW at $X,$Y ${WIDTH}x$HEIGHT, panel at $E2E_PANEL_X,$E2E_PANEL_Y"
 }
