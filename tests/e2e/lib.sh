@@ -19,7 +19,7 @@ e2e_log() {
 e2e_fail() {
   e2e_log "FAILED: $*"
   e2e_shot failure || true
-  if [ -n "$E2E_PID" ] && [ -f "$OUT/program.log" ]; then
+  if [ -s "$OUT/program.log" ]; then
     e2e_log "program output so far:"
     sed 's/^/  | /' "$OUT/program.log" >&2
   fi
