@@ -84,20 +84,20 @@ int Signal(int64_t seed, int64_t seconds, const std::string& out) {
 
 // Adds tracks the way the mixer does: each sample scaled with the rounding of
 // integer division, the sum limited after every addition.
-int Mix(const std::string& out, int64_t length, char** specs, int count) {
+int Mix(const std::string& out, int64_t length, char** parts, int count) {
   if (length < 0 || length % 4 != 0) return Usage();
   Bytes mix(static_cast<size_t>(length));
   for (int k = 0; k < count; ++k) {
-    std::string spec = specs[k];
+    std::string part = parts[k];
     int64_t field[4];
     for (int f = 3; f >= 0; --f) {
-      const size_t colon = spec.rfind(':');
-      if (colon == std::string::npos || !Number(spec.c_str() + colon + 1, field[f])) return Usage();
-      spec.resize(colon);
+      const size_t colon = part.rfind(':');
+      if (colon == std::string::npos || !Number(part.c_str() + colon + 1, field[f])) return Usage();
+      part.resize(colon);
     }
     const auto [from, to, count64, volume] = field;
     Bytes source;
-    if (!ReadFile(spec, source)) return 1;
+    if (!ReadFile(part, source)) return 1;
     for (int64_t i = 0; i + 1 < count64; i += 2) {
       if (to + i + 1 >= length) break;
       const int32_t added = (Sample(source, from + i) * static_cast<int32_t>(volume) + 50) / 100;

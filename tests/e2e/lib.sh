@@ -181,8 +181,9 @@ e2e_no_window() {
   [ -z "$(e2e_window_titled "$1")" ]
 }
 
-# Answers Qt's file dialog titled TITLE with PATH: the name field has the focus
-# when the dialog opens; whatever it holds is replaced by the typed path.
+# Answers Qt's file dialog titled TITLE with PATH, keeping a shot named SHOT of
+# the typed answer. The name field has the focus when the dialog opens; whatever
+# it holds is replaced by the typed path.
 e2e_answer_dialog() {
   local title=$1 path=$2
   e2e_wait 30 "the $title dialog" e2e_has_window "$title"
