@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What the end-to-end scripts share: a private X display, the program started and
 # ended like a person would, clicks at panel coordinates, dialogs answered by
 # typing, and waits that poll with a deadline instead of sleeping.
@@ -51,8 +52,8 @@ e2e_start_display() {
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$OUT/xvfb.log" 2>&1 &
   E2E_XVFB_PID=$!
   e2e_wait 30 "Xvfb to start" e2e_display_ready "$number_file"
-  export DISPLAY=":$(tr -dc 0-9 <"$number_file")"
-  export QT_QPA_PLATFORM=xcb
+  DISPLAY=":$(tr -dc 0-9 <"$number_file")"
+  export DISPLAY QT_QPA_PLATFORM=xcb
   e2e_log "display $DISPLAY"
 }
 
