@@ -9,6 +9,7 @@
 #include "app/window_proc.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/quit_signals.h"
 #include "platform/sdl/sdl_wave.h"
 
 namespace {
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
   AppStartup();
 
   MainWindow window(qtPlatform);
+  // A logout or Ctrl+C ends the program the way the close box does.
+  QuitSignals quitSignals([&window] { window.close(); });
   WindowProc(WM_CREATE, 0, 0);
   window.show();
   window.activateWindow();

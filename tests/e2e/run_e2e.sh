@@ -1,0 +1,244 @@
+#!/usr/bin/env bash
+# The whole user story on the real program: a private X display (Xvfb), the mouse
+# and keys from xdotool, SDL's disk driver as the sound card. Name track 1, import
+# a WAV into it and play it; arm track 2 and record a known input between the
+# markers; save, quit, start again, open the song, export it; then check what was
+# played, what the song file holds and what the export holds, sample by sample.
+#
+# usage: run_e2e.sh PROGRAM E2E_AUDIO OUT
+# Screenshots of every step and the logs stay in OUT. Exits 77 (skipped) only
+# when Xvfb or xdotool is missing.
+set -euo pipefail
+
+if [ $# -ne 3 ]; then
+  echo "usage: run_e2e.sh PROGRAM E2E_AUDIO OUT" >&2
+  exit 2
+fi
+PROGRAM=$1
+AUDIO=$2
+OUT=$3
+
+for tool in Xvfb xdotool; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "e2e: $tool is missing (scripts/setup installs it): skipped"
+    exit 77
+  fi
+done
+for tool in import sox soxi; do
+  command -v "$tool" >/dev/null 2>&1 || {
+    echo "e2e: $tool is missing (scripts/setup installs it)" >&2
+    exit 1
+  }
+done
+
+source "$(dirname "$0")/lib.sh"
+
+rm -rf "$OUT"
+mkdir -p "$OUT"
+WORK=$OUT/work
+APP=$OUT/app
+mkdir -p "$WORK" "$APP" "$WORK/home" "$WORK/runtime"
+chmod 700 "$WORK/runtime"
+trap e2e_stop_all EXIT
+
+# The program's own folder holds its working file: a folder of the test's, so
+# no other run of the program shares it.
+ln -f "$PROGRAM" "$APP/sonavel" 2>/dev/null || cp "$PROGRAM" "$APP/sonavel"
+export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/.config XDG_DATA_HOME=$WORK/home/.local/share
+export XDG_RUNTIME_DIR=$WORK/runtime
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILEIN=$WORK/input.raw
+# Under AddressSanitizer, strict string checks flag libxkbcommon-x11's strndup of
+# an unterminated X reply (legal: it reads at most n bytes) as the window opens.
+if [ -n "${ASAN_OPTIONS:-}" ]; then
+  export ASAN_OPTIONS=$ASAN_OPTIONS:strict_string_checks=0
+fi
+WORKING_FILES=("$APP/default.svl" "$XDG_DATA_HOME/sonavel/default.svl")
+
+readonly SECOND=176400
+readonly REGION=49568400
+readonly HEADER=8000
+
+# --- Known signals: 12 seconds to import, 20 seconds of sound card input.
+"$AUDIO" signal 1 12 "$WORK/track1.raw"
+sox -t raw -r 44100 -e signed -b 16 -c 2 "$WORK/track1.raw" "$WORK/drums.wav"
+"$AUDIO" signal 2 20 "$WORK/input.raw"
+
+# Panel places, in panel pixels.
+strip_y() { echo $((149 + 18 * ($1 - 1) + 9)); }
+SPEAKER_X=144
+ARM_X=168
+NAME_X=192
+PLAY=(270 125)
+STOP=(240 125)
+IMPORT=(321 68)
+EXPORT=(403 68)
+OPEN=(116 73)
+SAVE=(161 73)
+MARKER_Y=303
+POSITION_Y=315
+
+# Waits until the sound card has played SECONDS more (the disk driver writes in
+# real time, silence or not) since the output file measured FROM bytes.
+wait_played() {
+  e2e_wait $(($2 / 10 + 30)) "$(($2 / 10)).$(($2 % 10)) s of output" \
+    e2e_size_at_least "$SDL_DISKAUDIOFILE" $(($1 + $2 * SECOND / 10))
+}
+
+no_working_file() {
+  for f in "${WORKING_FILES[@]}"; do
+    [ ! -e "$f" ] || e2e_fail "the working file $f is left behind"
+  done
+}
+
+e2e_start_display
+
+# ============================== first run
+export SDL_DISKAUDIOFILE=$WORK/played1.raw
+e2e_log "first run"
+e2e_start_program "$APP/sonavel"
+e2e_wait 30 "the working file" test -e "${WORKING_FILES[0]}"
+e2e_still_shot start
+
+# Track 1 gets a name: a press on the blank name starts at its first column.
+e2e_click $NAME_X "$(strip_y 1)"
+xdotool type --delay 20 "Drums"
+e2e_still_shot named
+
+# Import into track 1 (nothing armed): the track's region is written whole.
+e2e_click "${IMPORT[@]}"
+e2e_answer_dialog Open "$WORK/drums.wav" import-dialog
+e2e_wait 30 "the import to be written" e2e_size_at_least "${WORKING_FILES[0]}" $((HEADER + REGION))
+e2e_click $SPEAKER_X "$(strip_y 1)"
+# Start at second 3: the sound must begin with the file's fourth second.
+START_SECOND=3
+e2e_click $((159 + START_SECOND)) $POSITION_Y
+e2e_still_shot imported
+
+before=$(e2e_size "$SDL_DISKAUDIOFILE")
+e2e_click "${PLAY[@]}"
+wait_played "$before" 30
+e2e_shot playing
+e2e_click "${STOP[@]}"
+
+# Track 2 records between the markers at 5 and 9 pixels (5,017 and 9,032 ms),
+# with its volume at 45 for the mix.
+e2e_click $ARM_X "$(strip_y 2)"
+e2e_drag 159 $MARKER_Y $((159 + 5)) $MARKER_Y
+e2e_drag 439 $MARKER_Y $((159 + 9)) $MARKER_Y
+e2e_drag 430 "$(strip_y 2)" 395 "$(strip_y 2)"
+e2e_still_shot armed-markers
+before=$(e2e_size "$SDL_DISKAUDIOFILE")
+e2e_click "${PLAY[@]}"
+# The run starts 3 s before the in marker, at second 2; stop past 10.5 s.
+wait_played "$before" 85
+e2e_shot recording
+e2e_click "${STOP[@]}"
+# Disarmed, track 2 is heard again; its take is on disk since the stop.
+e2e_click $ARM_X "$(strip_y 2)"
+e2e_still_shot recorded
+
+e2e_click "${SAVE[@]}"
+e2e_answer_dialog "Save As" "$WORK/story.svl" save-dialog
+e2e_wait 30 "the saved song" test -e "$WORK/story.svl"
+e2e_wait 30 "the working file to become the song" test ! -e "${WORKING_FILES[0]}"
+e2e_still_shot saved
+cp "$OUT/$(printf '%02d' "$E2E_SHOT")-saved.png" "$WORK/before-quit.png"
+e2e_quit_program
+no_working_file
+e2e_log "first run ended cleanly"
+
+# ============================== what the first run played and recorded
+e2e_log "checking the played sound"
+"$AUDIO" mix "$WORK/track1-heard.raw" $((12 * SECOND)) "$WORK/track1.raw:0:0:$((12 * SECOND)):80"
+played=$WORK/played1.raw
+check_run() { # NAME FROM_BYTE START_SECOND MIN_SECONDS_TENTHS: prints where the run's sound ended
+  local start end
+  start=$("$AUDIO" first-sound "$played" "$2")
+  [ "$start" -ge 0 ] || e2e_fail "$1: no sound in the output after byte $2"
+  end=$("$AUDIO" first-silence "$played" "$start")
+  [ "$end" -ge 0 ] || end=$(e2e_size "$played")
+  local length=$((end - start))
+  [ "$length" -ge $(($4 * SECOND / 10)) ] || e2e_fail "$1: only $length bytes of sound"
+  [ "$length" -le $(((12 - $3) * SECOND)) ] || e2e_fail "$1: $length bytes, longer than the track"
+  "$AUDIO" same "$played" "$start" "$WORK/track1-heard.raw" $(($3 * SECOND)) "$length" ||
+    e2e_fail "$1: the output is not track 1 at volume 80 from second $3"
+  e2e_log "$1: $length bytes of track 1 from second $3, exact"
+  echo "$end"
+}
+end=$(check_run play 0 $START_SECOND 20)
+check_run "recording run" "$end" 2 70 >/dev/null
+
+e2e_log "checking the song file"
+song=$WORK/story.svl
+"$AUDIO" header "$song" >"$WORK/header.txt"
+expect_header() {
+  grep -qxF "$1" "$WORK/header.txt" || {
+    sed 's/^/  | /' "$WORK/header.txt" >&2
+    e2e_fail "the song header has no line \"$1\""
+  }
+}
+blank="                     "
+expect_header "version 2"
+expect_header "1 1 80 0 'Drums${blank:5}'"
+expect_header "2 1 45 0 '$blank'"
+for t in 3 4 5 6 7 8; do expect_header "$t 0 80 0 '$blank'"; done
+
+# The recording started at second 2 (352,800 bytes), the input at its byte 0;
+# only the marked part, 884,996 to 1,593,244, is in track 2.
+take_start=352800
+in_at=884996
+out_at=1593244
+track2=$((HEADER + REGION))
+"$AUDIO" same "$song" $((track2 + in_at)) "$WORK/input.raw" $((in_at - take_start)) \
+  $((out_at - in_at)) || e2e_fail "track 2 does not hold the input between the markers"
+"$AUDIO" same "$song" "$track2" zero 0 "$in_at" || e2e_fail "track 2 is not silent before the in marker"
+"$AUDIO" same "$song" $((track2 + out_at)) zero 0 $((REGION - out_at)) ||
+  e2e_fail "track 2 is not silent after the out marker"
+"$AUDIO" same "$song" $((HEADER + 12 * SECOND)) zero 0 $((REGION - 12 * SECOND)) ||
+  e2e_fail "track 1 is not silent after the imported file"
+"$AUDIO" same "$song" "$HEADER" "$WORK/track1.raw" 0 $((12 * SECOND)) ||
+  e2e_fail "track 1 does not hold the imported file"
+e2e_log "song file: header and both tracks exact"
+
+# ============================== second run
+export SDL_DISKAUDIOFILE=$WORK/played2.raw
+e2e_log "second run"
+e2e_start_program "$APP/sonavel"
+e2e_wait 30 "the working file" test -e "${WORKING_FILES[0]}"
+e2e_still_shot restarted
+e2e_click "${OPEN[@]}"
+e2e_answer_dialog Open "$song" open-dialog
+# Opening another song discards the working file.
+e2e_wait 30 "the song to open" test ! -e "${WORKING_FILES[0]}"
+e2e_still_shot opened
+
+# The strips show what they showed before the quit: names, speakers, volumes.
+strips_of() { convert "$1" -crop "340x144+$((E2E_PANEL_X + 105))+$((E2E_PANEL_Y + 149))" +repage "$2"; }
+strips_of "$WORK/before-quit.png" "$WORK/strips-before.png"
+strips_of "$OUT/$(printf '%02d' "$E2E_SHOT")-opened.png" "$WORK/strips-after.png"
+differing=$(compare -metric AE "$WORK/strips-before.png" "$WORK/strips-after.png" null: 2>&1 || true)
+[ "$differing" = "0" ] || e2e_fail "the reopened strips differ from the saved ones in $differing pixels"
+
+e2e_click "${EXPORT[@]}"
+e2e_answer_dialog "Save As" "$WORK/mix.wav" export-dialog
+e2e_wait 120 "the export" e2e_size_at_least "$WORK/mix.wav" $((REGION + 44))
+e2e_still_shot exported
+e2e_quit_program
+no_working_file
+e2e_log "second run ended cleanly"
+
+# ============================== the export
+e2e_log "checking the export"
+[ "$(soxi -r "$WORK/mix.wav")" = 44100 ] || e2e_fail "export rate $(soxi -r "$WORK/mix.wav")"
+[ "$(soxi -c "$WORK/mix.wav")" = 2 ] || e2e_fail "export channels $(soxi -c "$WORK/mix.wav")"
+[ "$(soxi -b "$WORK/mix.wav")" = 16 ] || e2e_fail "export bits $(soxi -b "$WORK/mix.wav")"
+[ "$(soxi -s "$WORK/mix.wav")" = 12392100 ] || e2e_fail "export length $(soxi -s "$WORK/mix.wav")"
+sox "$WORK/mix.wav" -t raw -e signed -b 16 -c 2 "$WORK/mix.raw"
+"$AUDIO" mix "$WORK/expected-mix.raw" "$REGION" \
+  "$WORK/track1.raw:0:0:$((12 * SECOND)):80" \
+  "$WORK/input.raw:$((in_at - take_start)):$in_at:$((out_at - in_at)):45"
+"$AUDIO" same "$WORK/mix.raw" 0 "$WORK/expected-mix.raw" 0 "$REGION" ||
+  e2e_fail "the export is not the expected mix"
+e2e_log "export: 281 s, exactly track 1 at 80 plus the take at 45"
+
+echo "e2e: 1 passed, 0 failed"
