@@ -85,6 +85,8 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
 }
 
 void AppShutdown() {
+  // Closing the window during a recording keeps the take, as a stop would.
+  if (song.running != 0) TransportStop();
   SongFileClose();
   controlManager.ReleaseSkin();
   RecordRelease();

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "app/keys.h"
 #include "panel/song_state.h"
 #include "panel/text_fields.h"
 #include "program_fixture.h"
+#include "song/song_commands.h"
 #include "ui/control_manager.h"
 
 namespace {
@@ -86,6 +89,31 @@ TEST_F(WindowProcTest, ShutDownRemovesTheWorkingFile) {
   AppShutdown();
   EXPECT_FALSE(std::filesystem::exists(WorkingFile()));
   // The fixture shuts down again; starting anew keeps that safe.
+  AppStartup();
+  WindowProc(WM_CREATE, 0, 0);
+}
+
+TEST_F(WindowProcTest, ClosingDuringARecordingKeepsTheTake) {
+  Paint();
+  const std::string named = programDir + "take.svl";
+  ASSERT_EQ(SaveSongTo(named), 1);
+  Click(165, 149 + 18 + 5);  // arm track 2
+  ASSERT_EQ(song.armedTrack, 2);
+  Click(270, 125);  // Play
+  ASSERT_EQ(song.running, 1);
+  std::vector<uint8_t> take(2 * 16384);
+  for (size_t i = 0; i < take.size(); ++i) take[i] = static_cast<uint8_t>(i * 7 + 1);
+  fakeWaveIn.FeedInput(take);
+  fakePlatform.Pump();
+  fakePlatform.Advance(1000);
+
+  WindowProc(WM_DESTROY, 0, 0);
+  AppShutdown();
+  std::ifstream file(named, std::ios::binary);
+  file.seekg(SongHeaderBytes + TrackRegionBytes);
+  std::vector<uint8_t> stored(take.size());
+  file.read(reinterpret_cast<char*>(stored.data()), static_cast<std::streamsize>(stored.size()));
+  EXPECT_EQ(stored, take);
   AppStartup();
   WindowProc(WM_CREATE, 0, 0);
 }
