@@ -1,7 +1,6 @@
 // Export of the full song (eight dense tracks, four through the reverb) and the
 // imports of 281-second compressed files.
 #include <benchmark/benchmark.h>
-
 #include <sys/resource.h>
 #include <unistd.h>
 

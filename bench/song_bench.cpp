@@ -1,7 +1,6 @@
 // The song file: a first write into a fresh working file, and save-as's copy of
 // a dense song next to cp of the same file.
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <vector>

@@ -95,13 +95,24 @@ TEST(ReverbBlock, GarbageAndTinyValuesTakeTheSamePathAsOneAtATime) {
   // sound, over more steps than the reflection line holds.
   std::vector<float> in(120000);
   for (size_t i = 0; i < in.size(); ++i) {
-    const float tiny = std::ldexp(1.0f + static_cast<float>(i % 7) / 8, -112 + static_cast<int>(i % 5));
+    const float tiny =
+        std::ldexp(1.0f + static_cast<float>(i % 7) / 8, -112 + static_cast<int>(i % 5));
     switch (i % 11) {
-      case 0: in[i] = std::numeric_limits<float>::quiet_NaN(); break;
-      case 1: in[i] = (i % 2 ? 1 : -1) * 150000.0f; break;
-      case 2: in[i] = std::numeric_limits<float>::infinity(); break;
-      case 3: in[i] = static_cast<float>(static_cast<int>(i % 2001) - 1000); break;
-      default: in[i] = i % 3 == 0 ? -tiny : tiny; break;
+      case 0:
+        in[i] = std::numeric_limits<float>::quiet_NaN();
+        break;
+      case 1:
+        in[i] = (i % 2 ? 1 : -1) * 150000.0f;
+        break;
+      case 2:
+        in[i] = std::numeric_limits<float>::infinity();
+        break;
+      case 3:
+        in[i] = static_cast<float>(static_cast<int>(i % 2001) - 1000);
+        break;
+      default:
+        in[i] = i % 3 == 0 ? -tiny : tiny;
+        break;
     }
     if (i > 60000 && i % 11 < 4) in[i] = 0.0f;  // then only the tiny values and the tail
   }
