@@ -12,6 +12,8 @@ struct Allpass {
   int32_t position = 0;
   std::span<float> buffer;
   float Step(float x);
+  // Steps through x in place, exactly as Step would one value at a time.
+  void Run(float* x, int32_t n);
 };
 
 struct DelayLine {
@@ -29,6 +31,9 @@ struct Reverb {
   bool Ready() const { return memory != nullptr; }
   // One input value in, the two chains' outputs out.
   void Process(float x, float& first, float& second);
+  // n values at once, one stage after the other, giving exactly the outputs of
+  // n calls of Process. x is overwritten.
+  void ProcessBlock(float* x, float* first, float* second, int32_t n);
 
   // Exposed for tests of the fixed settings.
   float roomDelay = 0;
@@ -50,5 +55,8 @@ void EffectReset();
 int EffectReady();
 // Replaces one stereo frame with the frame plus the effect's output.
 void EffectFrame(int16_t& left, int16_t& right);
+// The same for `frames` interleaved 16-bit stereo frames in order, with the same
+// bytes as EffectFrame on each of them, many times faster.
+void EffectBlock(uint8_t* pcm, int32_t frames);
 // Frees the effect at shut-down.
 void EffectRelease();

@@ -1,0 +1,59 @@
+// The song file: a first write into a fresh working file, and save-as's copy of
+// a dense song next to cp of the same file.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "bench_song.h"
+#include "panel/song_state.h"
+#include "song/song_commands.h"
+#include "song/song_file.h"
+
+namespace {
+
+// One second at the start of track 8: the file grows to 396 MB on the way.
+void BM_FileWrite(benchmark::State& state) {
+  std::vector<uint8_t> second(BytesPerSecond);
+  FillTones(second.data(), BytesPerSecond / 4, 0, 8);
+  for (auto _ : state) {
+    state.PauseTiming();
+    FreshSong();
+    state.ResumeTiming();
+    const int64_t written = FileWrite(tracks[8], second.data(), 0, BytesPerSecond);
+    if (written != BytesPerSecond) state.SkipWithError("short write");
+  }
+}
+BENCHMARK(BM_FileWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CopySongFile(benchmark::State& state) {
+  DenseSong(4);
+  const std::string copy = BenchDir() + "copy.svl";
+  for (auto _ : state) {
+    state.PauseTiming();
+    ::unlink(copy.c_str());
+    state.ResumeTiming();
+    if (CopySongFile(songPath, copy) != 1) state.SkipWithError("copy failed");
+  }
+  ::unlink(copy.c_str());
+  state.SetBytesProcessed(state.iterations() * (SongHeaderBytes + int64_t{8} * TrackRegionBytes));
+}
+BENCHMARK(BM_CopySongFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same copy by cp, in the same run, for the ratio.
+void BM_CopyWithCp(benchmark::State& state) {
+  DenseSong(4);
+  const std::string copy = BenchDir() + "copy.svl";
+  const std::string command = "cp '" + songPath + "' '" + copy + "'";
+  for (auto _ : state) {
+    state.PauseTiming();
+    ::unlink(copy.c_str());
+    state.ResumeTiming();
+    if (!Shell(command)) state.SkipWithError("cp failed");
+  }
+  ::unlink(copy.c_str());
+  state.SetBytesProcessed(state.iterations() * (SongHeaderBytes + int64_t{8} * TrackRegionBytes));
+}
+BENCHMARK(BM_CopyWithCp)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
