@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -42,11 +43,9 @@ inline int DeliverNotices() {
 class AudioTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static const std::string folder = [] {
-      char pattern[] = "/tmp/sonavel-audio-XXXXXX";
-      const char* made = mkdtemp(pattern);
-      return std::string(made != nullptr ? made : "/tmp") + "/";
-    }();
+    char pattern[] = "/tmp/sonavel-audio-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = std::string(pattern) + "/";
     workDir = folder;
     fakePlatform.Reset();
     fakePlatform.clock = 50000;
@@ -82,7 +81,11 @@ class AudioTest : public ::testing::Test {
     SongFileClose();
     FailAllocationAfter(-1);
     fakePlatform.Reset();
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
   }
+
+  std::string folder;
 
   // Writes `seconds` whole seconds into track t from second `first`, each sample
   // given by value(timeline byte offset of the sample).
