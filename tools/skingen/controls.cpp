@@ -255,8 +255,11 @@ void DrawPlay(Canvas& c, Box b, bool lit) {
   c.FillDisk(cx, cy, 18.0, Hex(0x1A1D20));
   double o = lit ? 0.7 : 0.0;
   if (lit) {
-    c.FillDome(cx + o, cy + o, 15.6, Hex(0x1F3A29), -18);
-    c.Glow(cx + 1 + o, cy + o, 16, pal::kGreen, 0.45);
+    // A lit ring round the key tells "running" from across the room.
+    c.FillDisk(cx, cy, 18.0, pal::kGreen);
+    c.FillDisk(cx, cy, 16.4, Hex(0x12281A));
+    c.FillDome(cx + o, cy + o, 15.6, Hex(0x2A6A41), -18);
+    c.Glow(cx + 1 + o, cy + o, 16, pal::kGreen, 0.55);
   } else {
     c.FillDisk(cx + 1.2, cy + 1.2, 16.0, pal::kShadow, 0.8);
     c.FillDome(cx, cy, 15.6, Hex(0x41474F), 30);
