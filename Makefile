@@ -15,7 +15,7 @@ run: build
 	bash scripts/run $(BUILD)/sonavel
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure
+	ctest --test-dir $(BUILD) --output-on-failure -j$$(nproc)
 
 # The Debian package, in $(BUILD)/.
 package: build
