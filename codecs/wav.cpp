@@ -77,8 +77,7 @@ int LoadFileWav(Track& track, const std::string& path) {
   }
   const int64_t length =
       std::min({int64_t{Read32(bytes + off + 4)}, int64_t{TrackRegionBytes}, n - off - 8});
-  StoreImportedAudio(track, bytes + off + 8, static_cast<int32_t>(length), path, 0);
-  return 1;
+  return StoreImportedAudio(track, bytes + off + 8, static_cast<int32_t>(length), path, 0);
 }
 
 void BuildWavHeader(uint8_t* destination, uint32_t n) {
