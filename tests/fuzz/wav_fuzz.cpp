@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Track& track = tracks[2];
   LoadFileWav(track, path);
   if (track.loopOn != 0 && (track.loopStart != 0 || track.loopEnd < 0 ||
-                            track.loopEnd > TrackRegionBytes || track.loopEnd % 2 != 0)) {
+                            track.loopEnd > TrackRegionBytes || track.loopEnd % 4 != 0)) {
     std::abort();
   }
   track.loopOn = 0;
