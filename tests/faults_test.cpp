@@ -106,6 +106,8 @@ TEST_F(FaultsTest, AnImportTheDiskCannotHoldIsSaidAndLeavesTheRestOfTheSong) {
   // Track 2 lies far beyond what the disk will take.
   song.armedTrack = 2;
   tracks[2].loopOn = 0;
+  const Bytes old = Pattern(BytesPerSecond, 4);
+  ASSERT_EQ(FileWrite(tracks[2], old.data(), 0, BytesPerSecond), BytesPerSecond);
   const Bytes audio = Pattern(3 * BytesPerSecond, 5);
   const std::string path = WriteWav("loop drums.wav", audio);
   {
@@ -114,6 +116,7 @@ TEST_F(FaultsTest, AnImportTheDiskCannotHoldIsSaidAndLeavesTheRestOfTheSong) {
   }
   EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kImportFull}));
   EXPECT_EQ(tracks[2].loopOn, 0) << "a failed import must not start a loop";
+  EXPECT_EQ(Region(songPath, 2, 0, old.size()), old);
   ExpectKeptTake();
 
   // With room again the same file goes in, silently.
@@ -126,6 +129,8 @@ TEST_F(FaultsTest, AnImportTheDiskCannotHoldIsSaidAndLeavesTheRestOfTheSong) {
 }
 
 TEST_F(FaultsTest, ATakeTheDiskCannotHoldIsSaidAtTheStop) {
+  const Bytes old = Pattern(3 * BytesPerSecond, 6);
+  ASSERT_EQ(FileWrite(tracks[3], old.data(), 0, 3 * BytesPerSecond), 3 * BytesPerSecond);
   const Bytes take = Pattern(2 * BytesPerSecond, 7);
   RecordTake(3, take, 2000);
   {
@@ -136,6 +141,7 @@ TEST_F(FaultsTest, ATakeTheDiskCannotHoldIsSaidAtTheStop) {
   EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kTakeLost}));
   EXPECT_EQ(song.running, 0);
   EXPECT_FALSE(fakeWaveIn.isOpen);
+  EXPECT_EQ(Region(songPath, 3, 0, old.size()), old) << "the old take is still whole";
   ExpectKeptTake();
 
   // The next take, with room, is written and not reported.
