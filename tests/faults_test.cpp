@@ -46,6 +46,18 @@ Bytes Region(const std::string& path, int t, int64_t offset, size_t count) {
   return out;
 }
 
+// A WAV file of the track format holding pcm.
+std::string WriteWav(const std::filesystem::path& folder, const std::string& name,
+                     const Bytes& pcm) {
+  const std::string path = (folder / name).string();
+  Bytes file(kWavHeaderBytes);
+  BuildWavHeader(file.data(), static_cast<uint32_t>(pcm.size()));
+  file.insert(file.end(), pcm.begin(), pcm.end());
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  return path;
+}
+
 // The card delivers the bytes a buffer at a time, each handled before the next.
 void Sing(std::span<const uint8_t> input) {
   while (!input.empty()) {
@@ -70,17 +82,6 @@ class FaultsTest : public ProgramTest {
   }
 
   void ExpectKeptTake() const { EXPECT_EQ(Region(songPath, 1, 0, kept.size()), kept); }
-
-  std::string WriteWav(const std::string& name, const Bytes& pcm) const {
-    const std::string path = folder.string() + "/" + name;
-    Bytes file(kWavHeaderBytes);
-    BuildWavHeader(file.data(), static_cast<uint32_t>(pcm.size()));
-    file.insert(file.end(), pcm.begin(), pcm.end());
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()),
-               static_cast<std::streamsize>(file.size()));
-    return path;
-  }
 
   void Command(int x, std::optional<std::string> answer) {
     fakePlatform.ScriptDialog(std::move(answer));
@@ -109,7 +110,7 @@ TEST_F(FaultsTest, AnImportTheDiskCannotHoldIsSaidAndLeavesTheRestOfTheSong) {
   const Bytes old = Pattern(BytesPerSecond, 4);
   ASSERT_EQ(FileWrite(tracks[2], old.data(), 0, BytesPerSecond), BytesPerSecond);
   const Bytes audio = Pattern(3 * BytesPerSecond, 5);
-  const std::string path = WriteWav("loop drums.wav", audio);
+  const std::string path = WriteWav(folder, "loop drums.wav", audio);
   {
     FileSizeLimit full(10'000'000);
     Command(kImportX, path);
@@ -226,15 +227,7 @@ TEST_F(UnwritableStartTest, NoWorkingFileIsSaidAndNothingPretendsToBeKept) {
   fakePlatform.Advance(1000);
   Click(kStopX, kTransportY);
   Click(165, StripY(2));
-  const std::string wav = folder.string() + "/in.wav";
-  {
-    Bytes file(kWavHeaderBytes);
-    BuildWavHeader(file.data(), 400);
-    file.resize(file.size() + 400, 1);
-    std::ofstream(wav, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()),
-               static_cast<std::streamsize>(file.size()));
-  }
+  const std::string wav = WriteWav(folder, "in.wav", Pattern(400, 1));
   fakePlatform.ScriptDialog(wav);
   Click(kImportX, kCommandY);
   fakePlatform.ScriptDialog(folder.string() + "/a.svl");
