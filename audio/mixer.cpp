@@ -6,6 +6,7 @@
 
 #include "app/buffer.h"
 #include "audio/reverb.h"
+#include "audio/vector_clones.h"
 #include "platform/platform.h"
 #include "song/song_file.h"
 
@@ -58,8 +59,8 @@ void MixerBlocksRelease() {
 }
 
 // Eight samples per instruction where the processor has 8-wide integer vectors.
-[[gnu::target_clones("avx2", "default")]] int MixAdd(uint8_t* dest, int32_t, const uint8_t* source,
-                                                     int32_t length, int volume) {
+VECTOR_CLONES int MixAdd(uint8_t* dest, int32_t, const uint8_t* source, int32_t length,
+                         int volume) {
   if (length > TrackRegionBytes) {
     platform().ShowMessage("Error: MixWith - too big", "Error");
     return 0;

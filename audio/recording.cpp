@@ -160,8 +160,11 @@ int RecordStop() {
   int result = 0;
   if (c > b) {
     result = 1;
-    if (song.armedTrack != 0 && song.workBuffer) {
-      FileWrite(tracks[song.armedTrack], song.workBuffer.get(), b, c - b);
+    // The take lives only in memory until here: a write that falls short (a
+    // full disk, no song file) must be said, or the user would believe it kept.
+    if (song.armedTrack != 0 && song.workBuffer &&
+        FileWrite(tracks[song.armedTrack], song.workBuffer.get(), b, c - b) < c - b) {
+      ShowError("Not enough disk space to save the recording");
     }
   }
   waveIn().Close();

@@ -6,6 +6,8 @@
 #include <optional>
 #include <utility>
 
+#include "audio/vector_clones.h"
+
 namespace {
 
 // The room's settings are derived in the precisions below; the lengths, taps and
@@ -48,8 +50,8 @@ float Guard(float x) {
 
 // out[i] = gain times the value stored `back` writes before the line's position,
 // plus i.
-[[gnu::target_clones("avx2", "default")]] void ReadScaled(const DelayLine& line, int32_t back,
-                                                          float gain, float* out, int32_t n) {
+VECTOR_CLONES void ReadScaled(const DelayLine& line, int32_t back, float gain, float* out,
+                              int32_t n) {
   int32_t at = line.position - back;
   if (at < 0) at += line.length;
   while (n > 0) {
@@ -93,7 +95,7 @@ float Allpass::Step(float x) {
 
 // On processors that have them, the loops below run on 8-wide vector
 // instructions; without a fused multiply-add among them the results are the same.
-[[gnu::target_clones("avx2", "default")]] void Allpass::Run(float* x, int32_t n) {
+VECTOR_CLONES void Allpass::Run(float* x, int32_t n) {
   // Within one pass up to the end of the memory every step reads and then
   // replaces its own slot, so the steps do not depend on each other.
   while (n > 0) {
@@ -185,8 +187,7 @@ void Reverb::Process(float x, float& first, float& second) {
   second = b3.Step(b2.Step(b1.Step(y)));
 }
 
-[[gnu::target_clones("avx2", "default")]] void Reverb::ProcessBlock(float* x, float* first,
-                                                                    float* second, int32_t n) {
+VECTOR_CLONES void Reverb::ProcessBlock(float* x, float* first, float* second, int32_t n) {
   // Each stage of a chunk is a loop without a carried dependency: an allpass only
   // reads values stored at least 1,413 steps back, and the reflection line only
   // feeds forward from the input diffuser.
@@ -238,7 +239,7 @@ void EffectFrame(int16_t& left, int16_t& right) {
   right = Saturate(b2 + b1 + static_cast<float>(right));
 }
 
-[[gnu::target_clones("avx2", "default")]] void EffectBlock(uint8_t* pcm, int32_t frames) {
+VECTOR_CLONES void EffectBlock(uint8_t* pcm, int32_t frames) {
   if (!effect) return;
   constexpr int32_t kChunkFrames = kChunkSteps / 2;
   int16_t samples[kChunkSteps];

@@ -147,6 +147,9 @@ int TransportStart() {
 int TransportStop() {
   song.running = 0;
   ClockUpdate();
+  // The clock may have passed the end since the last tick; the song has no later
+  // place to pause at.
+  song.positionMs = std::min(song.positionMs, SongSeconds * 1000);
   stopOffset = MsToByteOffset(song.positionMs);
   if (output.open) waveOut().Reset();
   if (song.armedTrack != 0) RecordStop();

@@ -57,11 +57,17 @@ void ApplyLoopName(Track& track, std::string_view path, int32_t start, int32_t e
   }
 }
 
-void StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::string_view path,
-                        int32_t loopStart) {
-  FileWrite(track, audio, 0, length);
+int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::string_view path,
+                       int32_t loopStart) {
+  // A full disk (or no song file at all) must not pass for an import: the user
+  // would go on working on a track that holds only part of the file, or nothing.
+  if (FileWrite(track, audio, 0, length) < length) {
+    platform().ShowMessage("Not enough disk space to import the file", "Error");
+    return 0;
+  }
   ClearTrackTail(track, length);
   ApplyLoopName(track, path, loopStart, length);
+  return 1;
 }
 
 void ReportDecodeFailure(std::string_view loader, DecodeStatus status) {

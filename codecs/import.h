@@ -15,7 +15,8 @@ constexpr int32_t kWavReadLimit = TrackRegionBytes + 1000;
 // when none is armed), choosing the loader by the name's last three characters.
 void ImportSoundFile();
 
-// 1 when imported, 0 when refused with a message (the track is then untouched).
+// 1 when imported; 0 when refused (the track is then untouched) or when the disk
+// took only part of it, after a message either way.
 int LoadFileWav(Track& track, const std::string& path);
 
 // A file whose name begins with "loop" (any case) makes the track repeat
@@ -31,8 +32,10 @@ int WriteWavFile(const std::string& path, const uint8_t* data, uint32_t n);
 
 // How every loader ends: the audio (region layout) becomes the start of the
 // track's region, the rest of the region is silenced, and the name rule applies.
-void StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::string_view path,
-                        int32_t loopStart);
+// Returns 1; 0 after telling the user when the audio could not be written whole
+// (the loop settings are then left as they were).
+int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::string_view path,
+                       int32_t loopStart);
 
 // Why a decoder gave nothing that may replace a track.
 enum class DecodeStatus { Ok, NoMemory, MissingFile, Undecodable };

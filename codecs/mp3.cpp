@@ -95,8 +95,7 @@ int LoadMp3(Track& track, const std::string& path) {
     ReportDecodeFailure("LoadMp3", status);
     return 0;
   }
-  StoreImportedAudio(track, pcm, length, path, kMp3LoopStart);
-  return 1;
+  return StoreImportedAudio(track, pcm, length, path, kMp3LoopStart);
 }
 
 int RegisterMp3Decoder() {

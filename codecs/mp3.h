@@ -11,7 +11,8 @@ constexpr int32_t kMp3ImageBytes = 12'000'000;  // most of an MP3 file that is d
 // A looping MP3 repeats from here: the decoder's start-up delay is left out.
 constexpr int32_t kMp3LoopStart = 4232;
 
-// 1 when imported; 0 when refused with a message, leaving the track untouched.
+// 1 when imported; 0 when refused (the track is then untouched) or when the disk
+// took only part of it, after a message either way.
 int LoadMp3(Track& track, const std::string& path);
 
 // Decodes the file's first 12,000,000 bytes to 44,100 Hz stereo PCM at

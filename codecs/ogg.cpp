@@ -25,8 +25,7 @@ int LoadOgg(Track& track, const std::string& path) {
     return 0;
   }
   const int32_t length = r > kWavHeaderBytes ? r - kWavHeaderBytes : 0;
-  StoreImportedAudio(track, wav + kWavHeaderBytes, length, path, 0);
-  return 1;
+  return StoreImportedAudio(track, wav + kWavHeaderBytes, length, path, 0);
 }
 
 int ExportSave(const std::string& path, uint8_t* mix, uint32_t n) {

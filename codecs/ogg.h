@@ -11,7 +11,8 @@
 constexpr int32_t kOggImageBytes = 20'000'000;   // most of an Ogg file read for import
 constexpr int32_t kOggOutputBytes = 20'000'000;  // room for an encoded export
 
-// 1 when imported; 0 when refused with a message, leaving the track untouched.
+// 1 when imported; 0 when refused (the track is then untouched) or when the disk
+// took only part of it, after a message either way.
 int LoadOgg(Track& track, const std::string& path);
 
 // Encodes the mix (n bytes; the 44 bytes in front of it are overwritten with a

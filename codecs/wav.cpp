@@ -75,10 +75,12 @@ int LoadFileWav(Track& track, const std::string& path) {
     ui.ShowMessage("LoadFileWav: no data chunk", "Error");
     return 0;
   }
+  // Whole frames only: a chunk (or a file) that ends inside a frame would otherwise
+  // give a loop whose every pass shifts the samples against their channels.
   const int64_t length =
-      std::min({int64_t{Read32(bytes + off + 4)}, int64_t{TrackRegionBytes}, n - off - 8});
-  StoreImportedAudio(track, bytes + off + 8, static_cast<int32_t>(length), path, 0);
-  return 1;
+      std::min({int64_t{Read32(bytes + off + 4)}, int64_t{TrackRegionBytes}, n - off - 8}) &
+      ~int64_t{3};
+  return StoreImportedAudio(track, bytes + off + 8, static_cast<int32_t>(length), path, 0);
 }
 
 void BuildWavHeader(uint8_t* destination, uint32_t n) {

@@ -18,6 +18,8 @@
 #include "song/file_handle.h"
 #include "song/song_file.h"
 
+std::string saveName;
+
 namespace {
 
 // A WAV file chosen here would be opened as a song, and leaving that song writes
@@ -25,9 +27,6 @@ namespace {
 const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}};
 
 constexpr int64_t kSongFileBytes = SongHeaderBytes + int64_t{TrackCount} * TrackRegionBytes;
-
-// The save dialog starts from the name chosen last time.
-std::string saveName;
 
 std::filesystem::path CanonicalForm(const std::string& name) {
   std::error_code ec;

@@ -3,6 +3,9 @@
 
 #include <string>
 
+// The name the save dialog starts with: the one chosen last in this run.
+extern std::string saveName;
+
 // True when a and b name the same file (see the definition for the rule).
 bool SameFileName(const std::string& a, const std::string& b);
 

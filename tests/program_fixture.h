@@ -9,7 +9,9 @@
 
 #include "app/paths.h"
 #include "app/window_proc.h"
+#include "codecs/export.h"
 #include "platform/fake/fake_platform.h"
+#include "song/song_commands.h"
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -30,6 +32,9 @@ class ProgramTest : public ::testing::Test {
     WindowProc(WM_DESTROY, 0, 0);
     fakePlatform.Pump();
     AppShutdown();
+    // The names the dialogs remember belong to one run of the program.
+    saveName.clear();
+    exportName.clear();
     std::filesystem::remove_all(folder);
   }
 

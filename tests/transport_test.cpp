@@ -257,6 +257,15 @@ TEST_F(TransportTest, RunStopsByItselfAtTheEndOfTheSong) {
   EXPECT_EQ(std::string(timeText), " 00:00");
 }
 
+TEST_F(TransportTest, APauseAfterTheEndBetweenTwoTicksStopsAtTheEnd) {
+  PressButton(playButton);
+  song.positionMs = 280950;
+  fakePlatform.Advance(500);  // the end passed, and no tick came yet
+  PressButton(pauseButton);
+  EXPECT_EQ(song.running, 0);
+  EXPECT_EQ(song.positionMs, 281000);
+}
+
 TEST_F(TransportTest, CommandsStopTheRunFirst) {
   struct Command {
     int* button;

@@ -188,6 +188,30 @@ TEST_F(WavTest, ADataChunkClaimingMoreThanTheFileTakesOnlyWhatWasRead) {
   EXPECT_TRUE(AllZero(Region(1, 1000, 4000)));
 }
 
+TEST_F(WavTest, AudioEndingInsideAFrameIsCutToWholeFrames) {
+  // Found by fuzzing: a data chunk of 7 bytes behind an odd-sized chunk made a
+  // loop 7 bytes long, so every pass moved the samples to the other channel.
+  for (const uint32_t claimed : {7u, 0xFFFFFFFFu}) {
+    Bytes file = WavFile(2, 44100, 16, {});
+    file.resize(36);
+    Append(file, "LIST", 25);
+    file.resize(file.size() + 25, 'x');
+    Append(file, "data", claimed);
+    const Bytes pcm = Pattern(11);
+    file.insert(file.end(), pcm.begin(), pcm.end());
+    ASSERT_EQ(file.size() % 2, 0u);
+    WriteFile(dir + "loop odd.wav", file);
+    FillTrack(1, 100);
+
+    EXPECT_EQ(LoadFileWav(tracks[1], dir + "loop odd.wav"), 1) << claimed;
+    EXPECT_EQ(tracks[1].loopOn, 1);
+    EXPECT_EQ(tracks[1].loopEnd, claimed == 7 ? 4 : 8) << claimed;
+    const Bytes head = Region(1, 0, 12);
+    EXPECT_TRUE(std::equal(head.begin(), head.begin() + tracks[1].loopEnd, pcm.begin()));
+    EXPECT_TRUE(AllZero(Bytes(head.begin() + tracks[1].loopEnd, head.end()))) << claimed;
+  }
+}
+
 TEST_F(WavTest, ImportDispatchesOnTheLastThreeCharactersInAnyCase) {
   const Bytes pcm = Pattern(4000);
   ASSERT_EQ(WriteWavFile(dir + "SONG.WAV", pcm.data(), 4000), 1);

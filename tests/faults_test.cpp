@@ -1,0 +1,277 @@
+// Faults from outside the program, met through the whole program: a disk that
+// fills up under an import, an export or the end of a take, a working folder that
+// cannot be written at start, and a sound card that hands back short buffers.
+// Each is said in a message, and what the song held before is still there.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "codecs/import.h"
+#include "program_fixture.h"
+#include "song_fixture.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr int kPlayX = 270, kStopX = 240, kTransportY = 125;
+constexpr int kExportX = 400, kImportX = 320, kSaveX = 160, kCommandY = 68;
+const ShownMessage kImportFull{"Not enough disk space to import the file", "Error"};
+const ShownMessage kTakeLost{"Not enough disk space to save the recording", "Error"};
+
+int StripY(int t) {
+  return 149 + 18 * (t - 1) + 9;
+}
+
+Bytes Pattern(size_t count, uint32_t seed) {
+  Bytes b(count);
+  uint32_t x = seed;
+  for (auto& v : b) {
+    x = x * 1103515245u + 12345u;
+    v = static_cast<uint8_t>(x >> 16);
+  }
+  return b;
+}
+
+// Region bytes [offset, offset + count) of track t as the song file holds them;
+// what lies past its end is the silence it stands for.
+Bytes Region(const std::string& path, int t, int64_t offset, size_t count) {
+  Bytes out(count, 0);
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(SongHeaderBytes + int64_t{t - 1} * TrackRegionBytes + offset);
+  in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(count));
+  return out;
+}
+
+// A WAV file of the track format holding pcm.
+std::string WriteWav(const std::filesystem::path& folder, const std::string& name,
+                     const Bytes& pcm) {
+  const std::string path = (folder / name).string();
+  Bytes file(kWavHeaderBytes);
+  BuildWavHeader(file.data(), static_cast<uint32_t>(pcm.size()));
+  file.insert(file.end(), pcm.begin(), pcm.end());
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  return path;
+}
+
+// The card delivers the bytes a buffer at a time, each handled before the next.
+void Sing(std::span<const uint8_t> input) {
+  while (!input.empty()) {
+    const size_t n = std::min<size_t>(input.size(), 16384);
+    fakeWaveIn.FeedInput(input.first(n));
+    fakePlatform.Pump();
+    input = input.subspan(n);
+  }
+}
+
+class FaultsTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    Paint();
+    ASSERT_EQ(SongFileIsOpen(), 1);
+    // Track 1 holds a take the faults below must not touch.
+    kept = Pattern(2 * BytesPerSecond, 11);
+    ASSERT_EQ(FileWrite(tracks[1], kept.data(), 0, static_cast<int32_t>(kept.size())),
+              static_cast<int64_t>(kept.size()));
+    fakePlatform.Reset();
+  }
+
+  void ExpectKeptTake() const { EXPECT_EQ(Region(songPath, 1, 0, kept.size()), kept); }
+
+  void Command(int x, std::optional<std::string> answer) {
+    fakePlatform.ScriptDialog(std::move(answer));
+    Click(x, kCommandY);
+  }
+
+  // Arms track t, records `ms` of the given input from the start and stops.
+  void RecordTake(int t, const Bytes& input, uint32_t ms) {
+    if (song.armedTrack != t) Click(165, StripY(t));
+    ASSERT_EQ(song.armedTrack, t);
+    Click(kPlayX, kTransportY);
+    ASSERT_EQ(song.running, 1);
+    Sing(input);
+    fakePlatform.Advance(ms);
+  }
+
+  void Stop() { Click(kStopX, kTransportY); }
+
+  Bytes kept;
+};
+
+TEST_F(FaultsTest, AnImportTheDiskCannotHoldIsSaidAndLeavesTheRestOfTheSong) {
+  // Track 2 lies far beyond what the disk will take.
+  song.armedTrack = 2;
+  tracks[2].loopOn = 0;
+  const Bytes old = Pattern(BytesPerSecond, 4);
+  ASSERT_EQ(FileWrite(tracks[2], old.data(), 0, BytesPerSecond), BytesPerSecond);
+  const Bytes audio = Pattern(3 * BytesPerSecond, 5);
+  const std::string path = WriteWav(folder, "loop drums.wav", audio);
+  {
+    FileSizeLimit full(10'000'000);
+    Command(kImportX, path);
+  }
+  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kImportFull}));
+  EXPECT_EQ(tracks[2].loopOn, 0) << "a failed import must not start a loop";
+  EXPECT_EQ(Region(songPath, 2, 0, old.size()), old);
+  ExpectKeptTake();
+
+  // With room again the same file goes in, silently.
+  fakePlatform.Reset();
+  Command(kImportX, path);
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  EXPECT_EQ(Region(songPath, 2, 0, audio.size()), audio);
+  EXPECT_EQ(tracks[2].loopOn, 1);
+  song.armedTrack = 0;
+}
+
+TEST_F(FaultsTest, ATakeTheDiskCannotHoldIsSaidAtTheStop) {
+  const Bytes old = Pattern(3 * BytesPerSecond, 6);
+  ASSERT_EQ(FileWrite(tracks[3], old.data(), 0, 3 * BytesPerSecond), 3 * BytesPerSecond);
+  const Bytes take = Pattern(2 * BytesPerSecond, 7);
+  RecordTake(3, take, 2000);
+  {
+    // Track 3 starts about 100 MB into the song file.
+    FileSizeLimit full(50'000'000);
+    Stop();
+  }
+  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kTakeLost}));
+  EXPECT_EQ(song.running, 0);
+  EXPECT_FALSE(fakeWaveIn.isOpen);
+  EXPECT_EQ(Region(songPath, 3, 0, old.size()), old) << "the old take is still whole";
+  ExpectKeptTake();
+
+  // The next take, with room, is written and not reported.
+  fakePlatform.Reset();
+  RecordTake(3, take, 2000);
+  Stop();
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  EXPECT_EQ(Region(songPath, 3, 0, take.size()), take);
+}
+
+TEST_F(FaultsTest, ExportsTheDiskCannotHoldAreSaidAndLeaveNoFile) {
+  Click(140, StripY(1));  // the kept take is heard, so neither export is tiny
+  ASSERT_EQ(tracks[1].playOn, 1);
+  const std::string wav = folder.string() + "/mix.wav";
+  const std::string ogg = folder.string() + "/mix.ogg";
+  {
+    FileSizeLimit full(20'000);
+    Command(kExportX, wav);
+    Command(kExportX, ogg);
+  }
+  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"WriteWavFile - failed", "Error"},
+                                                              {"ExportSave - failed", "Error"}}));
+  EXPECT_FALSE(std::filesystem::exists(wav));
+  EXPECT_FALSE(std::filesystem::exists(ogg));
+  EXPECT_EQ(songPath, WorkingFile());
+  ExpectKeptTake();
+}
+
+TEST_F(FaultsTest, ShortBuffersFromTheCardStillMakeOneUnbrokenTake) {
+  Click(165, StripY(4));
+  Click(kPlayX, kTransportY);
+  ASSERT_EQ(song.running, 1);
+  const Bytes take = Pattern(BytesPerSecond, 9);
+  // The first half comes back in buffers handed back early, as some cards do at
+  // odd moments, with counts that need not even be whole frames; the rest fills
+  // whole buffers.
+  const size_t pieces[] = {4000, 1, 16384, 3, 777, 12000, 2, 9999};
+  size_t at = 0;
+  for (size_t k = 0; at < take.size() / 2; ++k) {
+    ASSERT_FALSE(fakeWaveIn.queued.empty());
+    WaveHeader* h = fakeWaveIn.queued.front();
+    const size_t n = std::min(pieces[k % std::size(pieces)], size_t{h->bufferLength});
+    std::memcpy(h->data, take.data() + at, n);
+    h->bytesRecorded = static_cast<uint32_t>(n);
+    h->done = 1;
+    fakeWaveIn.queued.erase(fakeWaveIn.queued.begin());
+    fakePlatform.Post({MM_WIM_DATA, fakeWaveIn.generation, reinterpret_cast<intptr_t>(h)});
+    fakePlatform.Pump();
+    at += n;
+  }
+  Sing(std::span(take).subspan(at));
+  fakePlatform.Advance(1000);
+  Stop();
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  const Bytes stored = Region(songPath, 4, 0, take.size());
+  const auto [mismatch, unused] = std::mismatch(stored.begin(), stored.end(), take.begin());
+  EXPECT_EQ(mismatch - stored.begin(), std::ssize(take));
+  ExpectKeptTake();
+}
+
+// Start-up with a working folder that cannot be written: the program says so once
+// and then refuses, with a message, whatever would need the song file.
+class UnwritableStartTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    // A folder inside a regular file: no user, root included, can create it.
+    std::ofstream(folder / "file") << "x";
+    workDir = (folder / "file" / "sonavel").string() + "/";
+  }
+};
+
+TEST_F(UnwritableStartTest, NoWorkingFileIsSaidAndNothingPretendsToBeKept) {
+  Paint();
+  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"SongFileInit - failed", "Error"}}));
+  EXPECT_EQ(SongFileIsOpen(), 0);
+
+  fakePlatform.Reset();
+  Click(165, StripY(2));
+  Click(kPlayX, kTransportY);
+  Sing(Pattern(BytesPerSecond, 3));
+  fakePlatform.Advance(1000);
+  Click(kStopX, kTransportY);
+  Click(165, StripY(2));
+  const std::string wav = WriteWav(folder, "in.wav", Pattern(400, 1));
+  fakePlatform.ScriptDialog(wav);
+  Click(kImportX, kCommandY);
+  fakePlatform.ScriptDialog(folder.string() + "/a.svl");
+  Click(kSaveX, kCommandY);
+  EXPECT_EQ(
+      fakePlatform.messages,
+      (std::vector<ShownMessage>{
+          kTakeLost,
+          kImportFull,
+          {"File could not be saved. Try a different filename or drive.", "Save File Error"}}));
+  EXPECT_FALSE(std::filesystem::exists(folder / "a.svl"));
+}
+
+TEST_F(UnwritableStartTest, AFullDiskAtTheFirstPaintIsSaid) {
+  workDir = programDir;
+  {
+    FileSizeLimit full(0);
+    Paint();
+  }
+  EXPECT_EQ(fakePlatform.messages,
+            (std::vector<ShownMessage>{{"Not enough disk space to create a song", "Error"}}));
+}
+
+TEST_F(UnwritableStartTest, AProgramFolderThatCannotBeWrittenSendsTheSongToTheDataFolder) {
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::optional<std::string> keep = saved ? std::optional<std::string>(saved) : std::nullopt;
+  ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
+  programDir = (folder / "file").string() + "/";
+  ChooseWorkDir();
+  EXPECT_EQ(workDir, (folder / "sonavel").string() + "/");
+  Paint();
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  EXPECT_TRUE(std::filesystem::exists(folder / "sonavel" / "default.svl"));
+
+  // The data folder unwritable as well: said once at the first paint of a new run.
+  ::setenv("XDG_DATA_HOME", (folder / "file").c_str(), 1);
+  ChooseWorkDir();
+  EXPECT_EQ(workDir, (folder / "file" / "sonavel").string() + "/");
+  if (keep) {
+    ::setenv("XDG_DATA_HOME", keep->c_str(), 1);
+  } else {
+    ::unsetenv("XDG_DATA_HOME");
+  }
+  programDir = folder.string() + "/";
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Writes the seed inputs of the fuzz targets into corpus/<target>/: a few small
+valid files of each kind (and near misses), so fuzzing starts from the shapes the
+readers accept. Run once; the output is committed. Needs sox, lame and oggenc."""
+import math
+import os
+import struct
+import subprocess
+import tempfile
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def put(target, name, data):
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def pcm(frames, channels=2, rate=44100, hz=440.0):
+    out = bytearray()
+    for i in range(frames):
+        v = int(9000 * math.sin(2 * math.pi * hz * i / rate))
+        out += struct.pack("<h", v) * channels
+    return bytes(out)
+
+
+def wav(data, channels=2, rate=44100, bits=16, extra=b""):
+    fmt = struct.pack("<HHIIHH", 1, channels, rate, rate * channels * bits // 8,
+                      channels * bits // 8, bits)
+    body = b"WAVEfmt " + struct.pack("<I", 16) + fmt + extra + b"data" + \
+        struct.pack("<I", len(data)) + data
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def wav_seeds():
+    audio = pcm(200)
+    put("wav", "canonical.wav", wav(audio))
+    put("wav", "list_chunk.wav", wav(audio, extra=b"LIST" + struct.pack("<I", 26) + b"INFOISFT" +
+                                     struct.pack("<I", 14) + b"sonavel-seed\0\0"))
+    put("wav", "data_too_long.wav", wav(audio)[:-100])
+    put("wav", "mono.wav", wav(pcm(100, channels=1), channels=1))
+
+
+def encoded_seeds():
+    with tempfile.TemporaryDirectory() as tmp:
+        stereo = os.path.join(tmp, "stereo.wav")
+        mono = os.path.join(tmp, "mono.wav")
+        with open(stereo, "wb") as f:
+            f.write(wav(pcm(4410)))
+        with open(mono, "wb") as f:
+            f.write(wav(pcm(2205, channels=1, rate=22050), channels=1, rate=22050))
+        for source, name in ((stereo, "stereo"), (mono, "mono22k")):
+            mp3 = os.path.join(tmp, name + ".mp3")
+            subprocess.run(["lame", "--quiet", "-b", "32", source, mp3], check=True)
+            put("mp3", name + ".mp3", open(mp3, "rb").read())
+            ogg = os.path.join(tmp, name + ".ogg")
+            subprocess.run(["oggenc", "--quiet", "-q", "-1", "-o", ogg, source], check=True)
+            put("ogg", name + ".ogg", open(ogg, "rb").read())
+
+
+def bmp(width, height):
+    stride = (width * 3 + 3) & ~3
+    rows = bytearray()
+    for y in range(height):
+        row = bytearray()
+        for x in range(width):
+            row += bytes(((x * 40) & 255, (y * 60) & 255, 128))
+        rows += row + b"\0" * (stride - len(row))
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 2834, 2834, 0, 0)
+    header = b"BM" + struct.pack("<IHHI", 14 + len(info) + len(rows), 0, 0, 54)
+    return header + info + bytes(rows)
+
+
+def skin_seeds():
+    picture = bmp(5, 3)
+    put("skin", "small.bmz", b"CMP\0" + struct.pack("<I", len(picture)) + zlib.compress(picture))
+    put("skin", "wide.bmz", b"CMP\0" + struct.pack("<I", 0) + zlib.compress(bmp(60, 2)))
+    put("skin", "picture.bmp", picture)
+
+
+def song_header(version, records):
+    out = bytearray([version])
+    for r in records:
+        out += r
+    return bytes(out)
+
+
+def song_seeds():
+    v2 = []
+    for n in range(1, 9):
+        name = ("Track %d" % n).ljust(21).encode()
+        loop_on = 1 if n % 2 else 0
+        v2.append(struct.pack("<Bb", n % 2, 10 * n) + name +
+                  struct.pack("<BBii", n % 3 == 0, loop_on, 4 * n, 176400 * n + 4 * n))
+    audio = pcm(500)
+    put("song", "version2.svl", song_header(2, v2) + audio)
+    v1 = [struct.pack("<Bb", 1, 95) + ("Old %d" % n).ljust(21).encode() for n in range(1, 9)]
+    put("song", "version1.svl", song_header(1, v1))
+    hostile = []
+    for n in range(1, 9):
+        hostile.append(struct.pack("<Bb", 7, -5) + b"\0\x7f\x80" * 7 +
+                       struct.pack("<BBii", 9, 1, -176400 * n, 2**31 - n))
+    put("song", "hostile.svl", song_header(2, hostile) + struct.pack("<i", -3) * 9)
+    put("song", "empty.svl", b"")
+
+
+if __name__ == "__main__":
+    wav_seeds()
+    encoded_seeds()
+    skin_seeds()
+    song_seeds()
