@@ -1,0 +1,117 @@
+// Exports of songs with audio in them: what the file holds is the mixer's own
+// output, second for second.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "audio/mixer.h"
+#include "codecs/export.h"
+#include "codecs/ogg.h"
+#include "codecs_fixture.h"
+#include "song/song_file.h"
+
+namespace {
+
+class ExportMixTest : public CodecsTest {
+ protected:
+  void SetUp() override {
+    CodecsTest::SetUp();
+    ASSERT_EQ(MixerBlocksInit(), 1);
+    exportName.clear();
+    song.markerInMs = 0;
+    song.markerOutMs = SongSeconds * 1000;
+    for (int n = 1; n <= TrackCount; ++n) tracks[n].volume = 80;
+  }
+  void TearDown() override {
+    MixerBlocksRelease();
+    CodecsTest::TearDown();
+  }
+
+  // Seconds [first, first + count) of track n hold value(second) in every sample.
+  static void PutSeconds(int n, int first, int count, int16_t (*value)(int)) {
+    Bytes region(static_cast<size_t>(first + count) * BytesPerSecond);
+    for (int s = first; s < first + count; ++s) {
+      const int16_t v = value(s);
+      for (int32_t at = s * BytesPerSecond; at < (s + 1) * BytesPerSecond; at += 2) {
+        std::memcpy(&region[static_cast<size_t>(at)], &v, 2);
+      }
+    }
+    ASSERT_EQ(FileWrite(tracks[n], region.data(), first * BytesPerSecond, count * BytesPerSecond),
+              count * BytesPerSecond);
+  }
+  static int16_t SampleAt(const Bytes& wav, int64_t frame, int channel = 0) {
+    int16_t v;
+    std::memcpy(&v, &wav[static_cast<size_t>(kWavHeaderBytes + frame * 4 + channel * 2)], 2);
+    return v;
+  }
+  Bytes ExportTo(const std::string& name) {
+    fakePlatform.ScriptDialog(dir + name);
+    ExportMix();
+    EXPECT_TRUE(fakePlatform.messages.empty());
+    return ReadFile(dir + name);
+  }
+};
+
+TEST_F(ExportMixTest, TenSecondsOfOneTrackThenSilence) {
+  PutSeconds(2, 0, 10, [](int) -> int16_t { return 1000; });
+  tracks[2].playOn = 1;
+  const Bytes wav = ExportTo("ten.wav");
+  ASSERT_EQ(wav.size(), 49568444u);
+  uint32_t riffSize;
+  std::memcpy(&riffSize, &wav[4], 4);
+  EXPECT_EQ(riffSize, 49568436u);
+  EXPECT_EQ(SampleAt(wav, 0), 800);  // (1000 × 80 + 50) / 100
+  EXPECT_EQ(SampleAt(wav, 10 * 44100 - 1, 1), 800);
+  EXPECT_EQ(SampleAt(wav, 10 * 44100), 0);
+  EXPECT_EQ(SampleAt(wav, 281LL * 44100 - 1, 1), 0);
+}
+
+TEST_F(ExportMixTest, LoopsStartAtTheirStartWhereverPlaybackLeftThem) {
+  // A three-second loop whose seconds differ, left in its middle by a playback.
+  PutSeconds(1, 0, 3, [](int s) -> int16_t { return static_cast<int16_t>(100 * (s + 1)); });
+  tracks[1].playOn = 1;
+  tracks[1].volume = 90;
+  tracks[1].loopOn = 1;
+  tracks[1].loopStart = 0;
+  tracks[1].loopEnd = 3 * BytesPerSecond;
+  tracks[1].loopPos = BytesPerSecond + 4000;
+  const Bytes wav = ExportTo("loop.wav");
+  for (int s : {0, 1, 2, 3, 4, 5, 279, 280}) {
+    EXPECT_EQ(SampleAt(wav, int64_t{s} * 44100), 90 * (s % 3 + 1)) << "second " << s;
+  }
+}
+
+TEST_F(ExportMixTest, TheArmedTrackIsSilentBetweenTheMarkers) {
+  PutSeconds(3, 0, 8, [](int) -> int16_t { return 2000; });
+  song.armedTrack = 3;  // takes part although its speaker is off
+  song.markerInMs = 2500;
+  song.markerOutMs = 4200;
+  const Bytes wav = ExportTo("punch.wav");
+  EXPECT_EQ(SampleAt(wav, 0), 1600);
+  EXPECT_EQ(SampleAt(wav, 2 * 44100 + 22027), 1600);  // 2,499 ms
+  EXPECT_EQ(SampleAt(wav, 2 * 44100 + 22028), 0);     // 2,500 ms
+  EXPECT_EQ(SampleAt(wav, 3 * 44100 + 30000, 1), 0);
+  EXPECT_EQ(SampleAt(wav, 4 * 44100 + 8842), 0);     // 4,200 ms
+  EXPECT_EQ(SampleAt(wav, 4 * 44100 + 8843), 1600);  // 4,201 ms
+  EXPECT_EQ(SampleAt(wav, 7 * 44100), 1600);
+}
+
+TEST_F(ExportMixTest, AnOggExportStartsWhereTheMixStarts) {
+  // Silence, then a loud second from exactly 1 s: the decoded file must not be
+  // shifted against the mix by the encoder's delay.
+  PutSeconds(4, 1, 1, [](int) -> int16_t { return 20000; });
+  tracks[4].playOn = 1;
+  const Bytes ogg = ExportTo("mix.ogg");
+  Bytes decoded(TrackRegionBytes + kWavHeaderBytes);
+  ASSERT_EQ(DecodeOggImage(ogg, decoded), TrackRegionBytes + kWavHeaderBytes);
+  EXPECT_EQ(SampleAt(decoded, 0), 0) << "the mix's first frame is silent";
+  int64_t onset = -1;
+  for (int64_t f = 0; f < 2 * 44100 && onset < 0; ++f) {
+    if (std::abs(SampleAt(decoded, f)) > 8000) onset = f;
+  }
+  EXPECT_NEAR(static_cast<double>(onset), 44100.0, 2.0);
+  EXPECT_NEAR(SampleAt(decoded, 44100 + 22050), 16000, 800);
+}
+
+}  // namespace
