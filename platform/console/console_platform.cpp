@@ -57,28 +57,15 @@ void ConsolePlatform::SleepMs(uint32_t ms) {
 }
 
 void ConsolePlatform::Post(const Message& message) {
-  const std::lock_guard<std::mutex> hold(queueLock_);
-  queue_.push_back(message);
+  messages_.Post(message);
 }
 
 int ConsolePlatform::Pump() {
-  return PumpTo([](const Message& m) { WindowProc(m); });
+  return messages_.PumpTo([](const Message& m) { WindowProc(m); });
 }
 
 int ConsolePlatform::PumpTo(void (*deliver)(const Message&)) {
-  int delivered = 0;
-  for (;;) {
-    Message m;
-    {
-      const std::lock_guard<std::mutex> hold(queueLock_);
-      if (queue_.empty()) break;
-      m = queue_.front();
-      queue_.pop_front();
-    }
-    deliver(m);
-    ++delivered;
-  }
-  return delivered;
+  return messages_.PumpTo(deliver);
 }
 
 int NullWaveOut::Open() {

@@ -5,10 +5,10 @@
 
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <optional>
 #include <string>
 
+#include "platform/message_queue.h"
 #include "platform/platform.h"
 #include "platform/wave.h"
 
@@ -52,8 +52,7 @@ class ConsolePlatform : public Platform {
 
   std::string program_;
   std::optional<std::string> dialogAnswer_;
-  std::mutex queueLock_;
-  std::deque<Message> queue_;
+  MessageQueue messages_;
 };
 
 // Silent devices for a program that never plays or records: they open, and hand

@@ -39,29 +39,15 @@ bool FakePlatform::SaveFileDialog(const std::vector<FileFilter>& filters, std::s
 }
 
 void FakePlatform::Post(const Message& message) {
-  const std::lock_guard<std::mutex> hold(queueLock);
-  queue.push_back(message);
+  queue.Post(message);
 }
 
 size_t FakePlatform::Pending() {
-  const std::lock_guard<std::mutex> hold(queueLock);
-  return queue.size();
+  return queue.Pending();
 }
 
 int FakePlatform::PumpTo(void (*deliver)(const Message&)) {
-  int delivered = 0;
-  for (;;) {
-    Message m;
-    {
-      const std::lock_guard<std::mutex> hold(queueLock);
-      if (queue.empty()) break;
-      m = queue.front();
-      queue.pop_front();
-    }
-    deliver(m);
-    ++delivered;
-  }
-  return delivered;
+  return queue.PumpTo(deliver);
 }
 
 void FakePlatform::Reset() {
@@ -74,8 +60,7 @@ void FakePlatform::Reset() {
   timerPeriod = 0;
   quitRequested = false;
   exitCode = -1;
-  const std::lock_guard<std::mutex> hold(queueLock);
-  queue.clear();
+  queue.Clear();
 }
 
 int FakeWaveOut::Open() {

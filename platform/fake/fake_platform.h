@@ -5,12 +5,12 @@
 
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "platform/message_queue.h"
 #include "platform/platform.h"
 #include "platform/wave.h"
 
@@ -79,8 +79,7 @@ class FakePlatform : public Platform {
 
  private:
   bool Dialog(bool save, const std::vector<FileFilter>& filters, std::string& name);
-  std::mutex queueLock;
-  std::deque<Message> queue;
+  MessageQueue queue;
 };
 
 class FakeWaveOut : public WaveOutDevice {
