@@ -254,4 +254,18 @@ TEST(MixerInitTest, WithoutTheWorkBufferThereIsNoPanelAndNothingDraws) {
   fakePlatform.Reset();
 }
 
+// Every sprite the panel cuts, with the markers drawn and the bars at their
+// widest, comes from inside the skin pictures.
+TEST_F(BuildTest, EverySpriteLiesInsideTheSkin) {
+  for (int t = 1; t <= TrackCount; ++t) tracks[t].volume = 90;
+  for (int t = 1; t <= TrackCount; ++t) ShowVolume(t);
+  ShowProgress(280);
+  for (int c = 1; c < controlManager.controlCount; ++c) {
+    EXPECT_GE(controlManager.spriteX[c], 0) << c;
+    EXPECT_GE(controlManager.spriteY[c], 0) << c;
+    EXPECT_LE(controlManager.spriteX[c] + controlManager.width[c], kSkinWidth) << c;
+    EXPECT_LE(controlManager.spriteY[c] + controlManager.height[c], kSkinHeight) << c;
+  }
+}
+
 }  // namespace
