@@ -45,6 +45,19 @@ bool SdlDeviceAlive(SDL_AudioDeviceID device) {
   return SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED;
 }
 
+int ResetSdlDevice(SDL_AudioDeviceID device, std::mutex& lock, uint32_t& generation,
+                   const std::function<void()>& handBack) {
+  if (device != 0) SDL_LockAudioDevice(device);
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    handBack();
+    ++generation;
+  }
+  if (device == 0) return kSdlNotOpen;
+  SDL_UnlockAudioDevice(device);
+  return SdlDeviceAlive(device) ? kWaveOk : kSdlDeviceLost;
+}
+
 void InstallSdlWaveDevices() {
   InstallWaveDevices(&sdlWaveOut, &sdlWaveIn);
 }

@@ -9,6 +9,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -30,6 +31,13 @@ void QuitSdlAudio();
 SDL_AudioDeviceID OpenSdlDevice(bool capture, SDL_AudioCallback callback, void* self);
 // False once the device has gone away (unplugged, server restarted).
 bool SdlDeviceAlive(SDL_AudioDeviceID device);
+// A device's reset: hands every queued buffer back (handBack, called with `lock`
+// held) and starts a new generation, with SDL's device lock keeping the callback
+// out, so the counts handed back are final and every notice the callback posted
+// precedes ours. Returns kSdlNotOpen when there is no device, else kWaveOk or
+// kSdlDeviceLost.
+int ResetSdlDevice(SDL_AudioDeviceID device, std::mutex& lock, uint32_t& generation,
+                   const std::function<void()>& handBack);
 
 class SdlWaveOut : public WaveOutDevice {
  public:

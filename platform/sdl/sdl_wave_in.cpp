@@ -52,25 +52,11 @@ int SdlWaveIn::Start() {
 }
 
 int SdlWaveIn::Reset() {
-  if (device == 0) {
-    const std::lock_guard<std::mutex> hold(lock);
-    HandBackLocked(true);
-    ++generation;
-    return kSdlNotOpen;
-  }
-  // SDL's device lock keeps the callback out, so the counts handed back are
-  // final and every notice the callback posted precedes ours.
-  SDL_LockAudioDevice(device);
-  {
-    const std::lock_guard<std::mutex> hold(lock);
-    HandBackLocked(true);
-    ++generation;
-  }
-  SDL_UnlockAudioDevice(device);
+  const int result = ResetSdlDevice(device, lock, generation, [this] { HandBackLocked(true); });
   // Pausing only spares SDL the reading; `capturing` already drops anything
   // that arrives before it takes effect.
-  SDL_PauseAudioDevice(device, 1);
-  return SdlDeviceAlive(device) ? kWaveOk : kSdlDeviceLost;
+  if (device != 0) SDL_PauseAudioDevice(device, 1);
+  return result;
 }
 
 int SdlWaveIn::Close() {

@@ -55,22 +55,7 @@ int SdlWaveOut::Write(WaveHeader& header) {
 }
 
 int SdlWaveOut::Reset() {
-  if (device == 0) {
-    const std::lock_guard<std::mutex> hold(lock);
-    HandBackLocked(true);
-    ++generation;
-    return kSdlNotOpen;
-  }
-  // SDL's device lock keeps the callback out, so no buffer is half copied while
-  // the queue is handed back, and every notice the callback posted precedes ours.
-  SDL_LockAudioDevice(device);
-  {
-    const std::lock_guard<std::mutex> hold(lock);
-    HandBackLocked(true);
-    ++generation;
-  }
-  SDL_UnlockAudioDevice(device);
-  return SdlDeviceAlive(device) ? kWaveOk : kSdlDeviceLost;
+  return ResetSdlDevice(device, lock, generation, [this] { HandBackLocked(true); });
 }
 
 uint32_t SdlWaveOut::Generation() const {
