@@ -3,10 +3,10 @@
 #include "app/keys.h"
 #include "audio/recording.h"
 #include "audio/stream.h"
-#include "panel/song_state.h"
 #include "panel/text_fields.h"
 #include "panel/transport.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 #include "ui/control_manager.h"
 
 int firstPaint = 0;

@@ -4,9 +4,9 @@
 #include <bit>
 #include <cstring>
 
-#include "app/buffer.h"
 #include "audio/reverb.h"
 #include "audio/vector_clones.h"
+#include "base/buffer.h"
 #include "platform/platform.h"
 #include "song/song_file.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "panel/song_state.h"
+#include "song/song_state.h"
 
 extern uint8_t* mixBlock;   // the last mixed second, 176,400 bytes
 extern uint8_t* sendBlock;  // the effect send of that second

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/buffer.h"
 #include "audio/stream.h"
-#include "panel/song_state.h"
+#include "base/buffer.h"
 #include "platform/platform.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 
 namespace {
 

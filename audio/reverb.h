@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "app/buffer.h"
+#include "base/buffer.h"
 
 struct Allpass {
   int32_t length = 0;

@@ -4,14 +4,14 @@
 #include <cstring>
 #include <utility>
 
-#include "app/buffer.h"
 #include "audio/mixer.h"
 #include "audio/recording.h"
 #include "audio/reverb.h"
-#include "panel/song_state.h"
+#include "base/buffer.h"
 #include "panel/strips.h"
 #include "panel/transport.h"
 #include "platform/platform.h"
+#include "song/song_state.h"
 
 int32_t startOffset = 0;
 int32_t stopOffset = 0;

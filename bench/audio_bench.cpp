@@ -7,7 +7,7 @@
 #include "audio/mixer.h"
 #include "audio/reverb.h"
 #include "bench_song.h"
-#include "panel/song_state.h"
+#include "song/song_state.h"
 
 namespace {
 

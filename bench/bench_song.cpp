@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <numbers>
 
-#include "app/buffer.h"
-#include "app/paths.h"
 #include "audio/mixer.h"
-#include "panel/song_state.h"
+#include "base/buffer.h"
+#include "base/paths.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 
 namespace {
 

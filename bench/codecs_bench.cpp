@@ -12,8 +12,8 @@
 #include "codecs/import.h"
 #include "codecs/mp3.h"
 #include "codecs/ogg.h"
-#include "panel/song_state.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 
 namespace {
 

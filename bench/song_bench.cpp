@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "bench_song.h"
-#include "panel/song_state.h"
 #include "song/song_commands.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "panel/song_state.h"
+#include "song/song_state.h"
 
 constexpr int32_t kWavHeaderBytes = 44;
 // A WAV read takes at most a region and 1,000 bytes of header and chunks besides.

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/buffer.h"
+#include "base/buffer.h"
 #include "codecs/convert.h"
 #include "codecs/file_io.h"
 

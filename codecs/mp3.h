@@ -5,7 +5,7 @@
 #include <string>
 
 #include "codecs/import.h"
-#include "panel/song_state.h"
+#include "song/song_state.h"
 
 constexpr int32_t kMp3ImageBytes = 12'000'000;  // most of an MP3 file that is decoded
 // A looping MP3 repeats from here: the decoder's start-up delay is left out.

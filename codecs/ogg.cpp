@@ -1,6 +1,6 @@
 #include "codecs/ogg.h"
 
-#include "app/buffer.h"
+#include "base/buffer.h"
 #include "codecs/file_io.h"
 #include "platform/platform.h"
 

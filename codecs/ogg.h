@@ -6,7 +6,7 @@
 #include <string>
 
 #include "codecs/import.h"
-#include "panel/song_state.h"
+#include "song/song_state.h"
 
 constexpr int32_t kOggImageBytes = 20'000'000;   // most of an Ogg file read for import
 constexpr int32_t kOggOutputBytes = 20'000'000;  // room for an encoded export

@@ -1,13 +1,13 @@
 #include <string>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "codecs/export.h"
 #include "codecs/import.h"
 #include "panel/panel.h"
-#include "panel/song_state.h"
 #include "panel/transport.h"
 #include "platform/platform.h"
 #include "song/song_commands.h"
+#include "song/song_state.h"
 #include "ui/control_manager.h"
 
 namespace {

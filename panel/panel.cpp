@@ -1,10 +1,10 @@
 #include "panel/panel.h"
 
-#include "panel/song_state.h"
 #include "panel/strips.h"
 #include "panel/text_fields.h"
 #include "panel/transport.h"
 #include "platform/platform.h"
+#include "song/song_state.h"
 
 Sprite fontSprites[128];
 

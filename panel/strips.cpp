@@ -1,7 +1,7 @@
 #include "panel/strips.h"
 
 #include "panel/panel.h"
-#include "panel/song_state.h"
+#include "song/song_state.h"
 #include "ui/control_manager.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "panel/panel.h"
-#include "panel/song_state.h"
 #include "panel/transport.h"
+#include "song/song_state.h"
 #include "ui/control_manager.h"
 
 TextFieldSet textFields;

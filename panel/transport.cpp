@@ -6,10 +6,10 @@
 
 #include "audio/stream.h"
 #include "panel/panel.h"
-#include "panel/song_state.h"
 #include "panel/strips.h"
 #include "panel/text_fields.h"
 #include "platform/platform.h"
+#include "song/song_state.h"
 #include "ui/control_manager.h"
 
 int meterPhase = 0;

@@ -12,11 +12,11 @@
 #include <span>
 #include <vector>
 
+#include "base/file_handle.h"
 #include "panel/panel.h"
-#include "panel/song_state.h"
 #include "platform/platform.h"
-#include "song/file_handle.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 
 std::string saveName;
 

@@ -8,11 +8,11 @@
 #include <cstring>
 #include <span>
 
-#include "app/paths.h"
+#include "base/file_handle.h"
+#include "base/paths.h"
 #include "panel/strips.h"
 #include "panel/text_fields.h"
 #include "platform/platform.h"
-#include "song/file_handle.h"
 #include "song/song_header.h"
 
 std::string songPath;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "panel/song_state.h"
+#include "song/song_state.h"
 
 // Full path of the open song file; empty when none is open.
 extern std::string songPath;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "panel/song_state.h"
+#include "song/song_state.h"
 
 // Version byte, then one 33-byte settings record per track.
 constexpr uint8_t SongHeaderVersion = 2;

@@ -13,15 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "app/buffer.h"
-#include "app/paths.h"
 #include "audio/mixer.h"
 #include "audio/recording.h"
 #include "audio/reverb.h"
 #include "audio/stream.h"
-#include "panel/song_state.h"
+#include "base/buffer.h"
+#include "base/paths.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 
 namespace audiotest {
 

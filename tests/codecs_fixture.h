@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "app/buffer.h"
-#include "app/paths.h"
+#include "base/buffer.h"
+#include "base/paths.h"
 #include "codecs/import.h"
-#include "panel/song_state.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 
 using Bytes = std::vector<uint8_t>;
 

@@ -13,9 +13,9 @@
 
 #include "codecs/import.h"
 #include "panel/panel.h"
-#include "panel/song_state.h"
 #include "program_fixture.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 #include "ui/control_manager.h"
 
 namespace {

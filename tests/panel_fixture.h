@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <string>
 
-#include "app/paths.h"
 #include "app/window_proc.h"
+#include "base/paths.h"
 #include "panel/panel.h"
-#include "panel/song_state.h"
 #include "panel/text_fields.h"
 #include "panel/transport.h"
 #include "platform/fake/fake_platform.h"
+#include "song/song_state.h"
 #include "ui/control_manager.h"
 
 inline uint32_t NormalAt(int x, int y) {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/buffer.h"
+#include "base/buffer.h"
 #include "panel/strips.h"
 #include "panel_fixture.h"
 

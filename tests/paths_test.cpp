@@ -1,6 +1,6 @@
 // Where the program looks for its help page and keeps its working file, in a
 // folder of its own and installed under a prefix.
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/paths.h"
 #include "app/window_proc.h"
+#include "base/paths.h"
 #include "codecs/export.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_commands.h"

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "panel/panel.h"
-#include "panel/song_state.h"
 #include "program_fixture.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 #include "ui/control_manager.h"
 
 #if defined(__SANITIZE_ADDRESS__)

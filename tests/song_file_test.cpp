@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "song/file_handle.h"
+#include "base/file_handle.h"
 #include "song_fixture.h"
 
 namespace {

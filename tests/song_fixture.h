@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "app/buffer.h"
-#include "app/paths.h"
-#include "panel/song_state.h"
+#include "base/buffer.h"
+#include "base/paths.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 
 class SongFolderTest : public ::testing::Test {
  protected:

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "app/keys.h"
-#include "panel/song_state.h"
 #include "panel/text_fields.h"
 #include "program_fixture.h"
 #include "song/song_commands.h"
+#include "song/song_state.h"
 #include "ui/control_manager.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/buffer.h"
+#include "base/buffer.h"
 #include "platform/platform.h"
 #include "ui/control_manager.h"
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/paths.h"
 #include "app/window_proc.h"
+#include "base/paths.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/quit_signals.h"

@@ -14,11 +14,11 @@
 #include <span>
 #include <string>
 
-#include "app/paths.h"
 #include "app/window_proc.h"
-#include "panel/song_state.h"
+#include "base/paths.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 
 namespace fuzz {
 

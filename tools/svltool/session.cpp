@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/paths.h"
 #include "app/window_proc.h"
+#include "base/paths.h"
 
 namespace {
 

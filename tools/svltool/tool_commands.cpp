@@ -12,12 +12,12 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/file_handle.h"
 #include "codecs/export.h"
 #include "codecs/file_io.h"
 #include "codecs/import.h"
-#include "panel/song_state.h"
-#include "song/file_handle.h"
 #include "song/song_file.h"
+#include "song/song_state.h"
 #include "tools/svltool/session.h"
 #include "tools/svltool/track_report.h"
 

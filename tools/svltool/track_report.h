@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "panel/song_state.h"
+#include "song/song_state.h"
 
 // Prints the eight tracks as a table, or as one JSON object.
 void PrintTracks(bool json);

@@ -1,4 +1,4 @@
-#include "song/file_handle.h"
+#include "base/file_handle.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

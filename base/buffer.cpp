@@ -1,4 +1,4 @@
-#include "app/buffer.h"
+#include "base/buffer.h"
 
 #include <new>
 

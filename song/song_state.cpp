@@ -1,9 +1,9 @@
-#include "panel/song_state.h"
+#include "song/song_state.h"
 
 #include <algorithm>
 
-#include "app/buffer.h"
 #include "audio/stream.h"
+#include "base/buffer.h"
 #include "codecs/mp3.h"
 #include "panel/panel.h"
 #include "panel/strips.h"
