@@ -3,8 +3,10 @@
 #include "app/keys.h"
 #include "audio/recording.h"
 #include "audio/stream.h"
+#include "panel/panel.h"
 #include "panel/text_fields.h"
 #include "panel/transport.h"
+#include "song/notices.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
@@ -91,5 +93,7 @@ void AppShutdown() {
   controlManager.ReleaseSkin();
   RecordRelease();
   AudioRelease();
-  MixerRelease();
+  SongStateRelease();
+  // The panel's handlers would draw into the skin just released.
+  InstallSongNotices({});
 }

@@ -10,9 +10,6 @@
 #include "platform/platform.h"
 #include "song/song_file.h"
 
-uint8_t* mixBlock = nullptr;
-uint8_t* sendBlock = nullptr;
-
 namespace {
 
 Buffer mixMemory;
@@ -36,7 +33,7 @@ void StoreSample(uint8_t* p, int32_t v) {
 }  // namespace
 
 int MixerBlocksInit() {
-  if (mixBlock != nullptr) return 1;
+  if (runState.mixBlock != nullptr) return 1;
   mixMemory = TryAllocate(BytesPerSecond);
   sendMemory = TryAllocate(BytesPerSecond);
   if (!mixMemory || !sendMemory) {
@@ -46,14 +43,14 @@ int MixerBlocksInit() {
   }
   std::memset(mixMemory.get(), 0, BytesPerSecond);
   std::memset(sendMemory.get(), 0, BytesPerSecond);
-  mixBlock = mixMemory.get();
-  sendBlock = sendMemory.get();
+  runState.mixBlock = mixMemory.get();
+  runState.sendBlock = sendMemory.get();
   return 1;
 }
 
 void MixerBlocksRelease() {
-  mixBlock = nullptr;
-  sendBlock = nullptr;
+  runState.mixBlock = nullptr;
+  runState.sendBlock = nullptr;
   mixMemory.reset();
   sendMemory.reset();
 }
@@ -107,9 +104,9 @@ void LoopsSeek(int second) {
 }
 
 int MixBlock() {
-  if (mixBlock == nullptr || sendBlock == nullptr) return 0;
-  std::memset(mixBlock, 0, BytesPerSecond);
-  std::memset(sendBlock, 0, BytesPerSecond);
+  if (runState.mixBlock == nullptr || runState.sendBlock == nullptr) return 0;
+  std::memset(runState.mixBlock, 0, BytesPerSecond);
+  std::memset(runState.sendBlock, 0, BytesPerSecond);
   bool sendUsed = false;
   for (int t = 1; t <= TrackCount; ++t) {
     Track& track = tracks[t];
@@ -120,17 +117,17 @@ int MixBlock() {
     if (armed) PunchMute(slot);
     if (n != BytesPerSecond) continue;
     if (track.effectOn == 1 && !armed) {
-      MixAdd(sendBlock, BytesPerSecond, slot, BytesPerSecond, track.volume);
+      MixAdd(runState.sendBlock, BytesPerSecond, slot, BytesPerSecond, track.volume);
       sendUsed = true;
     } else {
-      MixAdd(mixBlock, BytesPerSecond, slot, BytesPerSecond, track.volume);
+      MixAdd(runState.mixBlock, BytesPerSecond, slot, BytesPerSecond, track.volume);
     }
   }
   // The effect's state moves on only in seconds that feed it, so a tail picks up
   // where it stopped when the send comes back. Without an effect the send is dry.
   if (sendUsed) {
-    if (EffectReady()) EffectBlock(sendBlock, kFramesPerSecond);
-    MixAdd(mixBlock, BytesPerSecond, sendBlock, BytesPerSecond, 100);
+    if (EffectReady()) EffectBlock(runState.sendBlock, kFramesPerSecond);
+    MixAdd(runState.mixBlock, BytesPerSecond, runState.sendBlock, BytesPerSecond, 100);
   }
   ++song.mixSecond;
   ++song.ringSecond;

@@ -5,12 +5,10 @@
 #include <cstdint>
 #include <span>
 
+#include "audio/run_state.h"
 #include "song/song_state.h"
 
-extern uint8_t* mixBlock;   // the last mixed second, 176,400 bytes
-extern uint8_t* sendBlock;  // the effect send of that second
-
-// Allocates mixBlock and sendBlock for the program's life; 0 on failure.
+// Allocates the run's mix and send blocks for the program's life; 0 on failure.
 int MixerBlocksInit();
 void MixerBlocksRelease();
 

@@ -117,7 +117,7 @@ int RecordStart() {
   }
   Queue(0);
   Queue(1);
-  input.captureOffset = startOffset;
+  input.captureOffset = runState.startOffset;
   input.state = Capture::Running;
   PlayPrefill();
   waveIn().Start();
@@ -155,8 +155,9 @@ int RecordStop() {
     waveIn().Reset();
     CollectReturned();
   }
-  const int32_t b = std::max(startOffset, MsToByteOffset(song.markerInMs));
-  const int32_t c = std::min({stopOffset, MsToByteOffset(song.markerOutMs), TrackRegionBytes});
+  const int32_t b = std::max(runState.startOffset, MsToByteOffset(song.markerInMs));
+  const int32_t c =
+      std::min({runState.stopOffset, MsToByteOffset(song.markerOutMs), TrackRegionBytes});
   int result = 0;
   if (c > b) {
     result = 1;

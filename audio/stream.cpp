@@ -8,16 +8,11 @@
 #include "audio/recording.h"
 #include "audio/reverb.h"
 #include "base/buffer.h"
-#include "panel/strips.h"
-#include "panel/transport.h"
 #include "platform/platform.h"
+#include "song/notices.h"
 #include "song/song_state.h"
 
-int32_t startOffset = 0;
-int32_t stopOffset = 0;
-int32_t queueOffset = 0;
-int32_t audibleSecond = 0;
-uint32_t clockTick = 0;
+RunState runState;
 
 namespace {
 
@@ -35,7 +30,7 @@ bool HaveBuffers() {
 }
 
 bool BlockLeft() {
-  return TrackRegionBytes - queueOffset >= BytesPerSecond;
+  return TrackRegionBytes - runState.queueOffset >= BytesPerSecond;
 }
 
 void ShowError(const char* text) {
@@ -45,8 +40,8 @@ void ShowError(const char* text) {
 void FillHeader(int i) {
   if (BlockLeft()) {
     MixBlock();
-    std::memcpy(output.buffers[i].get(), mixBlock, BytesPerSecond);
-    queueOffset += BytesPerSecond;
+    std::memcpy(output.buffers[i].get(), runState.mixBlock, BytesPerSecond);
+    runState.queueOffset += BytesPerSecond;
   } else {
     // Past the last whole second the buffer is queued all the same: as silence.
     std::memset(output.buffers[i].get(), 0, BytesPerSecond);
@@ -109,27 +104,27 @@ void AudioRelease() {
 
 uint32_t ClockUpdate() {
   const uint32_t now = platform().ClockMs();
-  song.positionMs += static_cast<int32_t>(now - clockTick);
-  clockTick = now;
+  song.positionMs += static_cast<int32_t>(now - runState.clockTick);
+  runState.clockTick = now;
   return now;
 }
 
 int TransportStart() {
   EffectReset();
   if (song.workBuffer) std::memset(song.workBuffer.get(), 0, TrackRegionBytes);
-  meterPhase = 0;
+  runState.meterPhase = 0;
 
   int s = std::clamp(song.positionMs, 0, SongSeconds * 1000);
   if (song.markerInMs != 0) {
-    s = std::max(song.markerInMs - 3000, 0) / 1000 * 1000;
+    s = std::max(song.markerInMs - kPreRollMs, 0) / 1000 * 1000;
   } else if (song.armedTrack != 0) {
     // Playback sounds from the whole second; a take captured from a fraction
     // would land that much later than the accompaniment the performer heard.
     s = s / 1000 * 1000;
   }
   song.positionMs = s;
-  startOffset = MsToByteOffset(s);
-  audibleSecond = song.ringSecond = s / 1000;
+  runState.startOffset = MsToByteOffset(s);
+  runState.audibleSecond = song.ringSecond = s / 1000;
   LoopsSeek(s / 1000);
 
   if (song.armedTrack != 0) {
@@ -139,7 +134,7 @@ int TransportStart() {
     PlayPrefill();
     PlayQueue();
   }
-  clockTick = platform().ClockMs();
+  runState.clockTick = platform().ClockMs();
   song.running = 1;
   return 0;
 }
@@ -150,7 +145,7 @@ int TransportStop() {
   // The clock may have passed the end since the last tick; the song has no later
   // place to pause at.
   song.positionMs = std::min(song.positionMs, SongSeconds * 1000);
-  stopOffset = MsToByteOffset(song.positionMs);
+  runState.stopOffset = MsToByteOffset(song.positionMs);
   if (output.open) waveOut().Reset();
   if (song.armedTrack != 0) RecordStop();
   MetersReset();
@@ -158,12 +153,12 @@ int TransportStop() {
 }
 
 int PlayPrefill() {
-  song.mixSecond = startOffset / BytesPerSecond;
-  queueOffset = startOffset;
+  song.mixSecond = runState.startOffset / BytesPerSecond;
+  runState.queueOffset = runState.startOffset;
   if (!HaveBuffers()) return 1;
   FillHeader(0);
   FillHeader(1);
-  // The third second waits in mixBlock for the first buffer that comes back; one
+  // The third second waits in runState.mixBlock for the first buffer that comes back; one
   // that could never be queued is not worth mixing.
   if (BlockLeft()) MixBlock();
   return 1;
@@ -185,7 +180,7 @@ int PlayQueue() {
 }
 
 int WavePortOut(WaveHeader& header) {
-  std::memcpy(header.data, mixBlock, BytesPerSecond);
+  std::memcpy(header.data, runState.mixBlock, BytesPerSecond);
   header.bufferLength = BytesPerSecond;
   if (waveOut().Write(header) != kWaveOk) {
     ShowError("Error: WavePortOut - waveOutWrite failed (MM_WOM_DONE)");
@@ -197,8 +192,8 @@ void PlayRefill(WaveHeader& header) {
   if (song.running == 0) return;
   if (!BlockLeft()) return;
   WavePortOut(header);
-  queueOffset += BytesPerSecond;
-  audibleSecond += 1;
+  runState.queueOffset += BytesPerSecond;
+  runState.audibleSecond += 1;
   if (BlockLeft()) MixBlock();
 }
 
@@ -227,6 +222,6 @@ int WaveMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
 void MetersReset() {
   for (int t = 1; t <= TrackCount; ++t) {
     tracks[t].meterLevel = 0;
-    ShowMeter(t);
+    NoticeMeterChanged(t);
   }
 }

@@ -3,13 +3,8 @@
 
 #include <cstdint>
 
+#include "audio/run_state.h"
 #include "platform/wave.h"
-
-extern int32_t startOffset;
-extern int32_t stopOffset;
-extern int32_t queueOffset;
-extern int32_t audibleSecond;
-extern uint32_t clockTick;
 
 int AudioInit();
 int PlayStart();

@@ -22,7 +22,7 @@ void BM_MixBlock(benchmark::State& state) {
   for (auto _ : state) {
     if (song.mixSecond >= SongSeconds) song.mixSecond = 0;
     MixBlock();
-    benchmark::DoNotOptimize(mixBlock);
+    benchmark::DoNotOptimize(runState.mixBlock);
   }
   state.counters["x_realtime"] =
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);

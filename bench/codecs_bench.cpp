@@ -12,6 +12,7 @@
 #include "codecs/import.h"
 #include "codecs/mp3.h"
 #include "codecs/ogg.h"
+#include "codecs/wav.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
 

@@ -1,42 +1,25 @@
 #include "codecs/export.h"
 
 #include <cstring>
-#include <vector>
 
 #include "audio/mixer.h"
 #include "audio/reverb.h"
 #include "codecs/file_io.h"
 #include "codecs/import.h"
 #include "codecs/ogg.h"
-#include "panel/panel.h"
-#include "platform/platform.h"
-#include "ui/control_manager.h"
+#include "codecs/wav.h"
+#include "song/notices.h"
 
-std::string exportName;
-
-void ExportMix() {
-  static const std::vector<FileFilter> filters = {
-      {"Wave File (*.wav)", "*.wav"},
-      {"Ogg File (*.ogg)", "*.ogg"},
-  };
-  std::string name = exportName;
-  if (!platform().SaveFileDialog(filters, name)) return;
-  exportName = name;
-
-  const std::string extension = LowerExtension(name);
-  if (extension != "wav" && extension != "ogg") return;
+int ExportMixTo(const std::string& path) {
+  const std::string extension = LowerExtension(path);
+  if (extension != "wav" && extension != "ogg") return 0;
   RenderMix();
   uint8_t* mix = song.workBuffer.get() + kWavHeaderBytes;
-  if (extension == "wav") {
-    WriteWavFile(name, mix, TrackRegionBytes);
-  } else {
-    ExportSave(name, mix, TrackRegionBytes);
-  }
+  if (extension == "wav") return WriteWavFile(path, mix, TrackRegionBytes);
+  return ExportSave(path, mix, TrackRegionBytes);
 }
 
 void RenderMix() {
-  // The lit Export button has to be on screen for the whole render.
-  controlManager.Repaint();
   EffectReset();
   song.mixSecond = 0;
   song.ringSecond = 0;
@@ -44,9 +27,9 @@ void RenderMix() {
   LoopsSeek(0);
   uint8_t* timeline = song.workBuffer.get() + kWavHeaderBytes;
   for (int second = 0; second < SongSeconds; ++second) {
-    ShowProgress(second);
+    NoticeProgress(second);
     MixBlock();
-    std::memcpy(timeline + int64_t{second} * BytesPerSecond, mixBlock, BytesPerSecond);
+    std::memcpy(timeline + int64_t{second} * BytesPerSecond, runState.mixBlock, BytesPerSecond);
   }
-  ShowProgress(0);
+  NoticeProgress(0);
 }

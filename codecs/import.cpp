@@ -1,36 +1,20 @@
 #include "codecs/import.h"
 
 #include <cctype>
-#include <vector>
 
 #include "codecs/file_io.h"
 #include "codecs/mp3.h"
 #include "codecs/ogg.h"
+#include "codecs/wav.h"
 #include "platform/platform.h"
 #include "song/song_file.h"
-#include "ui/control_manager.h"
 
-void ImportSoundFile() {
-  static const std::vector<FileFilter> filters = {
-      {"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
-      {"Mp3 File (*.mp3)", "*.mp3"},
-      {"Wave File (*.wav)", "*.wav"},
-      {"Ogg File (*.ogg)", "*.ogg"},
-  };
-  std::string path;
-  if (!platform().OpenFileDialog(filters, path)) return;
-  // The lit Import button has to be on screen for the whole, possibly long, load.
-  controlManager.Repaint();
-
-  Track& track = tracks[song.armedTrack != 0 ? song.armedTrack : 1];
+int ImportFileTo(Track& track, const std::string& path) {
   const std::string extension = LowerExtension(path);
-  if (extension == "wav") {
-    LoadFileWav(track, path);
-  } else if (extension == "ogg") {
-    LoadOgg(track, path);
-  } else if (extension == "mp3") {
-    LoadMp3(track, path);
-  }
+  if (extension == "wav") return LoadFileWav(track, path);
+  if (extension == "ogg") return LoadOgg(track, path);
+  if (extension == "mp3") return LoadMp3(track, path);
+  return 0;
 }
 
 void ApplyLoopName(Track& track, std::string_view path, int32_t start, int32_t end) {

@@ -7,6 +7,7 @@
 #include "base/buffer.h"
 #include "codecs/convert.h"
 #include "codecs/file_io.h"
+#include "codecs/wav.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include "base/buffer.h"
 #include "codecs/file_io.h"
+#include "codecs/wav.h"
 #include "platform/platform.h"
 
 int LoadOgg(Track& track, const std::string& path) {

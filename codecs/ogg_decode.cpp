@@ -5,6 +5,7 @@
 #include "codecs/convert.h"
 #include "codecs/memory_io.h"
 #include "codecs/ogg.h"
+#include "codecs/wav.h"
 
 namespace {
 

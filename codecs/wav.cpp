@@ -1,3 +1,5 @@
+#include "codecs/wav.h"
+
 #include <algorithm>
 #include <cstring>
 

@@ -1,4 +1,6 @@
-#include <string>
+#include "panel/commands.h"
+
+#include <vector>
 
 #include "base/paths.h"
 #include "codecs/export.h"
@@ -10,7 +12,17 @@
 #include "song/song_state.h"
 #include "ui/control_manager.h"
 
+std::string saveName;
+std::string exportName;
+
 namespace {
+
+// The New button stays lit this long before the song is left.
+constexpr uint32_t kNewWaitMs = 300;
+
+// A WAV file chosen here would be opened as a song, and leaving that song writes
+// a song header over the file's own header: only song files are offered.
+const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}};
 
 // The button stays lit, and on screen, while its command holds the window.
 void RunCommand(int button, void (*command)(), uint32_t waitMs = 0) {
@@ -26,11 +38,55 @@ std::string HelpPage() {
   return "file://" + HelpFilePath();
 }
 
+void NewCommand() {
+  NewSong();
+  SetButton(pauseButton, 0);
+}
+
 }  // namespace
 
+void OpenSong() {
+  std::string name;
+  if (!platform().OpenFileDialog(kSongFilters, name)) return;
+  OpenSongFrom(name);
+}
+
+void SaveSongAs() {
+  std::string name = saveName;
+  if (!platform().SaveFileDialog(kSongFilters, name)) return;
+  saveName = name;
+  SaveSongTo(name);
+}
+
+void ImportSoundFile() {
+  static const std::vector<FileFilter> filters = {
+      {"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
+      {"Mp3 File (*.mp3)", "*.mp3"},
+      {"Wave File (*.wav)", "*.wav"},
+      {"Ogg File (*.ogg)", "*.ogg"},
+  };
+  std::string path;
+  if (!platform().OpenFileDialog(filters, path)) return;
+  // The lit Import button has to be on screen for the whole, possibly long, load.
+  controlManager.Repaint();
+  ImportFileTo(tracks[song.armedTrack != 0 ? song.armedTrack : 1], path);
+}
+
+void ExportMix() {
+  static const std::vector<FileFilter> filters = {
+      {"Wave File (*.wav)", "*.wav"},
+      {"Ogg File (*.ogg)", "*.ogg"},
+  };
+  std::string name = exportName;
+  if (!platform().SaveFileDialog(filters, name)) return;
+  exportName = name;
+  // The lit Export button has to be on screen for the whole render.
+  controlManager.Repaint();
+  ExportMixTo(name);
+}
+
 void OnNew() {
-  RunCommand(
-      newButton, [] { NewSong(); }, 300);
+  RunCommand(newButton, NewCommand, kNewWaitMs);
 }
 
 void OnOpen() {

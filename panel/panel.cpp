@@ -1,9 +1,13 @@
 #include "panel/panel.h"
 
+#include "audio/stream.h"
+#include "codecs/mp3.h"
+#include "panel/commands.h"
 #include "panel/strips.h"
 #include "panel/text_fields.h"
 #include "panel/transport.h"
 #include "platform/platform.h"
+#include "song/notices.h"
 #include "song/song_state.h"
 
 Sprite fontSprites[128];
@@ -20,6 +24,9 @@ int meterLit[9], meterUnlit[9];
 int progressBlank, progressEmpty, progressFull;
 
 namespace {
+
+// The progress bar's full width for 280 steps: 152 pixels.
+constexpr int64_t kProgressPixelsPerMillionSteps = 542858;
 
 Sprite Corners(int left, int top, int right, int bottom) {
   Sprite s;
@@ -150,6 +157,15 @@ void AddProgressBar() {
 
 }  // namespace
 
+int MixerInit() {
+  if (!SongStateInit()) return 0;
+  AudioInit();
+  BuildPanel();
+  textFields.ShowAllFields();
+  RegisterMp3Decoder();
+  return 1;
+}
+
 void BuildPanel() {
   for (int c = 32; c <= 126; ++c) {
     fontSprites[c] = Corners(6 * (c - 32), 371, 6 * (c - 32) + 6, 379);
@@ -169,6 +185,21 @@ void BuildPanel() {
   AddProgressBar();
 
   textFields.ShowAllFields();
+  InstallSongNotices({.songLoaded = ShowSong, .meterChanged = ShowMeter, .progress = [](int v) {
+                        ShowProgress(v);
+                      }});
+}
+
+void ShowSong() {
+  for (int t = 1; t <= TrackCount; ++t) {
+    ShowSpeaker(t);
+    ShowEffect(t);
+    ShowVolume(t);
+    SetButton(armButton[t], t == song.armedTrack ? 1 : 0);
+  }
+  textFields.ShowAllFields();
+  ShowPosition();
+  ShowMarkers();
 }
 
 int ShowProgress(int v) {
@@ -179,7 +210,8 @@ int ShowProgress(int v) {
   }
   // Beyond 280 the full image would be cut past its own artwork.
   if (v > 280) v = 280;
-  controlManager.width[progressFull] = static_cast<int32_t>(int64_t{v} * 542858 / 1000000);
+  controlManager.width[progressFull] =
+      static_cast<int32_t>(int64_t{v} * kProgressPixelsPerMillionSteps / 1000000);
   controlManager.DrawNormal(progressEmpty);
   controlManager.DrawNormal(progressFull);
   platform().Flush();

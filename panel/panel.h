@@ -16,7 +16,13 @@ extern int positionBar, positionLit, positionCatcher;
 extern int meterLit[9], meterUnlit[9];
 extern int progressBlank, progressEmpty, progressFull;
 
+// Once, at window creation: the song state, the audio engine and the panel.
+// Returns 0 when the work buffer cannot be allocated (no panel is built then).
+int MixerInit();
 void BuildPanel();
+// Draws every control that shows the song: the tracks' settings and names, the
+// armed track, the position and the markers.
+void ShowSong();
 // Draws a two-state button lit (on) or normal and keeps its state in its value.
 void SetButton(int c, int on);
 // v from 0 (hidden) to 280 (full); returns 0 when hidden, else 1.

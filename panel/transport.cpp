@@ -12,13 +12,13 @@
 #include "song/song_state.h"
 #include "ui/control_manager.h"
 
-int meterPhase = 0;
-
 namespace {
 
 ControlManager& cm = controlManager;
 
 constexpr int kSongMs = SongSeconds * 1000;
+// The Stop button stays lit this long before the position returns to 0:00.
+constexpr uint32_t kStopWaitMs = 250;
 constexpr int kMarkerMaxPx = 280;
 
 // Largest absolute sample of a stretch of 16-bit little-endian stereo audio.
@@ -41,7 +41,7 @@ int ClampedOffset(int64_t ms) {
 
 // The millisecond position the clock shows now, between ticks.
 int NowMs() {
-  const int64_t ms = int64_t{song.positionMs} + (platform().ClockMs() - clockTick);
+  const int64_t ms = int64_t{song.positionMs} + (platform().ClockMs() - runState.clockTick);
   return static_cast<int>(std::clamp<int64_t>(ms, 0, kSongMs));
 }
 
@@ -79,7 +79,7 @@ void OnStop() {
   }
   // The lit square stays on screen for the length of the wait.
   platform().Flush();
-  platform().SleepMs(250);
+  platform().SleepMs(kStopWaitMs);
   song.mixSecond = 0;
   song.positionMs = 0;
   song.positionSeconds = 0;
@@ -195,7 +195,7 @@ void TimerTick() {
   if (song.running == 0) return;
   const uint32_t now = platform().ClockMs();
   const int64_t oldMs = song.positionMs;
-  const int64_t newMs = oldMs + (now - clockTick);
+  const int64_t newMs = oldMs + (now - runState.clockTick);
 
   const int64_t f0 = oldMs % 1000;
   int64_t f1 = newMs % 1000;
@@ -204,12 +204,12 @@ void TimerTick() {
   const int32_t b = MsToByteOffset(f1);
 
   song.positionMs = static_cast<int>(std::min<int64_t>(newMs, INT32_MAX));
-  clockTick = now;
+  runState.clockTick = now;
 
   const int32_t c = ClampedOffset(oldMs);
   const int32_t d = ClampedOffset(newMs);
 
-  const int slot = ((audibleSecond % 3) + 3) % 3;
+  const int slot = ((runState.audibleSecond % 3) + 3) % 3;
   for (int t = 1; t <= TrackCount; ++t) {
     if (tracks[t].playOn == 0 || t == song.armedTrack) continue;
     const std::span<const uint8_t> heard(tracks[t].audioRing[slot], BytesPerSecond);
@@ -217,15 +217,15 @@ void TimerTick() {
     ShowMeter(t);
   }
 
-  if (meterPhase == 1) {
+  if (runState.meterPhase == 1) {
     if (song.armedTrack != 0 && song.workBuffer) {
       const std::span<const uint8_t> captured(song.workBuffer.get() + c, std::max(d - c, 0));
       tracks[song.armedTrack].meterLevel = static_cast<int8_t>(PeakToLevel(Peak(captured)));
       ShowMeter(song.armedTrack);
     }
-    meterPhase = 0;
+    runState.meterPhase = 0;
   } else {
-    meterPhase = 1;
+    runState.meterPhase = 1;
   }
 
   song.positionSeconds = ByteOffsetToSeconds(d);

@@ -1,19 +1,10 @@
-// The user's side of the transport: buttons, position bar, markers, timer tick
-// and the command buttons.
+// The user's side of the transport: buttons, position bar, markers and the
+// timer tick.
 #pragma once
-
-extern int meterPhase;
 
 void OnPlay();
 void OnStop();
 void OnPause();
-void OnNew();
-void OnOpen();
-void OnSave();
-void OnHelp();
-void OnImport();
-void OnExport();
-void OnBanner();
 void OnPositionDrag();
 void OnInMarkerDrag();
 void OnOutMarkerDrag();

@@ -13,18 +13,12 @@
 #include <vector>
 
 #include "base/file_handle.h"
-#include "panel/panel.h"
 #include "platform/platform.h"
+#include "song/notices.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
 
-std::string saveName;
-
 namespace {
-
-// A WAV file chosen here would be opened as a song, and leaving that song writes
-// a song header over the file's own header: only song files are offered.
-const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}};
 
 constexpr int64_t kSongFileBytes = SongHeaderBytes + int64_t{TrackCount} * TrackRegionBytes;
 
@@ -110,11 +104,17 @@ bool SameFileName(const std::string& a, const std::string& b) {
   return CanonicalForm(a) == CanonicalForm(b);
 }
 
-void SaveSongAs() {
-  std::string name = saveName;
-  if (!platform().SaveFileDialog(kSongFilters, name)) return;
-  saveName = name;
-  SaveSongTo(name);
+int NewSong() {
+  SongFileClose();
+  SongFileInit();
+  ResetSongSettings();
+  NoticeSongLoaded();
+  return 0;
+}
+
+int OpenSongFrom(const std::string& path) {
+  SongFileClose();
+  return SongFileOpen(path);
 }
 
 int SaveSongTo(const std::string& name) {
@@ -146,11 +146,11 @@ int SaveSongTo(const std::string& name) {
 }
 
 int CopySongFile(const std::string& source, const std::string& destination) {
-  ShowProgress(16);
+  NoticeProgress(16);
   FileHandle from = FileHandle::Open(source, O_RDONLY);
   const int64_t sourceLength = from.Size();
   if (sourceLength < 0) {
-    ShowProgress(0);
+    NoticeProgress(0);
     platform().ShowMessage("CopySongFile - failed", "Error");
     return 0;
   }
@@ -163,7 +163,7 @@ int CopySongFile(const std::string& source, const std::string& destination) {
                         ::fstat(to.Descriptor(), &st) == 0 && sf.st_dev == st.st_dev &&
                         sf.st_ino == st.st_ino;
   if (!to.IsOpen() || sameFile || !to.Resize(0)) {
-    ShowProgress(0);
+    NoticeProgress(0);
     platform().ShowMessage("CopySongFile - dest failed", "Error");
     return 0;
   }
@@ -182,22 +182,15 @@ int CopySongFile(const std::string& source, const std::string& destination) {
   };
   bool ok = true;
   for (int i = 0; ok && i < TrackCount; ++i) {
-    ShowProgress(32 + 32 * i);
+    NoticeProgress(32 + 32 * i);
     ok = copyPart(stepEnd(i), stepEnd(i + 1));
-    ShowProgress(48 + 32 * i);
+    NoticeProgress(48 + 32 * i);
   }
   // The copy is always a full-size song; what the source does not hold reads as
   // silence from the filesystem.
   ok = ok && to.Resize(kSongFileBytes);
   ok = to.Close() && ok;
-  ShowProgress(0);
+  NoticeProgress(0);
   if (!ok) ::unlink(destination.c_str());
   return ok ? 1 : 0;
-}
-
-void OpenSong() {
-  std::string name;
-  if (!platform().OpenFileDialog(kSongFilters, name)) return;
-  SongFileClose();
-  SongFileOpen(name);
 }

@@ -10,9 +10,8 @@
 
 #include "base/file_handle.h"
 #include "base/paths.h"
-#include "panel/strips.h"
-#include "panel/text_fields.h"
 #include "platform/platform.h"
+#include "song/notices.h"
 #include "song/song_header.h"
 
 std::string songPath;
@@ -107,12 +106,7 @@ int SongFileOpen(const std::string& path) {
   const size_t got = songFile.ReadAt(0, header);
   DecodeSongHeader(std::span<const uint8_t>(header).first(got));
 
-  textFields.ShowAllFields();
-  for (int t = 1; t <= TrackCount; ++t) {
-    ShowSpeaker(t);
-    ShowVolume(t);
-    ShowEffect(t);
-  }
+  NoticeSongLoaded();
   return 1;
 }
 

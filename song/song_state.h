@@ -58,10 +58,12 @@ constexpr int MarkerMsToPx(int64_t ms) {
   return static_cast<int>(ms * 49392 / TrackRegionBytes);
 }
 
-// Once, at window creation: the song state, the audio devices and the panel.
-// Returns 0 when the work buffer cannot be allocated.
-int MixerInit();
-// The New command's body: leaves the current song and resets to an empty one.
-int NewSong();
-// Releases what MixerInit allocated for the program's life (at shut-down).
-void MixerRelease();
+// Once, at start-up: the song's fields, the track numbers and the work buffer.
+// Returns 0, after telling the user, when the work buffer cannot be allocated.
+int SongStateInit();
+// The settings of an empty song: every track silent, dry, at volume 80, unnamed
+// and not looping (its loop offsets are kept); no track armed; the position at
+// 0:00 and the markers at the song's ends.
+void ResetSongSettings();
+// Releases the work buffer at shut-down.
+void SongStateRelease();

@@ -19,6 +19,7 @@
 #include "base/buffer.h"
 #include "base/paths.h"
 #include "codecs/import.h"
+#include "panel/commands.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"

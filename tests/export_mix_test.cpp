@@ -8,7 +8,9 @@
 #include "audio/mixer.h"
 #include "codecs/export.h"
 #include "codecs/ogg.h"
+#include "codecs/wav.h"
 #include "codecs_fixture.h"
+#include "panel/commands.h"
 #include "song/song_file.h"
 
 namespace {

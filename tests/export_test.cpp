@@ -2,7 +2,9 @@
 
 #include "audio/mixer.h"
 #include "codecs/ogg.h"
+#include "codecs/wav.h"
 #include "codecs_fixture.h"
+#include "panel/commands.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "codecs/import.h"
+#include "codecs/wav.h"
 #include "program_fixture.h"
 #include "song_fixture.h"
 

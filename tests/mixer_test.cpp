@@ -142,7 +142,7 @@ TEST_F(MixerTest, NothingHeardMixesSilenceAndStillAdvances) {
   song.mixSecond = 0;
   song.ringSecond = 4;
   MixBlock();
-  EXPECT_EQ(std::vector<uint8_t>(mixBlock, mixBlock + BytesPerSecond),
+  EXPECT_EQ(std::vector<uint8_t>(runState.mixBlock, runState.mixBlock + BytesPerSecond),
             std::vector<uint8_t>(BytesPerSecond, 0));
   EXPECT_EQ(song.mixSecond, 1);
   EXPECT_EQ(song.ringSecond, 5);
@@ -161,7 +161,7 @@ TEST_F(MixerTest, HeardTracksAreScaledAndSummedForTheSecondBeingMixed) {
   MixBlock();
   // 3,000 at 80 % is 2,400; -1,000 at 50 % is -499.
   for (int32_t at = 0; at < BytesPerSecond; at += 2) {
-    ASSERT_EQ(SampleAt(mixBlock, at), 1901) << at;
+    ASSERT_EQ(SampleAt(runState.mixBlock, at), 1901) << at;
   }
   // The ring slot of the second just mixed holds the track's raw audio.
   EXPECT_EQ(SampleAt(tracks[1].audioRing[7 % 3], 100), 3000);
@@ -183,20 +183,20 @@ TEST_F(MixerTest, ArmedTrackIsPunchedAndDryWhileOthersGoThroughTheEffect) {
   song.markerOutMs = 25000;
   song.mixSecond = 5;
   MixBlock();
-  EXPECT_EQ(SampleAt(mixBlock, 0), 400 + 1029);
-  EXPECT_EQ(SampleAt(mixBlock, 2), 400 + 29);
-  EXPECT_EQ(SampleAt(mixBlock, 4), 400);
-  EXPECT_EQ(SampleAt(mixBlock, 6), 400);
-  EXPECT_EQ(SampleAt(mixBlock, 8), 400 - 20);  // -21 at full level adds -20
-  EXPECT_EQ(SampleAt(mixBlock, 10), 400 - 20);
-  EXPECT_EQ(SampleAt(mixBlock, 40000), 400);  // the dry armed track alone
+  EXPECT_EQ(SampleAt(runState.mixBlock, 0), 400 + 1029);
+  EXPECT_EQ(SampleAt(runState.mixBlock, 2), 400 + 29);
+  EXPECT_EQ(SampleAt(runState.mixBlock, 4), 400);
+  EXPECT_EQ(SampleAt(runState.mixBlock, 6), 400);
+  EXPECT_EQ(SampleAt(runState.mixBlock, 8), 400 - 20);  // -21 at full level adds -20
+  EXPECT_EQ(SampleAt(runState.mixBlock, 10), 400 - 20);
+  EXPECT_EQ(SampleAt(runState.mixBlock, 40000), 400);  // the dry armed track alone
 
   // Inside the markers the armed track's old take is not heard.
   song.mixSecond = 21;
   tracks[4].playOn = 0;
   PutTrack(2, 21, 1, [](int32_t) { return int16_t{400}; });
   MixBlock();
-  EXPECT_EQ(std::vector<uint8_t>(mixBlock, mixBlock + BytesPerSecond),
+  EXPECT_EQ(std::vector<uint8_t>(runState.mixBlock, runState.mixBlock + BytesPerSecond),
             std::vector<uint8_t>(BytesPerSecond, 0));
 }
 
@@ -212,7 +212,7 @@ TEST_F(MixerTest, EffectTailWaitsWhileTheSendIsUnused) {
   auto mixSecond = [](int second) {
     song.mixSecond = second;
     MixBlock();
-    return std::vector<uint8_t>(mixBlock, mixBlock + BytesPerSecond);
+    return std::vector<uint8_t>(runState.mixBlock, runState.mixBlock + BytesPerSecond);
   };
   EffectReset();
   tracks[4].playOn = 1;
@@ -236,8 +236,8 @@ TEST_F(MixerTest, MissingEffectMixesTheSendDry) {
   tracks[4].volume = 50;
   MixBlock();
   // -1,499 in the send, then added at full level: rounded once more.
-  EXPECT_EQ(SampleAt(mixBlock, 0), -1498);
-  EXPECT_EQ(SampleAt(mixBlock, BytesPerSecond - 2), -1498);
+  EXPECT_EQ(SampleAt(runState.mixBlock, 0), -1498);
+  EXPECT_EQ(SampleAt(runState.mixBlock, BytesPerSecond - 2), -1498);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codecs/import.h"
+#include "codecs/wav.h"
 #include "panel/panel.h"
 #include "program_fixture.h"
 #include "song/song_file.h"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "codecs/wav.h"
 #include "codecs_fixture.h"
 
 namespace {

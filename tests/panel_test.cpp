@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/buffer.h"
+#include "panel/commands.h"
 #include "panel/strips.h"
 #include "panel_fixture.h"
 
@@ -205,7 +206,7 @@ TEST_F(BuildTest, NewSongResetsWhatTheSongOwns) {
   song.markerInMs = MarkerPxToMs(10);
   controlManager.x[inMarkerHandle] = 165;
 
-  EXPECT_EQ(NewSong(), 0);
+  OnNew();
   EXPECT_EQ(song.armedTrack, 0);
   EXPECT_EQ(controlManager.value[armButton[3]], 0);
   EXPECT_EQ(Shown(160, StripY(3)), NormalAt(160, StripY(3)));

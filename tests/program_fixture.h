@@ -10,6 +10,7 @@
 #include "app/window_proc.h"
 #include "base/paths.h"
 #include "codecs/export.h"
+#include "panel/commands.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_commands.h"
 

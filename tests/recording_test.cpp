@@ -87,7 +87,7 @@ TEST_F(RecordingTest, MarkersNarrowWhatIsWritten) {
   song.markerInMs = 20000;
   song.markerOutMs = 25000;
   Record(13000);
-  EXPECT_EQ(startOffset, 17 * BytesPerSecond);
+  EXPECT_EQ(runState.startOffset, 17 * BytesPerSecond);
   ExpectTrack(16, 31, 3528000, 4410000, 17 * BytesPerSecond);
 }
 
@@ -108,10 +108,10 @@ TEST_F(RecordingTest, StopBeforeTheInMarkerWritesNothing) {
 TEST_F(RecordingTest, RecordStopReportsWhetherItWrote) {
   song.positionMs = 1000;
   TransportStart();
-  stopOffset = 2 * BytesPerSecond;
+  runState.stopOffset = 2 * BytesPerSecond;
   EXPECT_EQ(RecordStop(), 1);
   TransportStart();
-  stopOffset = startOffset;
+  runState.stopOffset = runState.startOffset;
   EXPECT_EQ(RecordStop(), 0);
   EXPECT_EQ(RecordStop(), 0);  // nothing left to stop
   EXPECT_EQ(fakeWaveIn.closes, 2);
@@ -123,7 +123,7 @@ TEST_F(RecordingTest, StartAtAFractionLinesTheTakeUpWithTheSecondHeard) {
   tracks[1].volume = 100;
   song.positionMs = 12345;
   Record(2000);
-  EXPECT_EQ(startOffset, 12 * BytesPerSecond);
+  EXPECT_EQ(runState.startOffset, 12 * BytesPerSecond);
   EXPECT_EQ(SampleAt(fakeWaveOut.written[0].data(), 0), 13);  // second 12 first
   ExpectTrack(11, 15, 12 * BytesPerSecond, 14 * BytesPerSecond, 12 * BytesPerSecond);
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "panel/commands.h"
 #include "song_fixture.h"
 
 namespace {

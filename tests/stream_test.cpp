@@ -70,8 +70,8 @@ TEST_F(StreamTest, StartPositionFollowsTheInMarker) {
     fakeWaveOut.written.clear();
     TransportStart();
     EXPECT_EQ(song.positionMs, c.expectedMs);
-    EXPECT_EQ(startOffset, MsToByteOffset(c.expectedMs));
-    EXPECT_EQ(audibleSecond, c.expectedSecond);
+    EXPECT_EQ(runState.startOffset, MsToByteOffset(c.expectedMs));
+    EXPECT_EQ(runState.audibleSecond, c.expectedSecond);
     // Sound always begins at the whole second that holds the start.
     EXPECT_EQ(PlayedSeconds(), (std::vector<int>{c.expectedSecond, c.expectedSecond + 1}));
     EXPECT_EQ(song.mixSecond, c.expectedSecond + 3);
@@ -85,25 +85,25 @@ TEST_F(StreamTest, StartResetsCaptureAreaMeterPhaseAndClock) {
   song.workBuffer[0] = 9;
   song.workBuffer[TrackRegionBytes - 1] = 9;
   song.workBuffer[TrackRegionBytes] = 9;  // past the timeline: not the capture's
-  meterPhase = 1;
+  runState.meterPhase = 1;
   fakePlatform.clock = 777;
   TransportStart();
   EXPECT_EQ(song.workBuffer[0], 0);
   EXPECT_EQ(song.workBuffer[TrackRegionBytes - 1], 0);
   EXPECT_EQ(song.workBuffer[TrackRegionBytes], 9);
-  EXPECT_EQ(meterPhase, 0);
-  EXPECT_EQ(clockTick, 777u);
+  EXPECT_EQ(runState.meterPhase, 0);
+  EXPECT_EQ(runState.clockTick, 777u);
 }
 
 TEST_F(StreamTest, EachReturnedBufferCarriesTheNextSecond) {
   TransportStart();
-  EXPECT_EQ(queueOffset, 2 * BytesPerSecond);
+  EXPECT_EQ(runState.queueOffset, 2 * BytesPerSecond);
   Play(1);
   Play(1);
   Play(2);
   EXPECT_EQ(PlayedSeconds(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
-  EXPECT_EQ(audibleSecond, 4);
-  EXPECT_EQ(song.mixSecond, audibleSecond + 3);
+  EXPECT_EQ(runState.audibleSecond, 4);
+  EXPECT_EQ(song.mixSecond, runState.audibleSecond + 3);
   EXPECT_EQ(fakeWaveOut.queued.size(), 2u);
 }
 
@@ -116,7 +116,7 @@ TEST_F(StreamTest, StopAtAFractionResumesTheClockThereAndTheSoundAtItsSecond) {
   TransportStop();
   EXPECT_EQ(song.running, 0);
   EXPECT_EQ(song.positionMs, 12345);
-  EXPECT_EQ(stopOffset, 2177656);
+  EXPECT_EQ(runState.stopOffset, 2177656);
   EXPECT_EQ(tracks[4].meterLevel, 0);
   EXPECT_TRUE(fakeWaveOut.queued.empty());
 
@@ -133,9 +133,9 @@ TEST_F(StreamTest, BuffersReturnedByAStopNeverRefillTheNextRun) {
   // Play again before the stop's notices are handled: they must not count.
   fakeWaveOut.written.clear();
   TransportStart();
-  const int32_t queued = queueOffset;
+  const int32_t queued = runState.queueOffset;
   EXPECT_EQ(DeliverNotices(), 2);
-  EXPECT_EQ(queueOffset, queued);
+  EXPECT_EQ(runState.queueOffset, queued);
   EXPECT_EQ(PlayedSeconds(), (std::vector<int>{0, 1}));
   Play(1);
   EXPECT_EQ(PlayedSeconds(), (std::vector<int>{0, 1, 2}));
@@ -185,7 +185,7 @@ TEST_F(StreamTest, BuffersPastTheLastWholeSecondAreQueuedAsSilence) {
   song.positionMs = 400000;
   TransportStart();
   EXPECT_EQ(song.positionMs, 281000);
-  EXPECT_EQ(startOffset, TrackRegionBytes);
+  EXPECT_EQ(runState.startOffset, TrackRegionBytes);
   EXPECT_EQ(PlayedSeconds(), (std::vector<int>{-1, -1}));
 }
 
@@ -261,11 +261,11 @@ TEST_F(StreamTest, FailedRequeueIsReportedAndTheStreamGoesOnWithOneBuffer) {
 
 TEST_F(StreamTest, ClockUpdateAdvancesAcrossTheClockWrap) {
   song.positionMs = 1000;
-  clockTick = 0xFFFFFF00u;
+  runState.clockTick = 0xFFFFFF00u;
   fakePlatform.clock = 0x100;
   EXPECT_EQ(ClockUpdate(), 0x100u);
   EXPECT_EQ(song.positionMs, 1512);
-  EXPECT_EQ(clockTick, 0x100u);
+  EXPECT_EQ(runState.clockTick, 0x100u);
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ TEST_F(TextFieldsTest, FocusCyclesThroughAllNineFieldsBothWays) {
 TEST_F(TextFieldsTest, MarkerKeysActOnlyWithoutFocus) {
   song.running = 1;
   song.positionMs = 20000;
-  clockTick = fakePlatform.clock;
+  runState.clockTick = fakePlatform.clock;
   textFields.FieldsMouseDown(200, NameY(5));
   EXPECT_EQ(textFields.FieldsKey('i'), 1);
   EXPECT_EQ(tracks[5].name[0], 'i');

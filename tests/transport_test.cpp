@@ -20,8 +20,8 @@ void PressButton(int c) {
 void RunFrom(int ms) {
   song.running = 1;
   song.positionMs = ms;
-  clockTick = fakePlatform.clock;
-  meterPhase = 0;
+  runState.clockTick = fakePlatform.clock;
+  runState.meterPhase = 0;
 }
 
 void PutSample(uint8_t* bytes, int at, int16_t value) {
@@ -187,7 +187,7 @@ TEST_F(TransportTest, TimerTickDrawsTheHeardMetersFromTheTickedPart) {
   TimerTick();  // stopped: nothing moves
   EXPECT_EQ(song.positionMs, 0);
 
-  audibleSecond = 4;  // slot 1
+  runState.audibleSecond = 4;  // slot 1
   for (int t = 1; t <= 8; ++t) std::fill_n(tracks[t].audioRing[1], BytesPerSecond, 0);
   tracks[2].playOn = 1;
   PutSample(tracks[2].audioRing[1], 102, -32768);
@@ -202,7 +202,7 @@ TEST_F(TransportTest, TimerTickDrawsTheHeardMetersFromTheTickedPart) {
   fakePlatform.Advance(100);
   TimerTick();
   EXPECT_EQ(song.positionMs, 100);
-  EXPECT_EQ(clockTick, fakePlatform.clock);
+  EXPECT_EQ(runState.clockTick, fakePlatform.clock);
   EXPECT_EQ(tracks[2].meterLevel, 90);
   EXPECT_EQ(tracks[4].meterLevel, 10);
   EXPECT_EQ(tracks[3].meterLevel, 33);

@@ -1,3 +1,5 @@
+#include "codecs/wav.h"
+
 #include <sys/resource.h>
 
 #include <csignal>

@@ -1,5 +1,5 @@
 // Any bytes as a WAV file imported into a track.
-#include "codecs/import.h"
+#include "codecs/wav.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

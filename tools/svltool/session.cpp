@@ -7,8 +7,11 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/window_proc.h"
+#include "audio/mixer.h"
+#include "audio/reverb.h"
 #include "base/paths.h"
+#include "song/song_file.h"
+#include "song/song_state.h"
 
 namespace {
 
@@ -31,7 +34,6 @@ std::string MakeWorkFolder() {
 
 CoreSession::CoreSession() {
   InstallPlatform(&console_);
-  InstallWaveDevices(&waveOut_, &waveIn_);
   workFolder_ = MakeWorkFolder();
   if (workFolder_.empty()) {
     console_.ShowMessage("cannot create a working folder", "Error");
@@ -39,21 +41,20 @@ CoreSession::CoreSession() {
   }
   SetProgramDir(ExecutablePath());
   workDir = workFolder_;
-
-  // The window's creation without the window: skin layers, panel, song state and
-  // the silent devices. The first paint never comes, so no working song file is
-  // made; each command opens the song it names.
-  AppStartup();
-  WindowProc(WM_CREATE, 0, 0);
-  started_ = true;
-  ready_ = console_.failures == 0;
+  // Each command opens the song it names; no working song file is made.
+  if (!SongStateInit()) return;
+  if (!MixerBlocksInit()) {
+    console_.ShowMessage("MixerBlocksInit - memory allocation failed", "Error");
+    return;
+  }
+  ready_ = true;
 }
 
 CoreSession::~CoreSession() {
-  if (started_) {
-    console_.Pump();
-    AppShutdown();
-  }
+  SongFileCloseOnly();
+  EffectRelease();
+  MixerBlocksRelease();
+  SongStateRelease();
   if (!workFolder_.empty()) {
     std::error_code ec;
     std::filesystem::remove_all(workFolder_, ec);

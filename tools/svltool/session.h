@@ -1,6 +1,6 @@
-// The core, started as the desktop program starts it but with no window and no
-// sound card: the console platform, silent devices, and a working folder of the
-// tool's own, so a desktop program's unsaved song is never touched.
+// The song model and the mixer, started as the desktop program starts them but
+// without a window, a panel or a sound card: the console platform and a working
+// folder of the tool's own, so a desktop program's unsaved song is never touched.
 #pragma once
 
 #include <string>
@@ -10,8 +10,7 @@
 class CoreSession {
  public:
   CoreSession();
-  // Shuts the core down as the desktop program does at exit and removes the
-  // working folder.
+  // Releases what the start allocated and removes the working folder.
   ~CoreSession();
   CoreSession(const CoreSession&) = delete;
   CoreSession& operator=(const CoreSession&) = delete;
@@ -23,9 +22,6 @@ class CoreSession {
 
  private:
   ConsolePlatform console_{"svltool"};
-  NullWaveOut waveOut_;
-  NullWaveIn waveIn_;
   std::string workFolder_;
-  bool started_ = false;
   bool ready_ = false;
 };

@@ -149,10 +149,7 @@ int RunImport(const Arguments& args) {
 
   CoreSession session;
   if (!OpenSong(session, args.positional[0])) return kExitFailure;
-  song.armedTrack = *track;
-  session.Console().AnswerNextDialog(ec ? args.positional[2] : file);
-  ImportSoundFile();
-  song.armedTrack = 0;
+  ImportFileTo(tracks[*track], ec ? args.positional[2] : file);
   // The loop switch and offsets the import set belong to the song's header.
   SongFileClose();
   return Status(session);
@@ -180,8 +177,7 @@ int RunExport(const Arguments& args) {
   song.markerInPx = MarkerMsToPx(*in);
   song.markerOutMs = *out;
   song.markerOutPx = MarkerMsToPx(*out);
-  session.Console().AnswerNextDialog(args.positional[1]);
-  ExportMix();
+  ExportMixTo(args.positional[1]);
   // Exporting leaves the song as it was.
   SongFileCloseOnly();
   return Status(session);

@@ -1,0 +1,27 @@
+// The command buttons: each stops a running transport, stays lit while its
+// command runs, asks for a name where the command needs one and calls the
+// operation on that name.
+#pragma once
+
+#include <string>
+
+// The names the save and export dialogs start with: the ones chosen last in this
+// run, each dialog its own.
+extern std::string saveName;
+extern std::string exportName;
+
+// The commands behind the buttons: each asks for a name and, unless the dialog
+// is cancelled, calls the operation on it.
+void OpenSong();
+void SaveSongAs();
+// Into the armed track, or track 1 when none is armed.
+void ImportSoundFile();
+void ExportMix();
+
+void OnNew();
+void OnOpen();
+void OnSave();
+void OnHelp();
+void OnImport();
+void OnExport();
+void OnBanner();
