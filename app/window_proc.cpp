@@ -1,6 +1,7 @@
 #include "app/window_proc.h"
 
 #include "app/keys.h"
+#include "app/menus.h"
 #include "audio/recording.h"
 #include "audio/stream.h"
 #include "panel/panel.h"
@@ -66,7 +67,7 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       textFields.FieldsKey(MapChar(static_cast<int>(wParam)));
       return 0;
     case WM_COMMAND:
-      if (wParam == kAboutCommand) platform().ShowAbout();
+      RunMenuCommand(wParam);
       return 0;
     case WM_TIMER:
       TimerTick();

@@ -27,9 +27,6 @@ enum : uint32_t {
   MM_WIM_DATA = 0x03C0,   // 960: an input buffer was filled
 };
 
-// Menu command of Help > About.
-constexpr uintptr_t kAboutCommand = 1000;
-
 struct Message {
   uint32_t id = 0;
   uintptr_t wParam = 0;

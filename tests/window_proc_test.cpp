@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/keys.h"
+#include "app/menus.h"
 #include "panel/text_fields.h"
 #include "program_fixture.h"
 #include "song/song_commands.h"

@@ -9,6 +9,7 @@
 
 #include "app/about.h"
 #include "app/icon.h"
+#include "app/menus.h"
 #include "platform/qt/qt_platform.h"
 
 QIcon AppIcon() {
@@ -29,11 +30,21 @@ MainWindow::MainWindow(QtPlatform& p)
   setWindowIcon(AppIcon());
   // The menu stays in the window on every desktop, so the panel sits right under it.
   menuBar()->setNativeMenuBar(false);
-  QMenu* help = menuBar()->addMenu("&Help");
-  QAction* about = help->addAction("&About");
-  connect(about, &QAction::triggered, this, [this] {
-    platform.Deliver({WM_COMMAND, kAboutCommand, 0});
-  });
+  for (const Menu& m : MenuBar()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.title));
+    for (const MenuEntry& entry : m.entries) {
+      if (entry.command == 0) {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* action = menu->addAction(QString::fromUtf8(entry.text));
+      action->setShortcuts(QKeySequence::listFromString(QString::fromUtf8(entry.shortcuts)));
+      const uintptr_t command = entry.command;
+      connect(action, &QAction::triggered, this, [this, command] {
+        platform.Deliver({WM_COMMAND, command, 0});
+      });
+    }
+  }
   setCentralWidget(&panel);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   move(0, 0);

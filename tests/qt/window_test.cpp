@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <thread>
 
+#include "app/menus.h"
 #include "app/window_proc.h"
 #include "qt/qt_test_support.h"
 
@@ -82,17 +83,32 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
   EXPECT_EQ(Panel().geometry().top(), window->menuBar()->geometry().bottom() + 1);
   EXPECT_EQ(window->height(), window->menuBar()->height() + 371);
 
-  // Help > About sends the menu command and nothing else.
+  // The menu bar is the core's table: every entry with its text and shortcuts,
+  // each sending its command and nothing else.
   const QList<QAction*> menus = window->menuBar()->actions();
-  ASSERT_EQ(menus.size(), 1);
-  EXPECT_EQ(menus[0]->text(), "&Help");
-  const QList<QAction*> items = menus[0]->menu()->actions();
-  ASSERT_EQ(items.size(), 1);
-  EXPECT_EQ(items[0]->text(), "&About");
-  items[0]->trigger();
-  ASSERT_EQ(Received().size(), 1u);
-  EXPECT_EQ(Received()[0].id, WM_COMMAND);
-  EXPECT_EQ(Received()[0].wParam, kAboutCommand);
+  ASSERT_EQ(static_cast<size_t>(menus.size()), MenuBar().size());
+  for (size_t m = 0; m < MenuBar().size(); ++m) {
+    EXPECT_EQ(menus[static_cast<qsizetype>(m)]->text(), MenuBar()[m].title);
+    const QList<QAction*> items = menus[static_cast<qsizetype>(m)]->menu()->actions();
+    ASSERT_EQ(static_cast<size_t>(items.size()), MenuBar()[m].entries.size());
+    for (size_t i = 0; i < MenuBar()[m].entries.size(); ++i) {
+      const MenuEntry& entry = MenuBar()[m].entries[i];
+      QAction* item = items[static_cast<qsizetype>(i)];
+      if (entry.command == 0) {
+        EXPECT_TRUE(item->isSeparator());
+        continue;
+      }
+      EXPECT_EQ(item->text(), entry.text);
+      EXPECT_EQ(item->shortcuts(), QKeySequence::listFromString(entry.shortcuts)) << entry.text;
+      Received().clear();
+      item->trigger();
+      ASSERT_EQ(Received().size(), 1u) << entry.text;
+      EXPECT_EQ(Received()[0].id, WM_COMMAND);
+      EXPECT_EQ(Received()[0].wParam, entry.command);
+    }
+  }
+  EXPECT_EQ(menus.back()->text(), "&Help");
+  EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "&About");
 }
 
 TEST_F(WindowTest, PressAtPanelPixelReachesTheControlManager) {

@@ -1,0 +1,28 @@
+// The menu bar: its menus, their entries with their shortcuts, and what each
+// entry runs. The front end builds its menu bar from this table and sends
+// WM_COMMAND with an entry's command when it is chosen.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+// Menu commands (the WM_COMMAND wParam).
+constexpr uintptr_t kAboutCommand = 1000;
+
+struct MenuEntry {
+  uintptr_t command = 0;
+  const char* text = "";  // '&' marks the access key
+  // Key sequences in the portable form "Ctrl+Shift+Z", several joined by ';'.
+  const char* shortcuts = "";
+};
+
+struct Menu {
+  const char* title = "";
+  std::span<const MenuEntry> entries;
+};
+
+// The menus in the order they stand in the bar.
+std::span<const Menu> MenuBar();
+
+// Runs the entry whose command this is; 0 when no entry has it.
+int RunMenuCommand(uintptr_t command);
