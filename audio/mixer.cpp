@@ -1,12 +1,12 @@
 #include "audio/mixer.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "audio/reverb.h"
 #include "audio/vector_clones.h"
 #include "base/buffer.h"
+#include "base/bytes.h"
 #include "platform/platform.h"
 #include "song/song_file.h"
 
@@ -16,19 +16,6 @@ Buffer mixMemory;
 Buffer sendMemory;
 
 constexpr int kFramesPerSecond = BytesPerSecond / 4;
-
-static_assert(std::endian::native == std::endian::little, "samples are little-endian");
-
-int16_t LoadSample(const uint8_t* p) {
-  int16_t v;
-  std::memcpy(&v, p, 2);
-  return v;
-}
-
-void StoreSample(uint8_t* p, int32_t v) {
-  const auto s = static_cast<int16_t>(v);
-  std::memcpy(p, &s, 2);
-}
 
 }  // namespace
 
@@ -70,9 +57,9 @@ VECTOR_CLONES int MixAdd(uint8_t* dest, int32_t, const uint8_t* source, int32_t 
   for (int32_t i = 0; i + 1 < length; i += 2) {
     // Truncating division: -1 at full volume adds nothing, +1 adds one. Existing
     // songs sound the way this rounding made them.
-    const int32_t added = (LoadSample(source + i) * volume + 50) / 100;
-    const int32_t sum = LoadSample(dest + i) + added;
-    StoreSample(dest + i, std::clamp(sum, -32768, 32767));
+    const int32_t added = (LoadI16(source + i) * volume + 50) / 100;
+    const int32_t sum = LoadI16(dest + i) + added;
+    StoreI16(dest + i, static_cast<int16_t>(std::clamp(sum, -32768, 32767)));
   }
   return 1;
 }

@@ -8,6 +8,24 @@
 #include <cerrno>
 #include <cstring>
 
+namespace {
+
+// Repeats a transfer until `count` bytes are done, the file ends or an error
+// other than an interruption; a pipe or a full disk may take fewer bytes a call.
+template <typename Step>
+size_t TransferAll(size_t count, Step step) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = step(done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+}  // namespace
+
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
     Close();
@@ -27,15 +45,10 @@ FileHandle FileHandle::Open(const std::string& path, int flags, mode_t mode) {
 
 size_t FileHandle::ReadAt(int64_t offset, std::span<uint8_t> out) const {
   if (fd_ < 0 || offset < 0) return 0;
-  size_t done = 0;
-  while (done < out.size()) {
-    const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                              static_cast<off_t>(offset + static_cast<int64_t>(done)));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+  return TransferAll(out.size(), [&](size_t done) {
+    return ::pread(fd_, out.data() + done, out.size() - done,
+                   static_cast<off_t>(offset + static_cast<int64_t>(done)));
+  });
 }
 
 void FileHandle::ReadZeroFilled(int64_t offset, std::span<uint8_t> out) const {
@@ -45,15 +58,23 @@ void FileHandle::ReadZeroFilled(int64_t offset, std::span<uint8_t> out) const {
 
 size_t FileHandle::WriteAt(int64_t offset, std::span<const uint8_t> data) const {
   if (fd_ < 0 || offset < 0) return 0;
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done,
-                               static_cast<off_t>(offset + static_cast<int64_t>(done)));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+  return TransferAll(data.size(), [&](size_t done) {
+    return ::pwrite(fd_, data.data() + done, data.size() - done,
+                    static_cast<off_t>(offset + static_cast<int64_t>(done)));
+  });
+}
+
+size_t FileHandle::Read(std::span<uint8_t> out) const {
+  if (fd_ < 0) return 0;
+  return TransferAll(
+      out.size(), [&](size_t done) { return ::read(fd_, out.data() + done, out.size() - done); });
+}
+
+size_t FileHandle::Write(std::span<const uint8_t> data) const {
+  if (fd_ < 0) return 0;
+  return TransferAll(data.size(), [&](size_t done) {
+    return ::write(fd_, data.data() + done, data.size() - done);
+  });
 }
 
 int64_t FileHandle::CopyTo(const FileHandle& dest, int64_t offset, int64_t length,
@@ -95,6 +116,11 @@ int64_t FileHandle::Size() const {
   struct stat st {};
   if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
   return st.st_size;
+}
+
+bool FileHandle::IsRegularFile() const {
+  struct stat st {};
+  return fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool FileHandle::Resize(int64_t length) const {

@@ -1,5 +1,6 @@
-// A POSIX file descriptor owned by one object. Every access names its offset, so
-// no operation depends on a file position left behind by another.
+// A POSIX file descriptor owned by one object. Reads and writes at an offset
+// never depend on a file position left behind by another; the sequential Read and
+// Write serve pipes and devices, which have no offsets (pread fails on a FIFO).
 #pragma once
 
 #include <sys/types.h>
@@ -31,6 +32,9 @@ class FileHandle {
   // Bytes written at offset: fewer than asked when the disk is full or the
   // write failed.
   size_t WriteAt(int64_t offset, std::span<const uint8_t> data) const;
+  // As ReadAt and WriteAt, from and to the current position.
+  size_t Read(std::span<uint8_t> out) const;
+  size_t Write(std::span<const uint8_t> data) const;
   // Copies bytes [offset, offset + length) to the same offsets of dest, in the
   // kernel where it can (no trip through user memory), else through buffer.
   // Returns the bytes copied: fewer when this file ends first or a write fails.
@@ -38,6 +42,8 @@ class FileHandle {
                  std::span<uint8_t> buffer) const;
   // The file's length, or -1 when it cannot be had.
   int64_t Size() const;
+  // False for a device, a pipe or a socket, and when it cannot be told.
+  bool IsRegularFile() const;
   bool Resize(int64_t length) const;
   bool Sync() const;
   // False when the descriptor was open and close(2) reported an error (a late

@@ -5,12 +5,12 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <numbers>
 
 #include "audio/mixer.h"
 #include "base/buffer.h"
+#include "base/bytes.h"
 #include "base/paths.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
@@ -85,10 +85,8 @@ void FillTones(uint8_t* pcm, int64_t frames, int64_t start, int seed) {
       left += s * (p == 0 ? 6000.0f : 2500.0f);
       right += s * (p == 1 ? 6000.0f : 2500.0f);
     }
-    const auto l = static_cast<int16_t>(left * swell);
-    const auto r = static_cast<int16_t>(right * swell);
-    std::memcpy(pcm + 4 * f, &l, 2);
-    std::memcpy(pcm + 4 * f + 2, &r, 2);
+    StoreI16(pcm + 4 * f, static_cast<int16_t>(left * swell));
+    StoreI16(pcm + 4 * f + 2, static_cast<int16_t>(right * swell));
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "base/bytes.h"
 #include "codecs/memory_io.h"
 #include "codecs/ogg.h"
 
@@ -102,8 +103,8 @@ int32_t EncodeWavImage(std::span<const uint8_t> input, std::span<uint8_t> output
         float** buffer = vorbis_analysis_buffer(&s.dsp, kFramesPerChunk);
         for (int f = 0; f < frames; ++f) {
           const uint8_t* b = chunk + 4 * f;
-          buffer[0][f] = static_cast<int16_t>(b[0] | (b[1] << 8)) / 32768.f;
-          buffer[1][f] = static_cast<int16_t>(b[2] | (b[3] << 8)) / 32768.f;
+          buffer[0][f] = LoadI16(b) / 32768.f;
+          buffer[1][f] = LoadI16(b + 2) / 32768.f;
         }
         vorbis_analysis_wrote(&s.dsp, frames);
       }

@@ -3,29 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "codecs/file_io.h"
 #include "codecs/import.h"
 #include "platform/platform.h"
 
 namespace {
-
-uint16_t Read16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Read32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void Write16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Write32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // Offset of the "data" chunk's header, or -1 when the walk leaves the bytes read
 // first. Sizes are unsigned as RIFF defines them, so every step moves forward by
@@ -34,7 +17,7 @@ int64_t FindDataChunk(const uint8_t* bytes, int64_t n) {
   int64_t off = 36;
   while (off + 8 <= n) {
     if (std::memcmp(bytes + off, "data", 4) == 0) return off;
-    off += 8 + int64_t{Read32(bytes + off + 4)};
+    off += 8 + int64_t{LoadU32(bytes + off + 4)};
   }
   return -1;
 }
@@ -56,15 +39,15 @@ int LoadFileWav(Track& track, const std::string& path) {
     ui.ShowMessage("LoadFileWav: File too short", "Error: File too short");
     return 0;
   }
-  if (Read16(bytes + 22) != 2) {
+  if (LoadU16(bytes + 22) != 2) {
     ui.ShowMessage(path, "Error: Wav file not stereo");
     return 0;
   }
-  if (Read16(bytes + 34) != 16) {
+  if (LoadU16(bytes + 34) != 16) {
     ui.ShowMessage(path, "Error: Wav file not 16 bit");
     return 0;
   }
-  if (Read32(bytes + 24) != 44100) {
+  if (LoadU32(bytes + 24) != 44100) {
     ui.ShowMessage(path, "Error: Wav file not 44k");
     return 0;
   }
@@ -80,24 +63,24 @@ int LoadFileWav(Track& track, const std::string& path) {
   // Whole frames only: a chunk (or a file) that ends inside a frame would otherwise
   // give a loop whose every pass shifts the samples against their channels.
   const int64_t length =
-      std::min({int64_t{Read32(bytes + off + 4)}, int64_t{TrackRegionBytes}, n - off - 8}) &
+      std::min({int64_t{LoadU32(bytes + off + 4)}, int64_t{TrackRegionBytes}, n - off - 8}) &
       ~int64_t{3};
   return StoreImportedAudio(track, bytes + off + 8, static_cast<int32_t>(length), path, 0);
 }
 
 void BuildWavHeader(uint8_t* destination, uint32_t n) {
   std::memcpy(destination, "RIFF", 4);
-  Write32(destination + 4, n + 36);
+  StoreU32(destination + 4, n + 36);
   std::memcpy(destination + 8, "WAVEfmt ", 8);
-  Write32(destination + 16, 16);
-  Write16(destination + 20, 1);  // PCM
-  Write16(destination + 22, 2);
-  Write32(destination + 24, 44100);
-  Write32(destination + 28, BytesPerSecond);
-  Write16(destination + 32, 4);
-  Write16(destination + 34, 16);
+  StoreU32(destination + 16, 16);
+  StoreU16(destination + 20, 1);  // PCM
+  StoreU16(destination + 22, 2);
+  StoreU32(destination + 24, 44100);
+  StoreU32(destination + 28, BytesPerSecond);
+  StoreU16(destination + 32, 4);
+  StoreU16(destination + 34, 16);
   std::memcpy(destination + 36, "data", 4);
-  Write32(destination + 40, n);
+  StoreU32(destination + 40, n);
 }
 
 int WriteWavFile(const std::string& path, const uint8_t* data, uint32_t n) {

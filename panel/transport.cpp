@@ -5,6 +5,7 @@
 #include <span>
 
 #include "audio/stream.h"
+#include "base/bytes.h"
 #include "panel/panel.h"
 #include "panel/strips.h"
 #include "panel/text_fields.h"
@@ -25,7 +26,7 @@ constexpr int kMarkerMaxPx = 280;
 int Peak(std::span<const uint8_t> bytes) {
   int peak = 0;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto sample = static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8);
+    const int16_t sample = LoadI16(bytes.data() + i);
     peak = std::max(peak, sample < 0 ? -int{sample} : int{sample});
   }
   return peak;

@@ -3,24 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/bytes.h"
+
 namespace {
 
 // Version 1 files kept only the play switch, the volume and the name.
 constexpr int kVersion1RecordBytes = 23;
-
-void PutInt32(uint8_t* at, int32_t value) {
-  const auto u = static_cast<uint32_t>(value);
-  at[0] = static_cast<uint8_t>(u);
-  at[1] = static_cast<uint8_t>(u >> 8);
-  at[2] = static_cast<uint8_t>(u >> 16);
-  at[3] = static_cast<uint8_t>(u >> 24);
-}
-
-int32_t GetInt32(const uint8_t* at) {
-  return static_cast<int32_t>(static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-                              static_cast<uint32_t>(at[2]) << 16 |
-                              static_cast<uint32_t>(at[3]) << 24);
-}
 
 }  // namespace
 
@@ -40,8 +28,8 @@ std::array<uint8_t, SongHeaderUsedBytes> EncodeSongHeader() {
     std::memcpy(r + 2, t.name, NameLength);
     r[23] = t.effectOn;
     r[24] = t.loopOn;
-    PutInt32(r + 25, t.loopStart);
-    PutInt32(r + 29, t.loopEnd);
+    StoreI32(r + 25, t.loopStart);
+    StoreI32(r + 29, t.loopEnd);
   }
   return out;
 }
@@ -72,8 +60,8 @@ void DecodeSongHeader(std::span<const uint8_t> header) {
     }
     t.effectOn = r[23] != 0;
     t.loopOn = r[24] != 0;
-    t.loopStart = GetInt32(r + 25);
-    t.loopEnd = GetInt32(r + 29);
+    t.loopStart = LoadI32(r + 25);
+    t.loopEnd = LoadI32(r + 29);
     // Offsets are kept as stored so a later save writes them back unchanged; a
     // loop that would reach outside the track's region just plays straight.
     if (!LoopFitsRegion(t)) t.loopOn = 0;

@@ -7,7 +7,6 @@
 #include <stdlib.h>
 
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -18,6 +17,7 @@
 #include "audio/reverb.h"
 #include "audio/stream.h"
 #include "base/buffer.h"
+#include "base/bytes.h"
 #include "base/paths.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
@@ -26,13 +26,11 @@
 namespace audiotest {
 
 inline int16_t SampleAt(const uint8_t* block, int32_t byteOffset) {
-  int16_t v;
-  std::memcpy(&v, block + byteOffset, 2);
-  return v;
+  return LoadI16(block + byteOffset);
 }
 
 inline void PutSample(uint8_t* block, int32_t byteOffset, int16_t v) {
-  std::memcpy(block + byteOffset, &v, 2);
+  StoreI16(block + byteOffset, v);
 }
 
 // Delivers every posted notice to the engine, as the window procedure would.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/buffer.h"
+#include "base/bytes.h"
 #include "base/paths.h"
 #include "codecs/import.h"
 #include "panel/commands.h"
@@ -84,13 +85,8 @@ class CodecsTest : public ::testing::Test {
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
   }
-  static void Put16(Bytes& b, size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-  }
-  static void Put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  }
+  static void Put16(Bytes& b, size_t at, uint16_t v) { StoreU16(b.data() + at, v); }
+  static void Put32(Bytes& b, size_t at, uint32_t v) { StoreU32(b.data() + at, v); }
   static void Append(Bytes& b, const char* tag, uint32_t size) {
     const size_t at = b.size();
     b.resize(at + 8);
@@ -139,14 +135,13 @@ class CodecsTest : public ::testing::Test {
     }
     return b;
   }
-  static int16_t Sample(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
   // Sign changes of one channel of stereo PCM per second: twice the tone's pitch.
   static double CrossingsPerSecond(const uint8_t* pcm, size_t bytes, int channel) {
     const size_t frames = bytes / 4;
     int crossings = 0;
     for (size_t f = 1; f < frames; ++f) {
-      const bool before = Sample(pcm + 4 * (f - 1) + 2 * channel) >= 0;
-      const bool now = Sample(pcm + 4 * f + 2 * channel) >= 0;
+      const bool before = LoadI16(pcm + 4 * (f - 1) + 2 * channel) >= 0;
+      const bool now = LoadI16(pcm + 4 * f + 2 * channel) >= 0;
       if (before != now) ++crossings;
     }
     return crossings * 44100.0 / static_cast<double>(frames);

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "audio/mixer.h"
+#include "base/bytes.h"
 #include "codecs/export.h"
 #include "codecs/ogg.h"
 #include "codecs/wav.h"
@@ -36,16 +36,14 @@ class ExportMixTest : public CodecsTest {
     for (int s = first; s < first + count; ++s) {
       const int16_t v = value(s);
       for (int32_t at = s * BytesPerSecond; at < (s + 1) * BytesPerSecond; at += 2) {
-        std::memcpy(&region[static_cast<size_t>(at)], &v, 2);
+        StoreI16(region.data() + at, v);
       }
     }
     ASSERT_EQ(FileWrite(tracks[n], region.data(), first * BytesPerSecond, count * BytesPerSecond),
               count * BytesPerSecond);
   }
   static int16_t SampleAt(const Bytes& wav, int64_t frame, int channel = 0) {
-    int16_t v;
-    std::memcpy(&v, &wav[static_cast<size_t>(kWavHeaderBytes + frame * 4 + channel * 2)], 2);
-    return v;
+    return LoadI16(wav.data() + kWavHeaderBytes + frame * 4 + channel * 2);
   }
   Bytes ExportTo(const std::string& name) {
     fakePlatform.ScriptDialog(dir + name);
@@ -60,9 +58,7 @@ TEST_F(ExportMixTest, TenSecondsOfOneTrackThenSilence) {
   tracks[2].playOn = 1;
   const Bytes wav = ExportTo("ten.wav");
   ASSERT_EQ(wav.size(), 49568444u);
-  uint32_t riffSize;
-  std::memcpy(&riffSize, &wav[4], 4);
-  EXPECT_EQ(riffSize, 49568436u);
+  EXPECT_EQ(LoadU32(wav.data() + 4), 49568436u);
   EXPECT_EQ(SampleAt(wav, 0), 800);  // (1000 × 80 + 50) / 100
   EXPECT_EQ(SampleAt(wav, 10 * 44100 - 1, 1), 800);
   EXPECT_EQ(SampleAt(wav, 10 * 44100), 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/bytes.h"
 #include "codecs/wav.h"
 #include "codecs_fixture.h"
 
@@ -46,7 +47,7 @@ TEST_F(Mp3Test, AStereoFileKeepsItsDelayedStartAndLoopsAfterIt) {
   const Bytes region = Region(6, 0, length);
   int peakBeforeLoop = 0;
   for (int32_t i = 0; i < 4232; i += 2)
-    peakBeforeLoop = std::max(peakBeforeLoop, std::abs(Sample(&region[i])));
+    peakBeforeLoop = std::max(peakBeforeLoop, std::abs(LoadI16(&region[i])));
   EXPECT_LT(peakBeforeLoop, 2000) << "the delay before the loop start is near silence";
   const uint8_t* middle = region.data() + BytesPerSecond;
   EXPECT_NEAR(CrossingsPerSecond(middle, 3 * BytesPerSecond, 0), 880, 5);
@@ -70,8 +71,8 @@ TEST_F(Mp3Test, MonoAnd22kHzFilesAreConvertedToTheTrackFormat) {
   const Bytes pcm = Region(1, 0, length);
   int64_t frames = 0;
   for (int64_t f = 0; f < length / 4; ++f) {
-    if (Sample(&pcm[4 * f]) != 0) frames = f + 1;
-    ASSERT_EQ(Sample(&pcm[4 * f]), Sample(&pcm[4 * f + 2])) << "mono goes to both sides";
+    if (LoadI16(&pcm[4 * f]) != 0) frames = f + 1;
+    ASSERT_EQ(LoadI16(&pcm[4 * f]), LoadI16(&pcm[4 * f + 2])) << "mono goes to both sides";
   }
   // Three seconds, give or take the delay and padding of a few half-size frames.
   EXPECT_GE(frames, 3 * 44100 - 2000);

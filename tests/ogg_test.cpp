@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/bytes.h"
 #include "codecs/wav.h"
 #include "codecs_fixture.h"
 
@@ -25,7 +26,7 @@ class OggTest : public CodecsTest {
     Bytes out(TrackRegionBytes);
     const int32_t r = DecodeOggImage(ogg, out, status);
     EXPECT_GE(r, kWavHeaderBytes);
-    const uint32_t dataBytes = out[40] | out[41] << 8 | out[42] << 16 | uint32_t{out[43]} << 24;
+    const uint32_t dataBytes = LoadU32(out.data() + 40);
     EXPECT_EQ(dataBytes, static_cast<uint32_t>(r - kWavHeaderBytes));
     return Bytes(out.begin() + kWavHeaderBytes, out.begin() + r);
   }
@@ -64,8 +65,8 @@ TEST_F(OggTest, AnEncodedToneDecodesToItsLengthAndSound) {
   double signal = 0;
   double noise = 0;
   for (size_t i = 0; i < pcm.size(); i += 2) {
-    const double a = Sample(&pcm[i]);
-    const double b = Sample(&region[i]);
+    const double a = LoadI16(&pcm[i]);
+    const double b = LoadI16(&region[i]);
     signal += a * a;
     noise += (a - b) * (a - b);
   }
@@ -111,8 +112,8 @@ TEST_F(OggTest, MonoAnd48kHzStreamsAreConvertedToTheTrackFormat) {
   const Bytes pcm = Region(1, 0, 3 * BytesPerSecond);
   int64_t frames = 0;  // up to the last sound: the rest is the cleared tail
   for (int64_t f = 0; f < 3 * 44100; ++f) {
-    if (Sample(&pcm[4 * f]) != 0) frames = f + 1;
-    ASSERT_EQ(Sample(&pcm[4 * f]), Sample(&pcm[4 * f + 2])) << "mono goes to both sides";
+    if (LoadI16(&pcm[4 * f]) != 0) frames = f + 1;
+    ASSERT_EQ(LoadI16(&pcm[4 * f]), LoadI16(&pcm[4 * f + 2])) << "mono goes to both sides";
   }
   EXPECT_NEAR(frames, 2 * 44100, 64);
   EXPECT_NEAR(CrossingsPerSecond(pcm.data(), 2 * BytesPerSecond, 0), 2000, 10);
@@ -136,8 +137,8 @@ TEST_F(OggTest, WiderLayoutsAreFoldedToTheirSides) {
   double leftPower = 0;
   double rightPower = 0;
   for (size_t f = 0; f < pcm.size() / 4; ++f) {
-    leftPower += std::pow(Sample(&pcm[4 * f]), 2);
-    rightPower += std::pow(Sample(&pcm[4 * f + 2]), 2);
+    leftPower += std::pow(LoadI16(&pcm[4 * f]), 2);
+    rightPower += std::pow(LoadI16(&pcm[4 * f + 2]), 2);
   }
   EXPECT_GT(leftPower, 100 * rightPower);
 }

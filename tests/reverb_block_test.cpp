@@ -9,16 +9,15 @@
 #include <vector>
 
 #include "audio/reverb.h"
+#include "base/bytes.h"
 
 namespace {
 
 constexpr int kRate = 44100;
 
 void Put(std::vector<uint8_t>& pcm, size_t frame, int left, int right) {
-  const auto l = static_cast<int16_t>(left);
-  const auto r = static_cast<int16_t>(right);
-  std::memcpy(pcm.data() + 4 * frame, &l, 2);
-  std::memcpy(pcm.data() + 4 * frame + 2, &r, 2);
+  StoreI16(pcm.data() + 4 * frame, static_cast<int16_t>(left));
+  StoreI16(pcm.data() + 4 * frame + 2, static_cast<int16_t>(right));
 }
 
 // Ten seconds: white noise over the whole range, a full-scale square that drives
@@ -61,12 +60,11 @@ TEST(ReverbBlock, TenSecondsMatchFrameByFrameToTheBit) {
   std::vector<uint8_t> expected = input;
   EffectReset();
   for (size_t f = 0; f < frames; ++f) {
-    int16_t l, r;
-    std::memcpy(&l, expected.data() + 4 * f, 2);
-    std::memcpy(&r, expected.data() + 4 * f + 2, 2);
+    int16_t l = LoadI16(expected.data() + 4 * f);
+    int16_t r = LoadI16(expected.data() + 4 * f + 2);
     EffectFrame(l, r);
-    std::memcpy(expected.data() + 4 * f, &l, 2);
-    std::memcpy(expected.data() + 4 * f + 2, &r, 2);
+    StoreI16(expected.data() + 4 * f, l);
+    StoreI16(expected.data() + 4 * f + 2, r);
   }
 
   // Pieces of uneven size, so chunk and wrap boundaries fall everywhere.

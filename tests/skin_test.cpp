@@ -6,12 +6,13 @@
 #include <cstring>
 #include <vector>
 
+#include "base/bytes.h"
 #include "platform/fake/fake_platform.h"
 
 namespace {
 
 void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  StoreU32(b.data() + at, v);
 }
 
 // A small canonical bottom-up 24-bit BMP whose pixel (x, y) is colour(x, y).

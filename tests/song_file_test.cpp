@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "base/bytes.h"
 #include "base/file_handle.h"
 #include "song_fixture.h"
 
@@ -24,10 +25,8 @@ std::vector<uint8_t> Record(uint8_t play, uint8_t volume, const char* name, uint
   std::memcpy(r.data() + 2, name, std::min<size_t>(21, std::strlen(name)));
   r[23] = effect;
   r[24] = loop;
-  for (int i = 0; i < 4; ++i) {
-    r[25 + i] = static_cast<uint8_t>(static_cast<uint32_t>(start) >> (8 * i));
-    r[29 + i] = static_cast<uint8_t>(static_cast<uint32_t>(end) >> (8 * i));
-  }
+  StoreI32(r.data() + 25, start);
+  StoreI32(r.data() + 29, end);
   return r;
 }
 

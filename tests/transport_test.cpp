@@ -5,6 +5,7 @@
 #include <string>
 
 #include "audio/stream.h"
+#include "base/bytes.h"
 #include "panel/strips.h"
 #include "panel_fixture.h"
 
@@ -25,8 +26,7 @@ void RunFrom(int ms) {
 }
 
 void PutSample(uint8_t* bytes, int at, int16_t value) {
-  bytes[at] = static_cast<uint8_t>(value & 0xFF);
-  bytes[at + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+  StoreI16(bytes + at, value);
 }
 
 TEST_F(TransportTest, PlayOnASilentSongSwitchesTrackOneOn) {

@@ -4,6 +4,7 @@
 
 #include <csignal>
 
+#include "base/bytes.h"
 #include "codecs/import.h"
 #include "codecs_fixture.h"
 
@@ -261,7 +262,7 @@ TEST_F(WavTest, AFullSongWavIsReadByOtherProgramsAsTwoHundredEightyOneSeconds) {
   ASSERT_EQ(WriteWavFile(path, song.workBuffer.get(), TrackRegionBytes), 1);
   EXPECT_EQ(FileSize(path), 49568444);
   const Bytes head = ReadFile(path);
-  EXPECT_EQ(head[4] | head[5] << 8 | head[6] << 16 | head[7] << 24, 49568436);
+  EXPECT_EQ(LoadU32(head.data() + 4), 49568436u);
   if (!HaveTool("soxi")) GTEST_SKIP() << "soxi is not installed";
   const std::string out = dir + "soxi.txt";
   ASSERT_EQ(Run("soxi -D '" + path + "' >'" + out + "' 2>&1"), 0);

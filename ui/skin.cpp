@@ -5,17 +5,13 @@
 #include <cstring>
 
 #include "base/buffer.h"
+#include "base/bytes.h"
 #include "platform/platform.h"
 #include "ui/control_manager.h"
 
 namespace {
 
 constexpr size_t kUnpackCapacity = 2000000;
-
-uint32_t ReadU32(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
 
 void LoadLayer(std::span<const uint8_t> blob, std::span<uint8_t> buffer, Surface& layer) {
   const size_t n = LoadFileUnCmp(blob, buffer);
@@ -42,11 +38,11 @@ size_t LoadFileUnCmp(std::span<const uint8_t> blob, std::span<uint8_t> buffer) {
 
 int BitmapCopy(std::span<const uint8_t> file, Surface& surface) {
   if (surface.Empty() || file.size() < 54) return 0;
-  const uint32_t offset = ReadU32(file, 10);
-  const int32_t width = static_cast<int32_t>(ReadU32(file, 18));
-  const int32_t height = static_cast<int32_t>(ReadU32(file, 22));
-  const uint16_t bits = static_cast<uint16_t>(file[28] | file[29] << 8);
-  const uint32_t compression = ReadU32(file, 30);
+  const uint32_t offset = LoadU32(file.data() + 10);
+  const int32_t width = LoadI32(file.data() + 18);
+  const int32_t height = LoadI32(file.data() + 22);
+  const uint16_t bits = LoadU16(file.data() + 28);
+  const uint32_t compression = LoadU32(file.data() + 30);
   // Only what the pictures are: uncompressed 24-bit, bottom-up, not larger than a layer.
   if (bits != 24 || compression != 0 || width <= 0 || height <= 0 || width > kSkinWidth ||
       height > kSkinHeight) {

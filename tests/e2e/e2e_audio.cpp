@@ -1,15 +1,17 @@
 // The end-to-end test's audio arithmetic: known signals in, the expected mix out,
 // byte ranges compared, a song file's settings read back. Small on purpose: it
-// shares no code with the program, so a fault there cannot hide itself here.
+// shares no code with the program but the byte-order helper (tested on its own),
+// so a fault there cannot hide itself here.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "base/bytes.h"
 
 namespace {
 
@@ -58,13 +60,11 @@ bool Number(const char* text, int64_t& value) {
 
 int16_t Sample(const Bytes& b, int64_t at) {
   if (at < 0 || at + 1 >= static_cast<int64_t>(b.size())) return 0;
-  return static_cast<int16_t>(b[static_cast<size_t>(at)] | b[static_cast<size_t>(at) + 1] << 8);
+  return LoadI16(b.data() + at);
 }
 
 void PutSample(Bytes& b, int64_t at, int32_t v) {
-  const auto u = static_cast<uint16_t>(static_cast<int16_t>(v));
-  b[static_cast<size_t>(at)] = static_cast<uint8_t>(u);
-  b[static_cast<size_t>(at) + 1] = static_cast<uint8_t>(u >> 8);
+  StoreI16(b.data() + at, static_cast<int16_t>(v));
 }
 
 // Noise that never comes near zero: scaled by any volume the test uses it stays

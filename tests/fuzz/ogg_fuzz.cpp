@@ -2,17 +2,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/bytes.h"
 #include "codecs/ogg.h"
 #include "fuzz_support.h"
 
 namespace {
 
 constexpr size_t kOutputBytes = 4'000'000;
-
-uint32_t Read32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 }  // namespace
 
@@ -28,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The image is its header and whole stereo frames, and says how much it holds.
   if (n < kWavHeaderBytes || static_cast<size_t>(n) > output.size() ||
       (n - kWavHeaderBytes) % 4 != 0 ||
-      Read32(output.data() + 40) != static_cast<uint32_t>(n - 44)) {
+      LoadU32(output.data() + 40) != static_cast<uint32_t>(n - 44)) {
     std::abort();
   }
   if (status != DecodeStatus::Ok && n != kWavHeaderBytes) std::abort();

@@ -4,6 +4,7 @@
 #include <set>
 #include <vector>
 
+#include "base/bytes.h"
 #include "tools/skingen/art.h"
 #include "tools/skingen/encode.h"
 #include "tools/skingen/font.h"
@@ -46,7 +47,7 @@ std::vector<Box> LitControls() {
 }
 
 uint32_t Le32(const std::vector<uint8_t>& v, size_t at) {
-  return v[at] | (v[at + 1] << 8) | (v[at + 2] << 16) | (static_cast<uint32_t>(v[at + 3]) << 24);
+  return LoadU32(v.data() + at);
 }
 
 TEST(SkinFiles, BmpIsTheCanonicalBottomUpLayout) {
@@ -60,8 +61,8 @@ TEST(SkinFiles, BmpIsTheCanonicalBottomUpLayout) {
   EXPECT_EQ(Le32(f, 14), 40u);
   EXPECT_EQ(Le32(f, 18), 942u);
   EXPECT_EQ(Le32(f, 22), 387u);
-  EXPECT_EQ(f[26] | (f[27] << 8), 1);
-  EXPECT_EQ(f[28] | (f[29] << 8), 24);
+  EXPECT_EQ(LoadU16(f.data() + 26), 1u);
+  EXPECT_EQ(LoadU16(f.data() + 28), 24u);
   EXPECT_EQ(Le32(f, 30), 0u);
   EXPECT_EQ(Le32(f, 34), 1094436u);
   EXPECT_EQ(Le32(f, 38), 2834u);

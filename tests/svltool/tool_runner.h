@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
+
 extern char** environ;
 
 struct ToolResult {
@@ -80,8 +82,8 @@ inline ToolResult RunProgram(const std::string& program, const std::vector<std::
 inline std::vector<uint8_t> ConstantWav(int frames, int16_t value, int channels = 2) {
   const uint32_t data = static_cast<uint32_t>(frames * channels * 2);
   std::vector<uint8_t> w(44 + data);
-  auto put16 = [&](size_t at, uint16_t v) { std::memcpy(&w[at], &v, 2); };
-  auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&w[at], &v, 4); };
+  auto put16 = [&](size_t at, uint16_t v) { StoreU16(w.data() + at, v); };
+  auto put32 = [&](size_t at, uint32_t v) { StoreU32(w.data() + at, v); };
   std::memcpy(&w[0], "RIFF", 4);
   put32(4, data + 36);
   std::memcpy(&w[8], "WAVEfmt ", 8);
@@ -99,7 +101,5 @@ inline std::vector<uint8_t> ConstantWav(int frames, int16_t value, int channels 
 }
 
 inline int16_t SampleAt(const std::vector<uint8_t>& bytes, size_t offset) {
-  int16_t s;
-  std::memcpy(&s, &bytes[offset], 2);
-  return s;
+  return LoadI16(bytes.data() + offset);
 }

@@ -4,16 +4,9 @@
 
 #include <cstdio>
 
+#include "base/bytes.h"
+
 namespace {
-
-void Put16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-  v[at] = static_cast<uint8_t>(x);
-  v[at + 1] = static_cast<uint8_t>(x >> 8);
-}
-
-void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-  for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(x >> (8 * i));
-}
 
 // Bytes as a string literal, many to a line: a large brace list of numbers takes the
 // compiler several times longer than the same bytes as escapes.
@@ -47,17 +40,17 @@ std::vector<uint8_t> EncodeBmp(const Canvas& c) {
   std::vector<uint8_t> f(54 + imageSize, 0);
   f[0] = 'B';
   f[1] = 'M';
-  Put32(f, 2, w == 942 && h == 387 ? kDeclaredBmpSize : static_cast<uint32_t>(f.size()));
-  Put32(f, 10, 54);
-  Put32(f, 14, 40);
-  Put32(f, 18, w);
-  Put32(f, 22, h);
-  Put16(f, 26, 1);
-  Put16(f, 28, 24);
-  Put32(f, 30, 0);
-  Put32(f, 34, imageSize);
-  Put32(f, 38, 2834);
-  Put32(f, 42, 2834);
+  StoreU32(f.data() + 2, w == 942 && h == 387 ? kDeclaredBmpSize : static_cast<uint32_t>(f.size()));
+  StoreU32(f.data() + 10, 54);
+  StoreU32(f.data() + 14, 40);
+  StoreU32(f.data() + 18, w);
+  StoreU32(f.data() + 22, h);
+  StoreU16(f.data() + 26, 1);
+  StoreU16(f.data() + 28, 24);
+  StoreU32(f.data() + 30, 0);
+  StoreU32(f.data() + 34, imageSize);
+  StoreU32(f.data() + 38, 2834);
+  StoreU32(f.data() + 42, 2834);
   const auto& px = c.Pixels();
   for (uint32_t row = 0; row < h; ++row) {
     size_t y = h - 1 - row;  // bottom row first
@@ -79,7 +72,7 @@ std::vector<uint8_t> PackCmp(std::span<const uint8_t> data) {
   out[1] = 'M';
   out[2] = 'P';
   out[3] = 0;
-  Put32(out, 4, static_cast<uint32_t>(data.size()));
+  StoreU32(out.data() + 4, static_cast<uint32_t>(data.size()));
   if (compress2(out.data() + 8, &packed, data.data(), static_cast<uLong>(data.size()), 9) != Z_OK)
     return {};
   out.resize(8 + packed);
