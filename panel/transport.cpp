@@ -5,6 +5,7 @@
 #include <span>
 
 #include "audio/stream.h"
+#include "panel/geometry.h"
 #include "panel/panel.h"
 #include "panel/strips.h"
 #include "panel/text_fields.h"
@@ -19,7 +20,6 @@ namespace {
 ControlManager& cm = controlManager;
 
 constexpr int kSongMs = SongSeconds * 1000;
-constexpr int kMarkerMaxPx = 280;
 
 // Largest absolute sample of a stretch of 16-bit little-endian stereo audio.
 int Peak(std::span<const uint8_t> bytes) {
@@ -111,7 +111,7 @@ int StopToStart() {
 
 void OnPositionDrag() {
   if (song.running != 0) return;
-  const int s = std::clamp(cm.dragX - 159, 0, static_cast<int>(SongSeconds));
+  const int s = std::clamp(cm.dragX - geometry::kPositionOriginX, 0, static_cast<int>(SongSeconds));
   song.positionSeconds = s;
   song.mixSecond = s;
   song.positionMs = s * 1000;
@@ -126,27 +126,27 @@ void ShowPosition() {
 }
 
 void OnInMarkerDrag() {
-  const int p = std::clamp(cm.dragX - 159, 0, kMarkerMaxPx);
+  const int p = std::clamp(cm.dragX - geometry::kPositionOriginX, 0, geometry::kMarkerMaxPx);
   song.markerInPx = p;
   song.markerInMs = MarkerPxToMs(p);
-  cm.x[inMarkerHandle] = p + 155;
+  cm.x[inMarkerHandle] = geometry::MarkerX(p);
   if (song.markerOutPx < p) {
     song.markerOutPx = p;
     song.markerOutMs = song.markerInMs;
-    cm.x[outMarkerHandle] = p + 155;
+    cm.x[outMarkerHandle] = geometry::MarkerX(p);
   }
   ShowMarkers();
 }
 
 void OnOutMarkerDrag() {
-  const int p = std::clamp(cm.dragX - 159, 0, kMarkerMaxPx);
+  const int p = std::clamp(cm.dragX - geometry::kPositionOriginX, 0, geometry::kMarkerMaxPx);
   song.markerOutPx = p;
   song.markerOutMs = MarkerPxToMs(p);
-  cm.x[outMarkerHandle] = p + 155;
+  cm.x[outMarkerHandle] = geometry::MarkerX(p);
   if (p < song.markerInPx) {
     song.markerInPx = p;
     song.markerInMs = song.markerOutMs;
-    cm.x[inMarkerHandle] = p + 155;
+    cm.x[inMarkerHandle] = geometry::MarkerX(p);
   }
   ShowMarkers();
 }
@@ -160,17 +160,18 @@ void ShowMarkers() {
     song.markerOutMs = song.markerInMs;
   }
   cm.DrawNormal(markerBar);
-  cm.x[inMarkerHandle] = song.markerInPx + 155;
+  cm.x[inMarkerHandle] = geometry::MarkerX(song.markerInPx);
   DrawMarkerTriangle(song.markerInPx);
-  cm.x[outMarkerHandle] = song.markerOutPx + 155;
+  cm.x[outMarkerHandle] = geometry::MarkerX(song.markerOutPx);
   DrawMarkerTriangle(song.markerOutPx);
 }
 
 void DrawMarkerTriangle(int p) {
-  for (int k = 0; k < 5; ++k) {
-    cm.SetPosition(markerPen, p + 155 + k, 304 + k);
-    cm.width[markerPen] = 9 - 2 * k;
-    cm.height[markerPen] = 1;
+  for (int k = 0; k < geometry::kMarkerRows; ++k) {
+    const geometry::Rect row = geometry::MarkerRow(p, k);
+    cm.SetPosition(markerPen, row.left, row.top);
+    cm.width[markerPen] = row.Width();
+    cm.height[markerPen] = row.Height();
     cm.DrawLit(markerPen);
   }
 }
