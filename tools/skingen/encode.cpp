@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "tools/skingen/layout.h"
+
 namespace {
 
 void Put16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
@@ -47,7 +49,10 @@ std::vector<uint8_t> EncodeBmp(const Canvas& c) {
   std::vector<uint8_t> f(54 + imageSize, 0);
   f[0] = 'B';
   f[1] = 'M';
-  Put32(f, 2, w == 942 && h == 387 ? kDeclaredBmpSize : static_cast<uint32_t>(f.size()));
+  Put32(f, 2,
+        c.Width() == layout::kWidth && c.Height() == layout::kHeight
+            ? kDeclaredBmpSize
+            : static_cast<uint32_t>(f.size()));
   Put32(f, 10, 54);
   Put32(f, 14, 40);
   Put32(f, 18, w);
