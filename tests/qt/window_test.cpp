@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/window_proc.h"
+#include "panel/geometry.h"
 #include "qt/qt_test_support.h"
 
 namespace {
@@ -18,6 +19,9 @@ namespace {
     ::testing::AddGlobalTestEnvironment(new QtTestEnvironment);
 
 class WindowTest : public WindowFixture {};
+
+constexpr int kWidth = geometry::kPanel.Width();
+constexpr int kHeight = geometry::kPanel.Height();
 
 void SendMouse(QWidget& w, QEvent::Type type, QPoint at, Qt::MouseButton button,
                Qt::MouseButtons held) {
@@ -70,7 +74,7 @@ void OnTestDrag() {
 TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
   window->show();
   QCoreApplication::processEvents();
-  EXPECT_EQ(Panel().size(), QSize(514, 371));
+  EXPECT_EQ(Panel().size(), QSize(kWidth, kHeight));
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
   EXPECT_EQ(window->size(), window->maximumSize());
   EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -80,7 +84,7 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
   EXPECT_FALSE(window->windowIcon().isNull());
   // The panel fills the window below the menu bar.
   EXPECT_EQ(Panel().geometry().top(), window->menuBar()->geometry().bottom() + 1);
-  EXPECT_EQ(window->height(), window->menuBar()->height() + 371);
+  EXPECT_EQ(window->height(), window->menuBar()->height() + kHeight);
 
   // Help > About sends the menu command and nothing else.
   const QList<QAction*> menus = window->menuBar()->actions();
@@ -165,10 +169,10 @@ TEST_F(WindowTest, MouseButtonsBecomePressesAndReleases) {
 TEST_F(WindowTest, PaintShowsTheBackSurfaceAndSendsThePaintMessageOnceAfterwards) {
   FillPattern(controlManager.backSurface);
   const QImage shown = Panel().grab().toImage();
-  ASSERT_EQ(shown.size(), QSize(514, 371));
+  ASSERT_EQ(shown.size(), QSize(kWidth, kHeight));
   int wrong = 0;
-  for (int y = 0; y < 371; ++y) {
-    for (int x = 0; x < 514; ++x) {
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
       if ((shown.pixel(x, y) & 0xFFFFFF) != (controlManager.backSurface.At(x, y) & 0xFFFFFF)) {
         ++wrong;
       }
@@ -188,12 +192,12 @@ TEST_F(WindowTest, PaintShowsTheBackSurfaceAndSendsThePaintMessageOnceAfterwards
 
 TEST_F(WindowTest, HighDensityScreenScalesByNearestNeighbour) {
   FillPattern(controlManager.backSurface);
-  QImage target(514 * 2, 371 * 2, QImage::Format_RGB32);
+  QImage target(kWidth * 2, kHeight * 2, QImage::Format_RGB32);
   target.setDevicePixelRatio(2);
   Panel().render(&target);
   int wrong = 0;
-  for (int y = 0; y < 371; y += 7) {
-    for (int x = 0; x < 514; x += 5) {
+  for (int y = 0; y < kHeight; y += 7) {
+    for (int x = 0; x < kWidth; x += 5) {
       const QRgb want = controlManager.backSurface.At(x, y) & 0xFFFFFF;
       for (int dy = 0; dy < 2; ++dy) {
         for (int dx = 0; dx < 2; ++dx) {
