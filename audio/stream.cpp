@@ -114,7 +114,7 @@ int TransportStart() {
   if (song.workBuffer) std::memset(song.workBuffer.get(), 0, TrackRegionBytes);
   runState.meterPhase = 0;
 
-  int s = std::clamp(song.positionMs, 0, SongSeconds * 1000);
+  int s = std::clamp(song.positionMs, 0, SongMs);
   if (song.markerInMs != 0) {
     s = std::max(song.markerInMs - kPreRollMs, 0) / 1000 * 1000;
   } else if (song.armedTrack != 0) {
@@ -144,7 +144,7 @@ int TransportStop() {
   ClockUpdate();
   // The clock may have passed the end since the last tick; the song has no later
   // place to pause at.
-  song.positionMs = std::min(song.positionMs, SongSeconds * 1000);
+  song.positionMs = std::min(song.positionMs, SongMs);
   runState.stopOffset = MsToByteOffset(song.positionMs);
   if (output.open) waveOut().Reset();
   if (song.armedTrack != 0) RecordStop();

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "song/notices.h"
 #include "song/song_state.h"
+#include "ui/geometry.h"
 
 Sprite fontSprites[128];
 
@@ -25,71 +26,77 @@ int progressBlank, progressEmpty, progressFull;
 
 namespace {
 
+using geometry::Rect;
+
+// The markers' pixels are the song's and the bar's at once.
+static_assert(geometry::kMarkerMaxPx == MarkerLastPx);
+
 // The progress bar's full width for 280 steps: 152 pixels.
 constexpr int64_t kProgressPixelsPerMillionSteps = 542858;
 
-Sprite Corners(int left, int top, int right, int bottom) {
+Sprite Cut(Rect r) {
   Sprite s;
-  s.SetCorners(left, top, right, bottom);
+  s.SetCorners(r.left, r.top, r.right, r.bottom);
   return s;
 }
 
-// Most controls sit where their artwork sits in the skin.
-int AddInPlace(int left, int top, int right, int bottom) {
-  return controlManager.AddControl(Corners(left, top, right, bottom), left, top);
+// A control showing `from` with its top-left corner at `at`'s.
+int AddCopy(Rect from, Rect at) {
+  return controlManager.AddControl(Cut(from), at.left, at.top);
 }
 
-int AddButton(int left, int top, int right, int bottom, Handler press) {
-  const int c = AddInPlace(left, top, right, bottom);
+// Most controls sit where their artwork sits in the skin.
+int AddInPlace(Rect r) {
+  return AddCopy(r, r);
+}
+
+int AddButton(Rect r, Handler press) {
+  const int c = AddInPlace(r);
   controlManager.SetPressHandler(c, press);
   return c;
 }
 
-int StripY(int t) {
-  return 149 + 18 * (t - 1);
+// An invisible grab area over the triangle of a marker at pixel px, taller than
+// the pen it is cut from.
+int AddMarkerHandle(int px, Handler drag) {
+  const Rect r = geometry::MarkerHandle(px);
+  const int c = AddCopy(geometry::kMarkerPen, r);
+  controlManager.width[c] = r.Width();
+  controlManager.height[c] = r.Height();
+  controlManager.SetDragHandler(c, drag);
+  return c;
 }
 
 void AddMarkers() {
-  markerBar = AddInPlace(155, 304, 445, 309);
-  const Sprite pen = Corners(155, 304, 164, 305);
-  markerPen = controlManager.AddControl(pen, 155, 304);
-  // The handles are invisible grab areas over the triangles, taller than the pen.
-  inMarkerHandle = controlManager.AddControl(pen, 155, 304);
-  outMarkerHandle = controlManager.AddControl(pen, 155, 304);
-  for (const int handle : {inMarkerHandle, outMarkerHandle}) {
-    controlManager.y[handle] = 299;
-    controlManager.width[handle] = 9;
-    controlManager.height[handle] = 10;
-  }
-  controlManager.x[inMarkerHandle] = 155;
-  controlManager.x[outMarkerHandle] = 435;
-  controlManager.SetDragHandler(inMarkerHandle, OnInMarkerDrag);
-  controlManager.SetDragHandler(outMarkerHandle, OnOutMarkerDrag);
+  markerBar = AddInPlace(geometry::kMarkerBar);
+  markerPen = AddInPlace(geometry::kMarkerPen);
+  inMarkerHandle = AddMarkerHandle(0, OnInMarkerDrag);
+  outMarkerHandle = AddMarkerHandle(geometry::kMarkerMaxPx, OnOutMarkerDrag);
 
   song.markerInPx = 0;
-  song.markerOutPx = 280;
+  song.markerOutPx = geometry::kMarkerMaxPx;
   song.markerInMs = 0;
-  song.markerOutMs = SongSeconds * 1000;
+  song.markerOutMs = SongMs;
   DrawMarkerTriangle(song.markerInPx);
   DrawMarkerTriangle(song.markerOutPx);
 }
 
 void AddCommandButtons() {
-  newButton = AddButton(50, 50, 92, 96, OnNew);
-  openButton = AddButton(95, 50, 137, 96, OnOpen);
-  saveButton = AddButton(140, 50, 182, 96, OnSave);
-  helpButton = AddButton(185, 50, 227, 96, OnHelp);
+  newButton = AddButton(geometry::kNew, OnNew);
+  openButton = AddButton(geometry::kOpen, OnOpen);
+  saveButton = AddButton(geometry::kSave, OnSave);
+  helpButton = AddButton(geometry::kHelp, OnHelp);
   // The banner belongs to the background picture, so it is never drawn on its own.
-  bannerArea = AddButton(0, 344, 517, 374, OnBanner);
-  importButton = AddButton(285, 57, 357, 80, OnImport);
-  exportButton = AddButton(367, 57, 439, 80, OnExport);
+  bannerArea = AddButton(geometry::kBanner, OnBanner);
+  importButton = AddButton(geometry::kImport, OnImport);
+  exportButton = AddButton(geometry::kExport, OnExport);
   for (const int c : {newButton, openButton, saveButton, helpButton, importButton, exportButton}) {
     controlManager.DrawNormal(c);
   }
 
-  playButton = AddButton(251, 105, 290, 146, OnPlay);
-  stopButton = AddButton(230, 116, 250, 134, OnStop);
-  pauseButton = AddButton(290, 115, 310, 135, OnPause);
+  playButton = AddButton(geometry::kPlay, OnPlay);
+  stopButton = AddButton(geometry::kStop, OnStop);
+  pauseButton = AddButton(geometry::kPause, OnPause);
   for (const int c : {playButton, stopButton, pauseButton}) controlManager.DrawNormal(c);
 }
 
@@ -97,33 +104,32 @@ void AddStrips() {
   for (int t = 1; t <= TrackCount; ++t) {
     tracks[t].loopOn = 0;
     tracks[t].playOn = 0;
-    speakerButton[t] = AddButton(134, StripY(t), 155, StripY(t) + 18, OnSpeaker);
+    speakerButton[t] = AddButton(geometry::Speaker(t), OnSpeaker);
     controlManager.SetTag(speakerButton[t], t);
     controlManager.DrawNormal(speakerButton[t]);
   }
   for (int t = 1; t <= TrackCount; ++t) {
-    armButton[t] = AddButton(155, StripY(t), 181, StripY(t) + 18, OnArm);
+    armButton[t] = AddButton(geometry::Arm(t), OnArm);
     controlManager.SetTag(armButton[t], t);
     controlManager.DrawNormal(armButton[t]);
   }
 
-  for (int k = 0; k < 2; ++k) effectImage[k] = AddInPlace(326, 153 + 18 * k, 344, 165 + 18 * k);
+  effectImage[0] = AddInPlace(geometry::kEffectOff);
+  effectImage[1] = AddInPlace(geometry::kEffectOn);
   // Rows 2 to 8 reuse track 1's artwork for the effect button, slider and meter.
-  const Sprite effectOff = Corners(326, 153, 344, 165);
   for (int t = 1; t <= TrackCount; ++t) {
     tracks[t].effectOn = 0;
-    effectButton[t] = controlManager.AddControl(effectOff, 326, StripY(t) + 4);
+    effectButton[t] = AddCopy(geometry::kEffectOff, geometry::Effect(t));
     controlManager.SetPressHandler(effectButton[t], OnEffect);
     controlManager.SetTag(effectButton[t], t);
     controlManager.DrawNormal(effectButton[t]);
   }
 
-  const Sprite slider = Corners(350, 153, 440, 165);
   for (int t = 1; t <= TrackCount; ++t) {
     tracks[t].volume = 80;
-    volumeLit[t] = controlManager.AddControl(slider, 350, StripY(t) + 4);
-    volumeUnlit[t] = controlManager.AddControl(slider, 350, StripY(t) + 4);
-    volumeCatcher[t] = controlManager.AddControl(slider, 350, StripY(t) + 4);
+    volumeLit[t] = AddCopy(geometry::Volume(1), geometry::Volume(t));
+    volumeUnlit[t] = AddCopy(geometry::Volume(1), geometry::Volume(t));
+    volumeCatcher[t] = AddCopy(geometry::Volume(1), geometry::Volume(t));
     controlManager.SetTag(volumeCatcher[t], t);
     controlManager.SetDragHandler(volumeCatcher[t], OnVolumeDrag);
     ShowVolume(t);
@@ -132,27 +138,26 @@ void AddStrips() {
 
 void AddPositionBar() {
   song.positionSeconds = 0;
-  positionBar = AddInPlace(159, 309, 440, 321);
-  positionLit = AddInPlace(159, 309, 440, 321);
-  positionCatcher = AddInPlace(159, 309, 440, 321);
+  positionBar = AddInPlace(geometry::kPositionBar);
+  positionLit = AddInPlace(geometry::kPositionBar);
+  positionCatcher = AddInPlace(geometry::kPositionBar);
   controlManager.SetDragHandler(positionCatcher, OnPositionDrag);
   ShowPosition();
 }
 
 void AddMeters() {
-  const Sprite meter = Corners(350, 150, 440, 153);
   for (int t = 1; t <= TrackCount; ++t) {
     tracks[t].meterLevel = 0;
-    meterLit[t] = controlManager.AddControl(meter, 350, StripY(t) + 1);
-    meterUnlit[t] = controlManager.AddControl(meter, 350, StripY(t) + 1);
+    meterLit[t] = AddCopy(geometry::Meter(1), geometry::Meter(t));
+    meterUnlit[t] = AddCopy(geometry::Meter(1), geometry::Meter(t));
     ShowMeter(t);
   }
 }
 
 void AddProgressBar() {
-  progressBlank = AddInPlace(286, 84, 438, 94);
-  progressEmpty = controlManager.AddControl(Corners(515, 42, 667, 52), 286, 84);
-  progressFull = controlManager.AddControl(Corners(515, 52, 667, 62), 286, 84);
+  progressBlank = AddInPlace(geometry::kProgressWell);
+  progressEmpty = AddCopy(geometry::kProgressEmpty, geometry::kProgressWell);
+  progressFull = AddCopy(geometry::kProgressFull, geometry::kProgressWell);
 }
 
 }  // namespace
@@ -167,15 +172,14 @@ int MixerInit() {
 }
 
 void BuildPanel() {
-  for (int c = 32; c <= 126; ++c) {
-    fontSprites[c] = Corners(6 * (c - 32), 371, 6 * (c - 32) + 6, 379);
+  for (int c = geometry::kFirstGlyph; c <= geometry::kLastGlyph; ++c) {
+    fontSprites[c] = Cut(geometry::Glyph(c));
   }
 
-  backgroundControl = AddInPlace(0, 0, 514, 371);
+  backgroundControl = AddInPlace(geometry::kPanel);
   controlManager.DrawNormal(backgroundControl);
 
-  const Sprite letterA = Corners(198, 371, 204, 379);
-  for (int& cell : glyphCells) cell = controlManager.AddControl(letterA, 0, 0);
+  for (int& cell : glyphCells) cell = controlManager.AddControl(Cut(geometry::Glyph('A')), 0, 0);
 
   AddMarkers();
   AddCommandButtons();

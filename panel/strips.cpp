@@ -3,10 +3,15 @@
 #include "panel/panel.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
+#include "ui/geometry.h"
 
 namespace {
 
 ControlManager& cm = controlManager;
+
+// The slider moves a pixel per volume step.
+constexpr int kLoudest = 90;
+static_assert(geometry::Volume(1).Width() == kLoudest);
 
 // The tag of a strip control is its track; anything else would index past the strips.
 int PressedTrack() {
@@ -72,9 +77,9 @@ void OnEffect() {
 void OnVolumeDrag() {
   const int t = PressedTrack();
   if (t == 0) return;
-  int v = cm.dragX - 350;
+  int v = cm.dragX - geometry::Volume(t).left;
   if (v < 0) v = 0;
-  if (v > 90) v = 90;
+  if (v > kLoudest) v = kLoudest;
   tracks[t].volume = static_cast<int8_t>(v);
   ShowVolume(t);
 }
@@ -86,11 +91,12 @@ void ShowSpeaker(int t) {
 void ShowVolume(int t) {
   int v = tracks[t].volume;
   if (v < 0) v = 0;
-  if (v > 90) v = 90;
+  if (v > kLoudest) v = kLoudest;
+  const int left = geometry::Volume(t).left;
   cm.width[volumeLit[t]] = v;
-  cm.x[volumeLit[t]] = 350;
-  cm.width[volumeUnlit[t]] = 90 - v;
-  cm.x[volumeUnlit[t]] = 350 + v;
+  cm.x[volumeLit[t]] = left;
+  cm.width[volumeUnlit[t]] = kLoudest - v;
+  cm.x[volumeUnlit[t]] = left + v;
   cm.DrawLit(volumeLit[t]);
   cm.DrawNormal(volumeUnlit[t]);
 }
@@ -104,8 +110,9 @@ void ShowEffect(int t) {
 }
 
 void ShowMeter(int t) {
-  cm.width[meterLit[t]] = (tracks[t].meterLevel + 5) / 6 * 6;
-  cm.x[meterLit[t]] = 350;
+  constexpr int segment = geometry::kMeterSegment;
+  cm.width[meterLit[t]] = (tracks[t].meterLevel + segment - 1) / segment * segment;
+  cm.x[meterLit[t]] = geometry::Meter(t).left;
   cm.DrawNormal(meterUnlit[t]);
   cm.DrawLit(meterLit[t]);
 }

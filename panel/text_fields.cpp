@@ -7,14 +7,16 @@
 #include "panel/transport.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
+#include "ui/geometry.h"
 
 TextFieldSet textFields;
 char timeText[7];
 
 namespace {
 
-constexpr int kGlyphWidth = 6;
-constexpr int kGlyphHeight = 8;
+using geometry::kGlyphHeight;
+using geometry::kGlyphWidth;
+static_assert(geometry::kNameChars == NameLength);
 constexpr int kMaxDrawn = 80;
 
 enum : int {
@@ -86,11 +88,12 @@ void TextFieldSet::Init() {
   focusField = -1;
   caret = 0;
   std::memcpy(timeText, " 00:00", sizeof timeText);
-  AddField(331, 123, 6, timeText);
+  AddField(geometry::kTimeField.left, geometry::kTimeField.top, geometry::kTimeChars, timeText);
   for (int t = 1; t <= TrackCount; ++t) {
     std::fill_n(tracks[t].name, NameLength, ' ');
     tracks[t].name[NameLength] = '\0';
-    AddField(190, 155 + 18 * (t - 1), NameLength, tracks[t].name);
+    const geometry::Rect field = geometry::NameField(t);
+    AddField(field.left, field.top, NameLength, tracks[t].name);
   }
 }
 
@@ -135,7 +138,7 @@ void TextFieldSet::FieldsMouseDown(int px, int py) {
     focusField = -1;
   }
   for (int i = 0; i < count; ++i) {
-    if (x[i] - 4 <= px && px < xEnd[i] && y[i] - 4 <= py && py < yEnd[i] + 2) {
+    if (geometry::Contains(geometry::FieldReach({x[i], y[i], xEnd[i], yEnd[i]}), px, py)) {
       focusField = i;
       // A blank-looking name starts at its first column wherever it is pressed.
       const bool blankStart = Printable(static_cast<unsigned char>(text[i][0])) == ' ';

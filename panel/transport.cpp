@@ -12,15 +12,14 @@
 #include "platform/platform.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
+#include "ui/geometry.h"
 
 namespace {
 
 ControlManager& cm = controlManager;
 
-constexpr int kSongMs = SongSeconds * 1000;
 // The Stop button stays lit this long before the position returns to 0:00.
 constexpr uint32_t kStopWaitMs = 250;
-constexpr int kMarkerMaxPx = 280;
 
 // Largest absolute sample of a stretch of 16-bit little-endian stereo audio.
 int Peak(std::span<const uint8_t> bytes) {
@@ -43,7 +42,7 @@ int ClampedOffset(int64_t ms) {
 // The millisecond position the clock shows now, between ticks.
 int NowMs() {
   const int64_t ms = int64_t{song.positionMs} + (platform().ClockMs() - runState.clockTick);
-  return static_cast<int>(std::clamp<int64_t>(ms, 0, kSongMs));
+  return static_cast<int>(std::clamp<int64_t>(ms, 0, SongMs));
 }
 
 }  // namespace
@@ -112,7 +111,7 @@ int StopToStart() {
 
 void OnPositionDrag() {
   if (song.running != 0) return;
-  const int s = std::clamp(cm.dragX - 159, 0, static_cast<int>(SongSeconds));
+  const int s = std::clamp(cm.dragX - geometry::kPositionOriginX, 0, static_cast<int>(SongSeconds));
   song.positionSeconds = s;
   song.mixSecond = s;
   song.positionMs = s * 1000;
@@ -127,27 +126,27 @@ void ShowPosition() {
 }
 
 void OnInMarkerDrag() {
-  const int p = std::clamp(cm.dragX - 159, 0, kMarkerMaxPx);
+  const int p = std::clamp(cm.dragX - geometry::kPositionOriginX, 0, geometry::kMarkerMaxPx);
   song.markerInPx = p;
   song.markerInMs = MarkerPxToMs(p);
-  cm.x[inMarkerHandle] = p + 155;
+  cm.x[inMarkerHandle] = geometry::MarkerX(p);
   if (song.markerOutPx < p) {
     song.markerOutPx = p;
     song.markerOutMs = song.markerInMs;
-    cm.x[outMarkerHandle] = p + 155;
+    cm.x[outMarkerHandle] = geometry::MarkerX(p);
   }
   ShowMarkers();
 }
 
 void OnOutMarkerDrag() {
-  const int p = std::clamp(cm.dragX - 159, 0, kMarkerMaxPx);
+  const int p = std::clamp(cm.dragX - geometry::kPositionOriginX, 0, geometry::kMarkerMaxPx);
   song.markerOutPx = p;
   song.markerOutMs = MarkerPxToMs(p);
-  cm.x[outMarkerHandle] = p + 155;
+  cm.x[outMarkerHandle] = geometry::MarkerX(p);
   if (p < song.markerInPx) {
     song.markerInPx = p;
     song.markerInMs = song.markerOutMs;
-    cm.x[inMarkerHandle] = p + 155;
+    cm.x[inMarkerHandle] = geometry::MarkerX(p);
   }
   ShowMarkers();
 }
@@ -161,17 +160,18 @@ void ShowMarkers() {
     song.markerOutMs = song.markerInMs;
   }
   cm.DrawNormal(markerBar);
-  cm.x[inMarkerHandle] = song.markerInPx + 155;
+  cm.x[inMarkerHandle] = geometry::MarkerX(song.markerInPx);
   DrawMarkerTriangle(song.markerInPx);
-  cm.x[outMarkerHandle] = song.markerOutPx + 155;
+  cm.x[outMarkerHandle] = geometry::MarkerX(song.markerOutPx);
   DrawMarkerTriangle(song.markerOutPx);
 }
 
 void DrawMarkerTriangle(int p) {
-  for (int k = 0; k < 5; ++k) {
-    cm.SetPosition(markerPen, p + 155 + k, 304 + k);
-    cm.width[markerPen] = 9 - 2 * k;
-    cm.height[markerPen] = 1;
+  for (int k = 0; k < geometry::kMarkerRows; ++k) {
+    const geometry::Rect row = geometry::MarkerRow(p, k);
+    cm.SetPosition(markerPen, row.left, row.top);
+    cm.width[markerPen] = row.Width();
+    cm.height[markerPen] = row.Height();
     cm.DrawLit(markerPen);
   }
 }

@@ -37,9 +37,9 @@ void ResetSongSettings() {
   }
   song.armedTrack = 0;
   song.markerInPx = 0;
-  song.markerOutPx = 280;
+  song.markerOutPx = MarkerLastPx;
   song.markerInMs = 0;
-  song.markerOutMs = SongSeconds * 1000;
+  song.markerOutMs = SongMs;
 }
 
 void SongStateRelease() {

@@ -12,6 +12,10 @@ constexpr int32_t TrackRegionBytes = 49568400;  // SongSeconds * BytesPerSecond
 constexpr int32_t SongHeaderBytes = 8000;
 constexpr int32_t WorkBufferBytes = 49569444;  // 44-byte header room + timeline + 1,000 spare
 constexpr int NameLength = 21;
+constexpr int SongMs = SongSeconds * 1000;
+// The markers move in pixels of the position bar: 0 at the song's start, this at
+// its end.
+constexpr int MarkerLastPx = 280;
 
 struct Track {
   int32_t index = 0;
@@ -33,9 +37,9 @@ struct SongState {
   int positionMs = 0;
   int positionSeconds = 0;
   int markerInPx = 0;
-  int markerOutPx = 280;
+  int markerOutPx = MarkerLastPx;
   int markerInMs = 0;
-  int markerOutMs = 281000;
+  int markerOutMs = SongMs;
   int mixSecond = 0;
   int ringSecond = 0;
   std::unique_ptr<uint8_t[]> workBuffer;
@@ -57,6 +61,7 @@ constexpr int MarkerPxToMs(int64_t px) {
 constexpr int MarkerMsToPx(int64_t ms) {
   return static_cast<int>(ms * 49392 / TrackRegionBytes);
 }
+static_assert(MarkerMsToPx(SongMs) == MarkerLastPx);
 
 // Once, at start-up: the song's fields, the track numbers and the work buffer.
 // Returns 0, after telling the user, when the work buffer cannot be allocated.

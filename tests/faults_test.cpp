@@ -18,14 +18,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr int kPlayX = 270, kStopX = 240, kTransportY = 125;
-constexpr int kExportX = 400, kImportX = 320, kSaveX = 160, kCommandY = 68;
 const ShownMessage kImportFull{"Not enough disk space to import the file", "Error"};
 const ShownMessage kTakeLost{"Not enough disk space to save the recording", "Error"};
-
-int StripY(int t) {
-  return 149 + 18 * (t - 1) + 9;
-}
 
 Bytes Pattern(size_t count, uint32_t seed) {
   Bytes b(count);
@@ -84,22 +78,22 @@ class FaultsTest : public ProgramTest {
 
   void ExpectKeptTake() const { EXPECT_EQ(Region(songPath, 1, 0, kept.size()), kept); }
 
-  void Command(int x, std::optional<std::string> answer) {
+  void Command(geometry::Rect button, std::optional<std::string> answer) {
     fakePlatform.ScriptDialog(std::move(answer));
-    Click(x, kCommandY);
+    Click(Middle(button));
   }
 
   // Arms track t, records `ms` of the given input from the start and stops.
   void RecordTake(int t, const Bytes& input, uint32_t ms) {
-    if (song.armedTrack != t) Click(165, StripY(t));
+    if (song.armedTrack != t) Click(Middle(geometry::Arm(t)));
     ASSERT_EQ(song.armedTrack, t);
-    Click(kPlayX, kTransportY);
+    Click(Middle(geometry::kPlay));
     ASSERT_EQ(song.running, 1);
     Sing(input);
     fakePlatform.Advance(ms);
   }
 
-  void Stop() { Click(kStopX, kTransportY); }
+  void Stop() { Click(Middle(geometry::kStop)); }
 
   Bytes kept;
 };
@@ -114,7 +108,7 @@ TEST_F(FaultsTest, AnImportTheDiskCannotHoldIsSaidAndLeavesTheRestOfTheSong) {
   const std::string path = WriteWav(folder, "loop drums.wav", audio);
   {
     FileSizeLimit full(10'000'000);
-    Command(kImportX, path);
+    Command(geometry::kImport, path);
   }
   EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kImportFull}));
   EXPECT_EQ(tracks[2].loopOn, 0) << "a failed import must not start a loop";
@@ -123,7 +117,7 @@ TEST_F(FaultsTest, AnImportTheDiskCannotHoldIsSaidAndLeavesTheRestOfTheSong) {
 
   // With room again the same file goes in, silently.
   fakePlatform.Reset();
-  Command(kImportX, path);
+  Command(geometry::kImport, path);
   EXPECT_TRUE(fakePlatform.messages.empty());
   EXPECT_EQ(Region(songPath, 2, 0, audio.size()), audio);
   EXPECT_EQ(tracks[2].loopOn, 1);
@@ -155,14 +149,14 @@ TEST_F(FaultsTest, ATakeTheDiskCannotHoldIsSaidAtTheStop) {
 }
 
 TEST_F(FaultsTest, ExportsTheDiskCannotHoldAreSaidAndLeaveNoFile) {
-  Click(140, StripY(1));  // the kept take is heard, so neither export is tiny
+  Click(Middle(geometry::Speaker(1)));  // the kept take is heard, so neither export is tiny
   ASSERT_EQ(tracks[1].playOn, 1);
   const std::string wav = folder.string() + "/mix.wav";
   const std::string ogg = folder.string() + "/mix.ogg";
   {
     FileSizeLimit full(20'000);
-    Command(kExportX, wav);
-    Command(kExportX, ogg);
+    Command(geometry::kExport, wav);
+    Command(geometry::kExport, ogg);
   }
   EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"WriteWavFile - failed", "Error"},
                                                               {"ExportSave - failed", "Error"}}));
@@ -173,8 +167,8 @@ TEST_F(FaultsTest, ExportsTheDiskCannotHoldAreSaidAndLeaveNoFile) {
 }
 
 TEST_F(FaultsTest, ShortBuffersFromTheCardStillMakeOneUnbrokenTake) {
-  Click(165, StripY(4));
-  Click(kPlayX, kTransportY);
+  Click(Middle(geometry::Arm(4)));
+  Click(Middle(geometry::kPlay));
   ASSERT_EQ(song.running, 1);
   const Bytes take = Pattern(BytesPerSecond, 9);
   // The first half comes back in buffers handed back early, as some cards do at
@@ -222,17 +216,17 @@ TEST_F(UnwritableStartTest, NoWorkingFileIsSaidAndNothingPretendsToBeKept) {
   EXPECT_EQ(SongFileIsOpen(), 0);
 
   fakePlatform.Reset();
-  Click(165, StripY(2));
-  Click(kPlayX, kTransportY);
+  Click(Middle(geometry::Arm(2)));
+  Click(Middle(geometry::kPlay));
   Sing(Pattern(BytesPerSecond, 3));
   fakePlatform.Advance(1000);
-  Click(kStopX, kTransportY);
-  Click(165, StripY(2));
+  Click(Middle(geometry::kStop));
+  Click(Middle(geometry::Arm(2)));
   const std::string wav = WriteWav(folder, "in.wav", Pattern(400, 1));
   fakePlatform.ScriptDialog(wav);
-  Click(kImportX, kCommandY);
+  Click(Middle(geometry::kImport));
   fakePlatform.ScriptDialog(folder.string() + "/a.svl");
-  Click(kSaveX, kCommandY);
+  Click(Middle(geometry::kSave));
   EXPECT_EQ(
       fakePlatform.messages,
       (std::vector<ShownMessage>{

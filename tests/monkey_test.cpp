@@ -18,6 +18,7 @@
 #include "song/song_file.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
+#include "ui/geometry.h"
 
 namespace {
 
@@ -29,25 +30,33 @@ uint64_t FromEnvironment(const char* name, uint64_t fallback) {
   return text != nullptr && *text != '\0' ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
+using namespace geometry;
+
 struct Area {
-  int left, top, right, bottom;
+  Rect r;
   int weight;
 };
+
+// All the strips' rows between two columns.
+constexpr Rect StripColumn(int left, int right) {
+  return {left, StripY(1), right, StripY(kTracks + 1)};
+}
 
 // Where presses go when they aim: every kind of control, the busy ones more often;
 // the rest of the presses land anywhere, a little outside the panel included.
 const std::vector<Area> kAreas = {
-    {155, 299, 445, 309, 12},  // marker handles
-    {159, 309, 440, 321, 10},  // position bar
-    {134, 149, 155, 293, 10},  // speakers
-    {155, 149, 181, 293, 10},  // arm buttons
-    {326, 149, 344, 293, 6},   // effect buttons
-    {350, 149, 440, 293, 12},  // volume sliders
-    {185, 149, 320, 293, 8},   // names
-    {230, 105, 310, 146, 3},   // transport
-    {50, 50, 227, 96, 1},      // New, Open, Save, Help
-    {285, 57, 439, 80, 1},     // Import, Export
-    {0, 344, 517, 374, 1},     // banner
+    {{kMarkerBar.left, MarkerHandle(0).top, kMarkerBar.right, kMarkerBar.bottom}, 12},
+    {kPositionBar, 10},
+    {StripColumn(Speaker(1).left, Speaker(1).right), 10},
+    {StripColumn(Arm(1).left, Arm(1).right), 10},
+    {StripColumn(Effect(1).left, Effect(1).right), 6},
+    {StripColumn(Volume(1).left, Volume(1).right), 12},
+    // The names, with a margin around them.
+    {StripColumn(NameField(1).left - 5, NameField(1).right + 4), 8},
+    {{kStop.left, kPlay.top, kPause.right, kPlay.bottom}, 3},  // transport
+    {{kNew.left, kNew.top, kHelp.right, kHelp.bottom}, 1},
+    {{kImport.left, kImport.top, kExport.right, kExport.bottom}, 1},
+    {kBanner, 1},
 };
 
 class MonkeyTest : public ProgramTest {
@@ -85,8 +94,8 @@ class MonkeyTest : public ProgramTest {
     int r = Pick(total);
     for (const Area& a : kAreas) {
       if (r < a.weight) {
-        x = a.left + Pick(a.right - a.left);
-        y = a.top + Pick(a.bottom - a.top);
+        x = a.r.left + Pick(a.r.Width());
+        y = a.r.top + Pick(a.r.Height());
         return;
       }
       r -= a.weight;
@@ -98,18 +107,17 @@ class MonkeyTest : public ProgramTest {
   // the whole song would cost more than the rest of the run.
   void ScriptDialogFor(int x, int y) {
     fakePlatform.dialogAnswers.clear();
-    if (y < 50 || y >= 96) return;
     std::optional<std::string> answer;
-    if (x >= 95 && x < 137 && Chance(20)) {  // Open
+    if (Contains(kOpen, x, y) && Chance(20)) {
       answer = songs[Pick(static_cast<int>(songs.size()))];
       songOpened = true;
-    } else if (x >= 140 && x < 182 && Chance(20)) {  // Save
+    } else if (Contains(kSave, x, y) && Chance(20)) {
       answer = songs[Pick(static_cast<int>(songs.size()))];
       songOpened = true;
-    } else if (x >= 285 && x < 357 && y >= 57 && y < 80 && Chance(10)) {  // Import
+    } else if (Contains(kImport, x, y) && Chance(10)) {
       const std::string files[] = {stereo, loop, mono, folder.string() + "/gone.wav"};
       answer = files[Pick(4)];
-    } else if (x >= 367 && x < 439 && y >= 57 && y < 80 && Chance(10)) {  // Export
+    } else if (Contains(kExport, x, y) && Chance(10)) {
       answer = folder.string() + "/mix.txt";
     }
     if (answer) {
@@ -135,7 +143,7 @@ class MonkeyTest : public ProgramTest {
     } else if (kind < 45) {
       WindowProc(WM_MOUSEMOVE, 0, MakePointParam(Pick(560) - 23, Pick(400) - 14));
     } else if (kind < 58) {
-      WindowProc(WM_LBUTTONUP, 0, MakePointParam(Pick(514), Pick(371)));
+      WindowProc(WM_LBUTTONUP, 0, MakePointParam(Pick(kPanel.Width()), Pick(kPanel.Height())));
     } else if (kind < 66) {
       static const int keys[] = {0x25, 0x26, 0x27, 0x28, 0x2E, 0x21, 0x22, 0x23,
                                  0x24, 0x70, 0x09, 0x0D, 0x08, 'I',  'O'};
@@ -165,7 +173,7 @@ class MonkeyTest : public ProgramTest {
     SCOPED_TRACE("event " + std::to_string(event) + " of seed " + std::to_string(seed));
     ASSERT_GE(song.markerInPx, 0);
     ASSERT_LE(song.markerInPx, song.markerOutPx);
-    ASSERT_LE(song.markerOutPx, 280);
+    ASSERT_LE(song.markerOutPx, kMarkerMaxPx);
     ASSERT_GE(song.markerInMs, 0);
     ASSERT_LE(song.markerInMs, song.markerOutMs);
     ASSERT_LE(song.markerOutMs, SongSeconds * 1000);

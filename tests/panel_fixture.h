@@ -13,9 +13,11 @@
 #include "panel/panel.h"
 #include "panel/text_fields.h"
 #include "panel/transport.h"
+#include "panel_places.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
+#include "ui/geometry.h"
 
 inline uint32_t NormalAt(int x, int y) {
   return 0xFF000000u | static_cast<uint32_t>(y) << 10 | static_cast<uint32_t>(x);
@@ -29,9 +31,10 @@ inline uint32_t Shown(int x, int y) {
 
 // The glyph of c (normal or lit) sits with its top-left corner at (x, y).
 inline bool GlyphAt(char c, int x, int y, bool lit = false) {
-  const int gx = 6 * (static_cast<unsigned char>(c) - 32);
+  const geometry::Rect g = geometry::Glyph(static_cast<unsigned char>(c));
   auto layer = lit ? LitAt : NormalAt;
-  return Shown(x, y) == layer(gx, 371) && Shown(x + 5, y + 7) == layer(gx + 5, 378);
+  return Shown(x, y) == layer(g.left, g.top) &&
+         Shown(x + g.Width() - 1, y + g.Height() - 1) == layer(g.right - 1, g.bottom - 1);
 }
 
 inline std::string FieldText(int i) {
@@ -42,13 +45,13 @@ inline void Click(int x, int y) {
   controlManager.MouseDown(x, y);
   controlManager.MouseUp(x, y);
 }
+inline void Click(Point p) {
+  Click(p.x, p.y);
+}
 inline void Drag(int fromX, int y, int toX) {
   controlManager.MouseDown(fromX, y);
   controlManager.MouseMove(toX, y);
   controlManager.MouseUp(toX, y);
-}
-inline int StripY(int t) {
-  return 149 + 18 * (t - 1);
 }
 
 class PanelTest : public ::testing::Test {

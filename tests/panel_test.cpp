@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "base/buffer.h"
 #include "panel/commands.h"
@@ -9,63 +11,60 @@
 
 namespace {
 
+using namespace geometry;
 using BuildTest = PanelTest;
 
-struct Expect {
-  int index, x, y, width, height, spriteX, spriteY;
-};
-
-void ExpectControl(const Expect& e) {
+// The control sits at `at` and shows the skin from `cutFrom`'s top-left corner.
+void ExpectControl(int c, Rect at, Rect cutFrom) {
   const ControlManager& cm = controlManager;
-  const int i = e.index;
-  EXPECT_EQ(cm.x[i], e.x) << i;
-  EXPECT_EQ(cm.y[i], e.y) << i;
-  EXPECT_EQ(cm.width[i], e.width) << i;
-  EXPECT_EQ(cm.height[i], e.height) << i;
-  EXPECT_EQ(cm.spriteX[i], e.spriteX) << i;
-  EXPECT_EQ(cm.spriteY[i], e.spriteY) << i;
+  EXPECT_EQ(cm.x[c], at.left) << c;
+  EXPECT_EQ(cm.y[c], at.top) << c;
+  EXPECT_EQ(cm.width[c], at.Width()) << c;
+  EXPECT_EQ(cm.height[c], at.Height()) << c;
+  EXPECT_EQ(cm.spriteX[c], cutFrom.left) << c;
+  EXPECT_EQ(cm.spriteY[c], cutFrom.top) << c;
 }
 
+// Where controls overlap, the one added later takes the press and is drawn over
+// the others: the order of the table matters, not the numbers.
 TEST_F(BuildTest, AddsTheControlsInTableOrder) {
+  std::vector<int> order = {backgroundControl};
+  order.insert(order.end(), std::begin(glyphCells), std::end(glyphCells));
+  order.insert(order.end(), {markerBar, markerPen, inMarkerHandle, outMarkerHandle, newButton,
+                             openButton, saveButton, helpButton, bannerArea, importButton,
+                             exportButton, playButton, stopButton, pauseButton});
+  for (int t = 1; t <= 8; ++t) order.push_back(speakerButton[t]);
+  for (int t = 1; t <= 8; ++t) order.push_back(armButton[t]);
+  order.insert(order.end(), std::begin(effectImage), std::end(effectImage));
+  for (int t = 1; t <= 8; ++t) order.push_back(effectButton[t]);
+  for (int t = 1; t <= 8; ++t)
+    order.insert(order.end(), {volumeLit[t], volumeUnlit[t], volumeCatcher[t]});
+  order.insert(order.end(), {positionBar, positionLit, positionCatcher});
+  for (int t = 1; t <= 8; ++t) order.insert(order.end(), {meterLit[t], meterUnlit[t]});
+  order.insert(order.end(), {progressBlank, progressEmpty, progressFull});
+  // Every control of the table is one of these, each once.
   EXPECT_EQ(controlManager.controlCount, 168);
-  EXPECT_EQ(backgroundControl, 1);
-  EXPECT_EQ(glyphCells[0], 2);
-  EXPECT_EQ(glyphCells[79], 81);
-  EXPECT_EQ(markerBar, 82);
-  EXPECT_EQ(outMarkerHandle, 85);
-  EXPECT_EQ(newButton, 86);
-  EXPECT_EQ(bannerArea, 90);
-  EXPECT_EQ(exportButton, 92);
-  EXPECT_EQ(pauseButton, 95);
-  EXPECT_EQ(speakerButton[1], 96);
-  EXPECT_EQ(armButton[8], 111);
-  EXPECT_EQ(effectImage[1], 113);
-  EXPECT_EQ(effectButton[8], 121);
-  EXPECT_EQ(volumeLit[2], 125);
-  EXPECT_EQ(volumeCatcher[8], 145);
-  EXPECT_EQ(positionCatcher, 148);
-  EXPECT_EQ(meterLit[1], 149);
-  EXPECT_EQ(meterUnlit[8], 164);
-  EXPECT_EQ(progressBlank, 165);
-  EXPECT_EQ(progressFull, 167);
+  ASSERT_EQ(order.size() + 1, static_cast<size_t>(controlManager.controlCount));
+  EXPECT_GE(order.front(), 1);
+  EXPECT_LT(order.back(), controlManager.controlCount);
+  for (size_t i = 1; i < order.size(); ++i) EXPECT_LT(order[i - 1], order[i]) << i;
 
-  ExpectControl({backgroundControl, 0, 0, 514, 371, 0, 0});
-  ExpectControl({glyphCells[40], 0, 0, 6, 8, 198, 371});
-  ExpectControl({markerBar, 155, 304, 290, 5, 155, 304});
-  ExpectControl({inMarkerHandle, 155, 299, 9, 10, 155, 304});
-  ExpectControl({outMarkerHandle, 435, 299, 9, 10, 155, 304});
-  ExpectControl({bannerArea, 0, 344, 517, 30, 0, 344});
-  ExpectControl({playButton, 251, 105, 39, 41, 251, 105});
-  ExpectControl({progressEmpty, 286, 84, 152, 10, 515, 42});
-  ExpectControl({progressFull, 286, 84, 152, 10, 515, 52});
+  ExpectControl(backgroundControl, kPanel, kPanel);
+  ExpectControl(glyphCells[40], {0, 0, kGlyphWidth, kGlyphHeight}, Glyph('A'));
+  ExpectControl(markerBar, kMarkerBar, kMarkerBar);
+  ExpectControl(inMarkerHandle, MarkerHandle(0), kMarkerPen);
+  ExpectControl(outMarkerHandle, MarkerHandle(kMarkerMaxPx), kMarkerPen);
+  ExpectControl(bannerArea, kBanner, kBanner);
+  ExpectControl(playButton, kPlay, kPlay);
+  ExpectControl(progressEmpty, kProgressWell, kProgressEmpty);
+  ExpectControl(progressFull, kProgressWell, kProgressFull);
   for (int t = 1; t <= 8; ++t) {
-    const int y = StripY(t);
-    ExpectControl({speakerButton[t], 134, y, 21, 18, 134, y});
-    ExpectControl({armButton[t], 155, y, 26, 18, 155, y});
+    ExpectControl(speakerButton[t], Speaker(t), Speaker(t));
+    ExpectControl(armButton[t], Arm(t), Arm(t));
     // Effect, slider and meter all show track 1's artwork.
-    ExpectControl({effectButton[t], 326, y + 4, 18, 12, 326, 153});
-    ExpectControl({volumeCatcher[t], 350, y + 4, 90, 12, 350, 153});
-    ExpectControl({meterUnlit[t], 350, y + 1, 90, 3, 350, 150});
+    ExpectControl(effectButton[t], Effect(t), kEffectOff);
+    ExpectControl(volumeCatcher[t], Volume(t), Volume(1));
+    ExpectControl(meterUnlit[t], Meter(t), Meter(1));
     EXPECT_EQ(controlManager.tag[speakerButton[t]], t);
     EXPECT_EQ(controlManager.tag[armButton[t]], t);
     EXPECT_EQ(controlManager.tag[effectButton[t]], t);
@@ -98,73 +97,80 @@ TEST_F(BuildTest, StartsAsAnEmptySong) {
 
 TEST_F(BuildTest, FirstPictureShowsEachPartInItsLook) {
   EXPECT_EQ(Shown(5, 5), NormalAt(5, 5));
-  EXPECT_EQ(Shown(60, 60), NormalAt(60, 60));  // New button
-  // Volume 80: lit from 350 to 429, then the slider's left end unlit.
-  const int y = StripY(4) + 4;
-  EXPECT_EQ(Shown(350, y), LitAt(350, 153));
-  EXPECT_EQ(Shown(429, y + 11), LitAt(429, 164));
-  EXPECT_EQ(Shown(430, y), NormalAt(350, 153));
-  EXPECT_EQ(Shown(439, y), NormalAt(359, 153));
-  // Marker triangles: five lit rows narrowing around 159 (in) and 439 (out).
-  for (const int p : {0, 280}) {
-    EXPECT_EQ(Shown(p + 155, 304), LitAt(155, 304));
-    EXPECT_EQ(Shown(p + 163, 304), LitAt(163, 304));
-    EXPECT_EQ(Shown(p + 156, 305), LitAt(155, 304));
-    EXPECT_EQ(Shown(p + 155, 305), NormalAt(p + 155, 305));
-    EXPECT_EQ(Shown(p + 159, 308), LitAt(155, 304));
-    EXPECT_EQ(Shown(p + 158, 308), NormalAt(p + 158, 308));
+  const Point newButtonAt = Middle(kNew);
+  EXPECT_EQ(Shown(newButtonAt.x, newButtonAt.y), NormalAt(newButtonAt.x, newButtonAt.y));
+  // Volume 80: lit over its first 80 columns, then the slider's left end unlit.
+  const Rect v = Volume(4);
+  const Rect art = Volume(1);
+  EXPECT_EQ(Shown(v.left, v.top), LitAt(art.left, art.top));
+  EXPECT_EQ(Shown(v.left + 79, v.bottom - 1), LitAt(art.left + 79, art.bottom - 1));
+  EXPECT_EQ(Shown(v.left + 80, v.top), NormalAt(art.left, art.top));
+  EXPECT_EQ(Shown(v.right - 1, v.top), NormalAt(art.left + 9, art.top));
+  // Marker triangles: five lit rows, nine pixels wide at the top, narrowing to a
+  // tip over their second on the position bar, in at 0 and out at the end.
+  const Rect pen = kMarkerPen;
+  for (const int p : {0, kMarkerMaxPx}) {
+    const int tip = SecondX(p);
+    EXPECT_EQ(Shown(tip - 4, pen.top), LitAt(pen.left, pen.top));
+    EXPECT_EQ(Shown(tip + 4, pen.top), LitAt(pen.left + 8, pen.top));
+    EXPECT_EQ(Shown(tip - 3, pen.top + 1), LitAt(pen.left, pen.top));
+    EXPECT_EQ(Shown(tip - 4, pen.top + 1), NormalAt(tip - 4, pen.top + 1));
+    EXPECT_EQ(Shown(tip, pen.top + 4), LitAt(pen.left, pen.top));
+    EXPECT_EQ(Shown(tip - 1, pen.top + 4), NormalAt(tip - 1, pen.top + 4));
   }
   // Position 0 and meters at rest show nothing lit; the time reads " 00:00".
-  EXPECT_EQ(Shown(159, 309), NormalAt(159, 309));
-  EXPECT_EQ(Shown(350, StripY(1) + 1), NormalAt(350, 150));
-  EXPECT_TRUE(GlyphAt(' ', 331, 123));
-  EXPECT_TRUE(GlyphAt('0', 337, 123));
-  EXPECT_TRUE(GlyphAt(':', 349, 123));
-  EXPECT_TRUE(GlyphAt(' ', 190 + 6 * 20, 155 + 18 * 7));
+  EXPECT_EQ(Shown(kPositionBar.left, kPositionBar.top),
+            NormalAt(kPositionBar.left, kPositionBar.top));
+  EXPECT_EQ(Shown(Meter(1).left, Meter(1).top), NormalAt(Meter(1).left, Meter(1).top));
+  EXPECT_TRUE(GlyphAt(' ', kTimeField.left, kTimeField.top));
+  EXPECT_TRUE(GlyphAt('0', kTimeField.left + kGlyphWidth, kTimeField.top));
+  EXPECT_TRUE(GlyphAt(':', kTimeField.left + 3 * kGlyphWidth, kTimeField.top));
+  EXPECT_TRUE(GlyphAt(' ', NameField(8).right - kGlyphWidth, NameField(8).top));
   // The progress bar stays hidden.
-  EXPECT_EQ(Shown(300, 88), NormalAt(300, 88));
+  const Point progressAt = Middle(kProgressWell);
+  EXPECT_EQ(Shown(progressAt.x, progressAt.y), NormalAt(progressAt.x, progressAt.y));
 }
 
 TEST_F(BuildTest, PressesLandOnTheRightControl) {
-  Click(10, 360);  // banner
+  Click(Middle(kBanner));
   ASSERT_EQ(fakePlatform.pagesOpened.size(), 1u);
   EXPECT_EQ(fakePlatform.pagesOpened[0], "file://" + programDir + "Help.htm#about");
 
   Click(10, 10);  // background swallows it
   EXPECT_EQ(fakePlatform.pagesOpened.size(), 1u);
 
-  controlManager.MouseDown(360, StripY(3) + 10);
+  controlManager.MouseDown(Volume(3).left + 10, Volume(3).top + 6);
   EXPECT_EQ(controlManager.pressedControl, volumeCatcher[3]);
   EXPECT_EQ(tracks[3].volume, 10);
-  controlManager.MouseUp(360, 0);
+  controlManager.MouseUp(Volume(3).left + 10, 0);
 }
 
 TEST_F(BuildTest, MarkerHandlesCanBeGrabbedWhereverTheyStand) {
-  Drag(160, 303, 159 + 100);  // in marker to 100
-  Drag(440, 303, 159 + 104);  // out marker to 104: handles overlap at 259..263
+  const int y = MarkerHandle(0).top + 1;
+  Drag(SecondX(1), y + 3, SecondX(100));                 // in marker to 100
+  Drag(SecondX(kMarkerMaxPx + 1), y + 3, SecondX(104));  // out marker to 104: the handles overlap
   EXPECT_EQ(song.markerInPx, 100);
   EXPECT_EQ(song.markerOutPx, 104);
-  controlManager.MouseDown(261, 300);
+  controlManager.MouseDown(SecondX(102), y);
   EXPECT_EQ(controlManager.pressedControl, outMarkerHandle);
-  controlManager.MouseMove(159 + 200, 300);
+  controlManager.MouseMove(SecondX(200), y);
   controlManager.MouseUp(0, 0);
   EXPECT_EQ(song.markerOutPx, 200);
   EXPECT_EQ(song.markerInPx, 100);
 
-  // Wherever a marker is dragged, a press on its new place grabs it again.
+  // Wherever a marker is dragged, a press on any corner of its new place grabs it again.
   for (const int p : {0, 13, 270, 280, 5}) {
-    const int at = song.markerOutPx + 155 + 4;
-    Drag(at, 300, 159 + p);
+    Drag(Middle(MarkerHandle(song.markerOutPx)).x, y, SecondX(p));
     ASSERT_EQ(song.markerOutPx, p);
-    controlManager.MouseDown(p + 155, 308);
+    controlManager.MouseDown(MarkerHandle(p).left, MarkerHandle(p).bottom - 1);
     EXPECT_EQ(controlManager.pressedControl, outMarkerHandle) << p;
     controlManager.MouseUp(0, 0);
   }
-  Drag(song.markerOutPx + 155, 300, 440);  // out back to 280
+  Drag(MarkerHandle(song.markerOutPx).left, y, kPositionBar.right);  // out back to the end
   for (const int p : {0, 13, 270}) {
-    Drag(song.markerInPx + 155 + 8, 300, 159 + p);
+    Drag(MarkerHandle(song.markerInPx).right - 1, y, SecondX(p));
     ASSERT_EQ(song.markerInPx, p);
-    controlManager.MouseDown(p + 155, 299);
+    controlManager.MouseDown(MarkerHandle(p).left, MarkerHandle(p).top);
     EXPECT_EQ(controlManager.pressedControl, inMarkerHandle) << p;
     controlManager.MouseUp(0, 0);
   }
@@ -172,19 +178,22 @@ TEST_F(BuildTest, MarkerHandlesCanBeGrabbedWhereverTheyStand) {
 
 TEST_F(BuildTest, ProgressBarFillsToItsWidthAndFlushes) {
   EXPECT_EQ(ShowProgress(280), 1);
-  EXPECT_EQ(controlManager.width[progressFull], 152);
-  EXPECT_EQ(Shown(286, 84), NormalAt(515, 52));
-  EXPECT_EQ(Shown(437, 93), NormalAt(666, 61));
+  const Rect well = kProgressWell;
+  const Rect full = kProgressFull;
+  EXPECT_EQ(controlManager.width[progressFull], well.Width());
+  EXPECT_EQ(Shown(well.left, well.top), NormalAt(full.left, full.top));
+  EXPECT_EQ(Shown(well.right - 1, well.bottom - 1), NormalAt(full.right - 1, full.bottom - 1));
 
   EXPECT_EQ(ShowProgress(140), 1);
   EXPECT_EQ(controlManager.width[progressFull], 76);
-  EXPECT_EQ(Shown(286 + 75, 84), NormalAt(515 + 75, 52));
-  EXPECT_EQ(Shown(286 + 76, 84), NormalAt(515 + 76, 42));
+  EXPECT_EQ(Shown(well.left + 75, well.top), NormalAt(full.left + 75, full.top));
+  EXPECT_EQ(Shown(well.left + 76, well.top),
+            NormalAt(kProgressEmpty.left + 76, kProgressEmpty.top));
   EXPECT_EQ(ShowProgress(1), 1);
   EXPECT_EQ(controlManager.width[progressFull], 0);
 
   EXPECT_EQ(ShowProgress(0), 0);
-  EXPECT_EQ(Shown(286, 84), NormalAt(286, 84));
+  EXPECT_EQ(Shown(well.left, well.top), NormalAt(well.left, well.top));
   EXPECT_EQ(fakePlatform.flushes, 4);
 }
 
@@ -204,12 +213,13 @@ TEST_F(BuildTest, NewSongResetsWhatTheSongOwns) {
   song.positionSeconds = 65;
   song.markerInPx = 10;
   song.markerInMs = MarkerPxToMs(10);
-  controlManager.x[inMarkerHandle] = 165;
+  controlManager.x[inMarkerHandle] = MarkerHandle(10).left;
 
   OnNew();
   EXPECT_EQ(song.armedTrack, 0);
   EXPECT_EQ(controlManager.value[armButton[3]], 0);
-  EXPECT_EQ(Shown(160, StripY(3)), NormalAt(160, StripY(3)));
+  const Point arm = Middle(Arm(3));
+  EXPECT_EQ(Shown(arm.x, arm.y), NormalAt(arm.x, arm.y));
   EXPECT_EQ(tracks[3].playOn, 0);  // not switched back on
   EXPECT_EQ(tracks[2].playOn, 0);
   EXPECT_EQ(controlManager.value[speakerButton[2]], 0);
@@ -219,14 +229,14 @@ TEST_F(BuildTest, NewSongResetsWhatTheSongOwns) {
   EXPECT_EQ(tracks[2].loopStart, 400);
   EXPECT_EQ(tracks[2].loopEnd, 800);
   EXPECT_EQ(tracks[2].meterLevel, 30);
-  EXPECT_TRUE(GlyphAt(' ', 190, 155 + 18));
+  EXPECT_TRUE(GlyphAt(' ', NameField(2).left, NameField(2).top));
   EXPECT_EQ(controlManager.value[pauseButton], 0);
   EXPECT_EQ(song.positionMs, 0);
   EXPECT_EQ(std::string(timeText), " 00:00");
   EXPECT_EQ(song.markerInPx, 0);
   EXPECT_EQ(song.markerInMs, 0);
-  EXPECT_EQ(controlManager.x[inMarkerHandle], 155);
-  EXPECT_EQ(controlManager.x[outMarkerHandle], 435);
+  EXPECT_EQ(controlManager.x[inMarkerHandle], MarkerHandle(0).left);
+  EXPECT_EQ(controlManager.x[outMarkerHandle], MarkerHandle(kMarkerMaxPx).left);
 }
 
 TEST(MixerInitTest, WithoutTheWorkBufferThereIsNoPanelAndNothingDraws) {
@@ -244,7 +254,8 @@ TEST(MixerInitTest, WithoutTheWorkBufferThereIsNoPanelAndNothingDraws) {
 
   // The fields exist before the panel; pressing and typing into them must not draw.
   const std::vector<uint32_t> before = controlManager.backSurface.pixels;
-  textFields.FieldsMouseDown(200, 175);
+  const Point name = Middle(NameField(2));
+  textFields.FieldsMouseDown(name.x, name.y);
   EXPECT_EQ(textFields.focusField, 2);
   textFields.FieldsKey('x');
   textFields.ShowAllFields();

@@ -11,6 +11,7 @@
 #include "base/paths.h"
 #include "codecs/export.h"
 #include "panel/commands.h"
+#include "panel_places.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_commands.h"
 
@@ -49,6 +50,7 @@ class ProgramTest : public ::testing::Test {
     WindowProc(WM_LBUTTONUP, 0, MakePointParam(x, y));
     fakePlatform.Pump();
   }
+  void Click(Point p) { Click(p.x, p.y); }
   void Key(int virtualKey) { WindowProc(WM_KEYDOWN, static_cast<uintptr_t>(virtualKey), 0); }
   void Char(int c) { WindowProc(WM_CHAR, static_cast<uintptr_t>(c), 0); }
   std::string WorkingFile() const { return programDir + "default.svl"; }

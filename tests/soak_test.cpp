@@ -22,12 +22,6 @@
 
 namespace {
 
-constexpr int kPlayX = 270, kStopX = 240, kPauseX = 300, kTransportY = 125;
-
-int StripY(int t) {
-  return 149 + 18 * (t - 1) + 9;
-}
-
 int64_t ResidentBytes() {
   long total = 0;
   long resident = 0;
@@ -62,22 +56,22 @@ class SoakTest : public ProgramTest {
   }
 
   void PlayCycle(int i) {
-    Click(kPlayX, kTransportY);
+    Click(Middle(geometry::kPlay));
     ASSERT_EQ(song.running, 1) << "cycle " << i;
     Stream();
     // Stop, pause (then play on from there and play again to stop), or Play again.
     switch (i % 3) {
       case 0:
-        Click(kStopX, kTransportY);
+        Click(Middle(geometry::kStop));
         break;
       case 1:
-        Click(kPauseX, kTransportY);
-        Click(kPlayX, kTransportY);
+        Click(Middle(geometry::kPause));
+        Click(Middle(geometry::kPlay));
         Stream();
-        Click(kPlayX, kTransportY);
+        Click(Middle(geometry::kPlay));
         break;
       default:
-        Click(kPlayX, kTransportY);
+        Click(Middle(geometry::kPlay));
         break;
     }
     ASSERT_EQ(song.running, 0) << "cycle " << i;
@@ -85,15 +79,15 @@ class SoakTest : public ProgramTest {
 
   void Recording(int i) {
     const int t = 1 + i % TrackCount;
-    Click(165, StripY(t));
+    Click(Middle(geometry::Arm(t)));
     ASSERT_EQ(song.armedTrack, t);
-    Click(kPlayX, kTransportY);
+    Click(Middle(geometry::kPlay));
     ASSERT_EQ(song.running, 1) << "take " << i;
     fakeWaveIn.FeedInput(take);
     fakePlatform.Pump();
     Stream();
-    Click(kStopX, kTransportY);
-    Click(165, StripY(t));
+    Click(Middle(geometry::kStop));
+    Click(Middle(geometry::Arm(t)));
     ASSERT_EQ(song.armedTrack, 0);
   }
 

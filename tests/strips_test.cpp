@@ -6,14 +6,8 @@
 
 namespace {
 
+using namespace geometry;
 using StripsTest = PanelTest;
-
-int SpeakerX() {
-  return 140;
-}
-int ArmX() {
-  return 165;
-}
 
 bool LitButton(int c) {
   const int x = controlManager.x[c] + 2;
@@ -22,15 +16,15 @@ bool LitButton(int c) {
 }
 
 TEST_F(StripsTest, ArmingMovesBetweenTracksAndSwitchesTheOldOneOn) {
-  Click(ArmX(), StripY(5) + 5);
+  Click(Middle(Arm(5)));
   EXPECT_EQ(song.armedTrack, 5);
   EXPECT_TRUE(LitButton(armButton[5]));
   EXPECT_EQ(controlManager.value[armButton[5]], 1);
   EXPECT_EQ(tracks[5].playOn, 0);
 
-  Click(SpeakerX(), StripY(2) + 5);  // track 2 heard before it is armed
+  Click(Middle(Speaker(2)));  // track 2 heard before it is armed
   ASSERT_EQ(tracks[2].playOn, 1);
-  Click(ArmX(), StripY(2) + 5);
+  Click(Middle(Arm(2)));
   EXPECT_EQ(song.armedTrack, 2);
   EXPECT_EQ(controlManager.value[armButton[5]], 0);
   EXPECT_FALSE(LitButton(armButton[5]));
@@ -42,7 +36,7 @@ TEST_F(StripsTest, ArmingMovesBetweenTracksAndSwitchesTheOldOneOn) {
   EXPECT_EQ(controlManager.value[speakerButton[2]], 0);
   EXPECT_FALSE(LitButton(speakerButton[2]));
 
-  Click(ArmX(), StripY(2) + 5);  // disarm
+  Click(Middle(Arm(2)));  // disarm
   EXPECT_EQ(song.armedTrack, 0);
   EXPECT_EQ(tracks[2].playOn, 1);
   EXPECT_TRUE(LitButton(speakerButton[2]));
@@ -50,23 +44,23 @@ TEST_F(StripsTest, ArmingMovesBetweenTracksAndSwitchesTheOldOneOn) {
 }
 
 TEST_F(StripsTest, SpeakerOfTheArmedTrackDisarmsItOnlyWhenStopped) {
-  Click(ArmX(), StripY(4) + 5);
+  Click(Middle(Arm(4)));
   song.running = 1;
-  Click(SpeakerX(), StripY(4) + 5);
+  Click(Middle(Speaker(4)));
   EXPECT_EQ(song.armedTrack, 4);
   EXPECT_EQ(tracks[4].playOn, 0);
   EXPECT_TRUE(LitButton(armButton[4]));
   // Arm buttons are fixed while running, on every track.
-  Click(ArmX(), StripY(4) + 5);
-  Click(ArmX(), StripY(6) + 5);
+  Click(Middle(Arm(4)));
+  Click(Middle(Arm(6)));
   EXPECT_EQ(song.armedTrack, 4);
   EXPECT_EQ(controlManager.value[armButton[6]], 0);
   // Other speakers still act.
-  Click(SpeakerX(), StripY(7) + 5);
+  Click(Middle(Speaker(7)));
   EXPECT_EQ(tracks[7].playOn, 1);
   song.running = 0;
 
-  Click(SpeakerX(), StripY(4) + 5);
+  Click(Middle(Speaker(4)));
   EXPECT_EQ(song.armedTrack, 0);
   EXPECT_EQ(tracks[4].playOn, 1);
   EXPECT_EQ(controlManager.value[armButton[4]], 0);
@@ -75,34 +69,38 @@ TEST_F(StripsTest, SpeakerOfTheArmedTrackDisarmsItOnlyWhenStopped) {
 }
 
 TEST_F(StripsTest, SpeakerOffClearsTheMeter) {
-  Click(SpeakerX(), StripY(3) + 5);
+  Click(Middle(Speaker(3)));
   tracks[3].meterLevel = 50;
   ShowMeter(3);
-  EXPECT_EQ(Shown(350, StripY(3) + 1), LitAt(350, 150));
-  Click(SpeakerX(), StripY(3) + 5);
+  const Rect meter = Meter(3);
+  EXPECT_EQ(Shown(meter.left, meter.top), LitAt(Meter(1).left, Meter(1).top));
+  Click(Middle(Speaker(3)));
   EXPECT_EQ(tracks[3].playOn, 0);
   EXPECT_EQ(tracks[3].meterLevel, 0);
-  EXPECT_EQ(Shown(350, StripY(3) + 1), NormalAt(350, 150));
+  EXPECT_EQ(Shown(meter.left, meter.top), NormalAt(Meter(1).left, Meter(1).top));
   EXPECT_FALSE(LitButton(speakerButton[3]));
 }
 
 TEST_F(StripsTest, VolumeFollowsThePointerWithinItsRange) {
-  const int y = StripY(6) + 6;
-  controlManager.MouseDown(360, y);
+  // Rows of the slider: y on screen, artY in track 1's artwork.
+  const Rect v = Volume(6);
+  const int y = v.top + 2;
+  const int artY = Volume(1).top + 2;
+  controlManager.MouseDown(v.left + 10, y);
   EXPECT_EQ(tracks[6].volume, 10);
-  EXPECT_EQ(Shown(359, y), LitAt(359, 155));
-  EXPECT_EQ(Shown(360, y), NormalAt(350, 155));
+  EXPECT_EQ(Shown(v.left + 9, y), LitAt(v.left + 9, artY));
+  EXPECT_EQ(Shown(v.left + 10, y), NormalAt(v.left, artY));
   controlManager.MouseMove(100, 0);  // far outside, still held
   EXPECT_EQ(tracks[6].volume, 0);
   EXPECT_EQ(controlManager.width[volumeLit[6]], 0);
   EXPECT_EQ(controlManager.width[volumeUnlit[6]], 90);
-  EXPECT_EQ(Shown(350, y), NormalAt(350, 155));
+  EXPECT_EQ(Shown(v.left, y), NormalAt(v.left, artY));
   controlManager.MouseMove(900, 0);
   EXPECT_EQ(tracks[6].volume, 90);
   EXPECT_EQ(controlManager.width[volumeUnlit[6]], 0);
-  EXPECT_EQ(Shown(439, y), LitAt(439, 155));
+  EXPECT_EQ(Shown(v.right - 1, y), LitAt(v.right - 1, artY));
   controlManager.MouseUp(900, 0);
-  controlManager.MouseMove(380, y);
+  controlManager.MouseMove(v.left + 30, y);
   EXPECT_EQ(tracks[6].volume, 90);
   EXPECT_EQ(tracks[5].volume, 80);
 
@@ -114,40 +112,42 @@ TEST_F(StripsTest, VolumeFollowsThePointerWithinItsRange) {
 }
 
 TEST_F(StripsTest, MeterMovesInStepsOfSixPixels) {
-  const int y = StripY(8) + 1;
+  const Rect m = Meter(8);
+  const Rect art = Meter(1);
   for (const auto& [level, width] :
        {std::pair{0, 0}, {1, 6}, {6, 6}, {7, 12}, {84, 84}, {85, 90}, {90, 90}}) {
     tracks[8].meterLevel = static_cast<int8_t>(level);
     ShowMeter(8);
     EXPECT_EQ(controlManager.width[meterLit[8]], width) << level;
     if (width > 0) {
-      EXPECT_EQ(Shown(350 + width - 1, y), LitAt(350 + width - 1, 150)) << level;
+      EXPECT_EQ(Shown(m.left + width - 1, m.top), LitAt(art.left + width - 1, art.top)) << level;
     }
-    if (width < 90) {
-      EXPECT_EQ(Shown(350 + width, y), NormalAt(350 + width, 150)) << level;
+    if (width < m.Width()) {
+      EXPECT_EQ(Shown(m.left + width, m.top), NormalAt(art.left + width, art.top)) << level;
     }
   }
 }
 
 TEST_F(StripsTest, EffectTogglesBetweenItsTwoImages) {
-  const int y = StripY(3) + 4;
-  Click(330, y + 2);
+  const Rect e = Effect(3);
+  Click(Middle(e));
   EXPECT_EQ(tracks[3].effectOn, 1);
-  EXPECT_EQ(Shown(326, y), NormalAt(326, 171));  // the effect-on label
-  Click(330, y + 2);
+  EXPECT_EQ(Shown(e.left, e.top), NormalAt(kEffectOn.left, kEffectOn.top));
+  Click(Middle(e));
   EXPECT_EQ(tracks[3].effectOn, 0);
-  EXPECT_EQ(Shown(326, y), NormalAt(326, 153));
+  EXPECT_EQ(Shown(e.left, e.top), NormalAt(kEffectOff.left, kEffectOff.top));
 
   // A stray switch value from a file shows as on and toggles off.
   tracks[3].effectOn = 7;
   ShowEffect(3);
-  EXPECT_EQ(Shown(343, y + 11), NormalAt(343, 182));
-  Click(330, y + 2);
+  EXPECT_EQ(Shown(e.right - 1, e.bottom - 1), NormalAt(kEffectOn.right - 1, kEffectOn.bottom - 1));
+  Click(Middle(e));
   EXPECT_EQ(tracks[3].effectOn, 0);
-  EXPECT_EQ(Shown(343, y + 11), NormalAt(343, 164));
+  EXPECT_EQ(Shown(e.right - 1, e.bottom - 1),
+            NormalAt(kEffectOff.right - 1, kEffectOff.bottom - 1));
   // Still clickable during a run, and only the pressed track changes.
   song.running = 1;
-  Click(330, StripY(1) + 6);
+  Click(Middle(Effect(1)));
   song.running = 0;
   EXPECT_EQ(tracks[1].effectOn, 1);
   EXPECT_EQ(tracks[2].effectOn, 0);

@@ -11,10 +11,17 @@
 
 namespace {
 
+using namespace geometry;
 using TransportTest = PanelTest;
 
 void PressButton(int c) {
   Click(controlManager.x[c] + 3, controlManager.y[c] + 3);
+}
+
+// A drag along the position bar, from its middle to x.
+void DragPosition(int x) {
+  const Point from = Middle(kPositionBar);
+  Drag(from.x, from.y, x);
 }
 
 // A run as the engine leaves it at its start, without the devices.
@@ -61,7 +68,7 @@ TEST_F(TransportTest, EnsureAudibleTrackLeavesAnArmedOrHeardSongAlone) {
 }
 
 TEST_F(TransportTest, StopWaitsLitThenReturnsToZero) {
-  Drag(300, 313, 200);
+  DragPosition(SecondX(41));
   ASSERT_EQ(std::string(timeText), " 00:41");
   controlManager.value[pauseButton] = 1;
   PressButton(stopButton);
@@ -72,7 +79,8 @@ TEST_F(TransportTest, StopWaitsLitThenReturnsToZero) {
   EXPECT_EQ(song.mixSecond, 0);
   EXPECT_EQ(controlManager.value[stopButton], 0);
   EXPECT_EQ(controlManager.value[pauseButton], 0);
-  EXPECT_EQ(Shown(235, 120), NormalAt(235, 120));
+  const Point stop = Middle(kStop);
+  EXPECT_EQ(Shown(stop.x, stop.y), NormalAt(stop.x, stop.y));
 
   PressButton(playButton);
   fakePlatform.Advance(3000);
@@ -100,57 +108,61 @@ TEST_F(TransportTest, PauseStopsWhereTheClockStoodAndToggles) {
 }
 
 TEST_F(TransportTest, PositionBarSetsWholeSecondsOnlyWhileStopped) {
-  Drag(300, 313, 200);
+  DragPosition(SecondX(41));
   EXPECT_EQ(song.positionSeconds, 41);
   EXPECT_EQ(song.mixSecond, 41);
   EXPECT_EQ(song.positionMs, 41000);
   EXPECT_EQ(std::string(timeText), " 00:41");
-  EXPECT_EQ(Shown(159 + 40, 310), LitAt(159 + 40, 310));
-  EXPECT_EQ(Shown(159 + 41, 310), NormalAt(159 + 41, 310));
-  EXPECT_TRUE(GlyphAt('4', 331 + 6 * 4, 123));
+  const int y = kPositionBar.top + 1;
+  EXPECT_EQ(Shown(SecondX(40), y), LitAt(SecondX(40), y));
+  EXPECT_EQ(Shown(SecondX(41), y), NormalAt(SecondX(41), y));
+  EXPECT_TRUE(GlyphAt('4', kTimeField.left + 4 * kGlyphWidth, kTimeField.top));
 
-  Drag(300, 313, 1000);
+  DragPosition(1000);
   EXPECT_EQ(song.positionSeconds, 281);
   EXPECT_EQ(std::string(timeText), " 04:41");
-  Drag(300, 313, -50);
+  DragPosition(-50);
   EXPECT_EQ(song.positionSeconds, 0);
 
   RunFrom(0);
-  Drag(300, 313, 200);
+  DragPosition(SecondX(41));
   EXPECT_EQ(song.positionSeconds, 0);
   EXPECT_EQ(song.mixSecond, 0);
   song.running = 0;
 }
 
 TEST_F(TransportTest, MarkersPushAndPullEachOther) {
-  Drag(160, 303, 159 + 140);
+  // Presses on a handle at the x of its marker's second, or just inside its edges.
+  const int y = MarkerHandle(0).top + 4;
+  Drag(SecondX(1), y, SecondX(140));
   EXPECT_EQ(song.markerInPx, 140);
   EXPECT_EQ(song.markerInMs, 140500);
-  Drag(440, 303, 159 + 100);  // out left past in pulls it along
+  Drag(SecondX(kMarkerMaxPx + 1), y, SecondX(100));  // out left past in pulls it along
   EXPECT_EQ(song.markerOutPx, 100);
   EXPECT_EQ(song.markerInPx, 100);
   EXPECT_EQ(song.markerInMs, song.markerOutMs);
-  EXPECT_EQ(controlManager.x[inMarkerHandle], 255);
+  EXPECT_EQ(controlManager.x[inMarkerHandle], MarkerHandle(100).left);
 
-  Drag(256, 303, 159 + 30);  // the out handle wins the overlap
+  Drag(MarkerHandle(100).left + 1, y, SecondX(30));  // the out handle wins the overlap
   EXPECT_EQ(song.markerOutPx, 30);
   EXPECT_EQ(song.markerInPx, 30);
-  Drag(186, 303, 159 + 1);
+  Drag(MarkerHandle(30).left + 1, y, SecondX(1));
   EXPECT_EQ(song.markerOutMs, 1003);
   EXPECT_EQ(song.markerInMs, 1003);
 
-  Drag(160, 300, 159 + 2000);  // out to the end
+  Drag(SecondX(1), y - 3, SecondX(2000));  // out to the end
   EXPECT_EQ(song.markerOutPx, 280);
   song.running = 1;  // markers move during a run too
-  Drag(157, 300, 159 + 2000);
+  Drag(MarkerHandle(1).left + 1, y - 3, SecondX(2000));
   song.running = 0;
   EXPECT_EQ(song.markerInPx, 280);
   EXPECT_EQ(song.markerOutPx, 280);
   EXPECT_EQ(song.markerInMs, 281000);
   EXPECT_EQ(song.markerOutMs, 281000);
   // The bar is redrawn under the moved triangles.
-  EXPECT_EQ(Shown(155 + 100, 304), NormalAt(155 + 100, 304));
-  EXPECT_EQ(Shown(155 + 280, 304), LitAt(155, 304));
+  const Rect pen = kMarkerPen;
+  EXPECT_EQ(Shown(MarkerX(100), pen.top), NormalAt(MarkerX(100), pen.top));
+  EXPECT_EQ(Shown(MarkerX(kMarkerMaxPx), pen.top), LitAt(pen.left, pen.top));
 }
 
 TEST_F(TransportTest, KeysSetMarkersAtTheRunningPosition) {
@@ -162,7 +174,7 @@ TEST_F(TransportTest, KeysSetMarkersAtTheRunningPosition) {
   EXPECT_EQ(textFields.FieldsKey('I'), 0);
   EXPECT_EQ(song.markerInMs, 65432);
   EXPECT_EQ(song.markerInPx, 65);
-  EXPECT_EQ(controlManager.x[inMarkerHandle], 65 + 155);
+  EXPECT_EQ(controlManager.x[inMarkerHandle], MarkerHandle(65).left);
 
   fakePlatform.Advance(1000);
   textFields.FieldsKey('o');
@@ -206,7 +218,7 @@ TEST_F(TransportTest, TimerTickDrawsTheHeardMetersFromTheTickedPart) {
   EXPECT_EQ(tracks[2].meterLevel, 90);
   EXPECT_EQ(tracks[4].meterLevel, 10);
   EXPECT_EQ(tracks[3].meterLevel, 33);
-  EXPECT_EQ(Shown(350 + 89, StripY(2) + 1), LitAt(350 + 89, 150));
+  EXPECT_EQ(Shown(Meter(2).right - 1, Meter(2).top), LitAt(Meter(1).right - 1, Meter(1).top));
 
   TimerTick();  // no time passed: an empty stretch
   EXPECT_EQ(tracks[2].meterLevel, 0);

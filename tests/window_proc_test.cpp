@@ -18,11 +18,6 @@ namespace {
 
 using WindowProcTest = ProgramTest;
 
-constexpr int kNameX = 190;
-int NameY(int t) {
-  return 155 + 18 * (t - 1);
-}
-
 TEST_F(WindowProcTest, CreationBuildsThePanelAndStartsTheTimer) {
   EXPECT_EQ(controlManager.controlCount, 168);
   EXPECT_EQ(fakePlatform.timerPeriod, 100u);
@@ -98,9 +93,9 @@ TEST_F(WindowProcTest, ClosingDuringARecordingKeepsTheTake) {
   Paint();
   const std::string named = programDir + "take.svl";
   ASSERT_EQ(SaveSongTo(named), 1);
-  Click(165, 149 + 18 + 5);  // arm track 2
+  Click(Middle(geometry::Arm(2)));
   ASSERT_EQ(song.armedTrack, 2);
-  Click(270, 125);  // Play
+  Click(Middle(geometry::kPlay));
   ASSERT_EQ(song.running, 1);
   std::vector<uint8_t> take(2 * 16384);
   for (size_t i = 0; i < take.size(); ++i) take[i] = static_cast<uint8_t>(i * 7 + 1);

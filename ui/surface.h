@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-constexpr int kSkinWidth = 942;
-constexpr int kSkinHeight = 387;
+#include "ui/geometry.h"
+
+constexpr int kSkinWidth = geometry::kSkin.Width();
+constexpr int kSkinHeight = geometry::kSkin.Height();
 
 struct Surface {
   std::vector<uint32_t> pixels;  // empty until created

@@ -5,10 +5,12 @@
 #include <QRegion>
 #include <QWidget>
 
+#include "ui/geometry.h"
+
 class QtPlatform;
 
-constexpr int kPanelWidth = 514;
-constexpr int kPanelHeight = 371;
+constexpr int kPanelWidth = geometry::kPanel.Width();
+constexpr int kPanelHeight = geometry::kPanel.Height();
 
 class PanelWidget : public QWidget {
  public:

@@ -1,7 +1,8 @@
 // The end-to-end test's audio arithmetic: known signals in, the expected mix out,
 // byte ranges compared, a song file's settings read back. Small on purpose: it
 // shares no code with the program but the byte-order helper (tested on its own),
-// so a fault there cannot hide itself here.
+// so a fault there cannot hide itself here. It also tells the scripts where to
+// click, from the panel's table of places.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -9,9 +10,11 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/bytes.h"
+#include "ui/geometry.h"
 
 namespace {
 
@@ -28,7 +31,8 @@ int Usage() {
       "       e2e_audio mix OUT BYTES FILE:FROM:TO:LENGTH:VOLUME...\n"
       "       e2e_audio same A OFFSET_A B|zero OFFSET_B LENGTH\n"
       "       e2e_audio first-sound|first-silence FILE [FROM]\n"
-      "       e2e_audio header SONG\n",
+      "       e2e_audio header SONG\n"
+      "       e2e_audio places\n",
       stderr);
   return 2;
 }
@@ -166,9 +170,43 @@ int Header(const std::string& path) {
   return 0;
 }
 
+// Shell assignments of the panel places the scripts press, in panel pixels: the
+// middle of a control, or the line through the middle of a row of them.
+int Places() {
+  using namespace geometry;
+  const auto mid = [](int a, int b) { return (a + b) / 2; };
+  const auto value = [](const char* name, int v) { std::printf("%s=%d\n", name, v); };
+  const auto pair = [](const char* name, int a, int b) { std::printf("%s=(%d %d)\n", name, a, b); };
+  pair("PANEL", kPanel.Width(), kPanel.Height());
+  const std::pair<const char*, Rect> buttons[] = {
+      {"NEW", kNew},       {"OPEN", kOpen}, {"SAVE", kSave}, {"IMPORT", kImport},
+      {"EXPORT", kExport}, {"PLAY", kPlay}, {"STOP", kStop}, {"PAUSE", kPause}};
+  for (const auto& [name, r] : buttons) pair(name, mid(r.left, r.right), mid(r.top, r.bottom));
+  value("SPEAKER_X", mid(Speaker(1).left, Speaker(1).right));
+  value("ARM_X", mid(Arm(1).left, Arm(1).right));
+  value("EFFECT_X", mid(Effect(1).left, Effect(1).right));
+  value("NAME_X", NameField(1).left);
+  value("VOLUME_X", Volume(1).left);
+  // Indexed by track; STRIPS is the top and the height of all of them.
+  std::printf("STRIP_Y=(0");
+  for (int t = 1; t <= kTracks; ++t) std::printf(" %d", StripY(t) + kStripHeight / 2);
+  std::printf(")\n");
+  pair("STRIPS", StripY(1), kTracks * kStripHeight);
+  // Second s of the position bar, and of a marker, is at POSITION_X + s.
+  value("POSITION_X", kPositionOriginX);
+  value("POSITION_Y", mid(kPositionBar.top, kPositionBar.bottom));
+  value("MARKER_Y", mid(MarkerHandle(0).top, MarkerHandle(0).bottom));
+  value("MARKER_MAX", kMarkerMaxPx);
+  // The progress bar's left, middle row and width.
+  std::printf("PROGRESS=(%d %d %d)\n", kProgressWell.left,
+              mid(kProgressWell.top, kProgressWell.bottom), kProgressWell.Width());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "places") return Places();
   if (argc < 3) return Usage();
   const std::string command = argv[1];
   int64_t n[3];

@@ -63,19 +63,10 @@ readonly HEADER=8000
 sox -t raw -r 44100 -e signed -b 16 -c 2 "$WORK/track1.raw" "$WORK/drums.wav"
 "$AUDIO" signal 2 20 "$WORK/input.raw"
 
-# Panel places, in panel pixels.
-strip_y() { echo $((149 + 18 * ($1 - 1) + 9)); }
-SPEAKER_X=144
-ARM_X=168
-NAME_X=192
-PLAY=(270 125)
-STOP=(240 125)
-IMPORT=(321 68)
-EXPORT=(403 68)
-OPEN=(116 73)
-SAVE=(161 73)
-MARKER_Y=303
-POSITION_Y=315
+# Panel places, in panel pixels, from the panel's own table.
+places=$("$AUDIO" places)
+eval "$places"
+strip_y() { echo "${STRIP_Y[$1]}"; }
 
 # Waits until the sound card has played SECONDS more (the disk driver writes in
 # real time, silence or not) since the output file measured FROM bytes.
@@ -100,7 +91,7 @@ e2e_wait 30 "the working file" test -e "${WORKING_FILES[0]}"
 e2e_still_shot start
 
 # Track 1 gets a name: a press on the blank name starts at its first column.
-e2e_click $NAME_X "$(strip_y 1)"
+e2e_click "$NAME_X" "$(strip_y 1)"
 xdotool type --delay 20 "Drums"
 e2e_still_shot named
 
@@ -108,10 +99,10 @@ e2e_still_shot named
 e2e_click "${IMPORT[@]}"
 e2e_answer_dialog Open "$WORK/drums.wav" import-dialog
 e2e_wait 30 "the import to be written" e2e_size_at_least "${WORKING_FILES[0]}" $((HEADER + REGION))
-e2e_click $SPEAKER_X "$(strip_y 1)"
+e2e_click "$SPEAKER_X" "$(strip_y 1)"
 # Start at second 3: the sound must begin with the file's fourth second.
 START_SECOND=3
-e2e_click $((159 + START_SECOND)) $POSITION_Y
+e2e_click $((POSITION_X + START_SECOND)) "$POSITION_Y"
 e2e_still_shot imported
 
 before=$(e2e_size "$SDL_DISKAUDIOFILE")
@@ -122,10 +113,10 @@ e2e_click "${STOP[@]}"
 
 # Track 2 records between the markers at 5 and 9 pixels (5,017 and 9,032 ms),
 # with its volume at 45 for the mix.
-e2e_click $ARM_X "$(strip_y 2)"
-e2e_drag 159 $MARKER_Y $((159 + 5)) $MARKER_Y
-e2e_drag 439 $MARKER_Y $((159 + 9)) $MARKER_Y
-e2e_drag 430 "$(strip_y 2)" 395 "$(strip_y 2)"
+e2e_click "$ARM_X" "$(strip_y 2)"
+e2e_drag "$POSITION_X" "$MARKER_Y" $((POSITION_X + 5)) "$MARKER_Y"
+e2e_drag $((POSITION_X + MARKER_MAX)) "$MARKER_Y" $((POSITION_X + 9)) "$MARKER_Y"
+e2e_drag $((VOLUME_X + 80)) "$(strip_y 2)" $((VOLUME_X + 45)) "$(strip_y 2)"
 e2e_still_shot armed-markers
 before=$(e2e_size "$SDL_DISKAUDIOFILE")
 e2e_click "${PLAY[@]}"
@@ -134,7 +125,7 @@ wait_played "$before" 85
 e2e_shot recording
 e2e_click "${STOP[@]}"
 # Disarmed, track 2 is heard again; its take is on disk since the stop.
-e2e_click $ARM_X "$(strip_y 2)"
+e2e_click "$ARM_X" "$(strip_y 2)"
 e2e_still_shot recorded
 
 e2e_click "${SAVE[@]}"
@@ -213,7 +204,9 @@ e2e_wait 30 "the song to open" test ! -e "${WORKING_FILES[0]}"
 e2e_still_shot opened
 
 # The strips show what they showed before the quit: names, speakers, volumes.
-strips_of() { convert "$1" -crop "340x144+$((E2E_PANEL_X + 105))+$((E2E_PANEL_Y + 149))" +repage "$2"; }
+strips_of() {
+  convert "$1" -crop "340x${STRIPS[1]}+$((E2E_PANEL_X + 105))+$((E2E_PANEL_Y + STRIPS[0]))" +repage "$2"
+}
 strips_of "$WORK/before-quit.png" "$WORK/strips-before.png"
 strips_of "$OUT/$(printf '%02d' "$E2E_SHOT")-opened.png" "$WORK/strips-after.png"
 differing=$(compare -metric AE "$WORK/strips-before.png" "$WORK/strips-after.png" null: 2>&1 || true)

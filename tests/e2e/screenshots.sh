@@ -31,45 +31,48 @@ tone loop_guitar.wav sine 330 tremolo 3 70 vol 0.5
 tone loop_keys.wav sine 523 vol 0.25
 "$AUDIO" signal 3 120 "$OUT/input.raw"
 
-strip_y() { echo $((149 + 18 * ($1 - 1) + 9)); }
+# Panel places, in panel pixels, from the panel's own table.
+places=$("$AUDIO" places)
+eval "$places"
+strip_y() { echo "${STRIP_Y[$1]}"; }
 
 # A picture of the window, or of the panel alone (during a render the menu bar
 # is not repainted, and shows what lay over it).
 keep() {
   local geometry=$E2E_WINDOW_GEOMETRY
-  [ "${2:-}" = panel ] && geometry=514x371+$E2E_PANEL_X+$E2E_PANEL_Y
+  [ "${2:-}" = panel ] && geometry=${PANEL[0]}x${PANEL[1]}+$E2E_PANEL_X+$E2E_PANEL_Y
   import -window root -crop "$geometry" +repage "$DOCS/$1"
   e2e_log "kept $DOCS/$1"
 }
 
 name_track() {
-  e2e_click 192 "$(strip_y "$1")"
+  e2e_click "$NAME_X" "$(strip_y "$1")"
   xdotool type --delay 20 "$2"
 }
 
 set_volume() {
   local y
   y=$(strip_y "$1")
-  e2e_drag 430 "$y" $((350 + $2)) "$y"
+  e2e_drag $((VOLUME_X + 80)) "$y" $((VOLUME_X + $2)) "$y"
 }
 
 import_into() { # TRACK FILE: arming chooses the track, disarming switches it on
-  e2e_click 168 "$(strip_y "$1")"
-  e2e_click 321 68
+  e2e_click "$ARM_X" "$(strip_y "$1")"
+  e2e_click "${IMPORT[@]}"
   e2e_answer_dialog Open "$OUT/$2" "import-$1"
-  e2e_click 168 "$(strip_y "$1")"
+  e2e_click "$ARM_X" "$(strip_y "$1")"
 }
 
 # How many columns of the progress bar are lit (its full image is orange: red, little blue).
 bar_fill() {
-  import -window root -crop "152x1+$((E2E_PANEL_X + 286))+$((E2E_PANEL_Y + 89))" +repage \
+  import -window root -crop "${PROGRESS[2]}x1+$((E2E_PANEL_X + PROGRESS[0]))+$((E2E_PANEL_Y + PROGRESS[1]))" +repage \
     -depth 8 txt:- 2>/dev/null | awk -F'[(,]' 'NR > 1 && $3 + 0 > 96 && $5 + 0 < 80 { n++ } END { print n + 0 }'
 }
 
 # Exports and freezes the program (SIGSTOP) at short steps until the bar is
 # about half way; true when a picture was kept.
 export_half_way() {
-  e2e_click 403 68
+  e2e_click "${EXPORT[@]}"
   e2e_wait 30 "the export dialog" e2e_has_window "Save As"
   xdotool key --clearmodifiers ctrl+a
   xdotool type --delay 5 "$OUT/mix$1.wav"
@@ -99,9 +102,9 @@ e2e_wait 30 "the working file" test -e "$OUT/app/default.svl"
 e2e_settle
 keep screenshot-start.png
 
-e2e_click 321 68
+e2e_click "${IMPORT[@]}"
 e2e_answer_dialog Open "$OUT/loop_drums.wav" import-1
-e2e_click 144 "$(strip_y 1)"
+e2e_click "$SPEAKER_X" "$(strip_y 1)"
 import_into 3 loop_bass.wav
 import_into 4 loop_guitar.wav
 import_into 5 loop_keys.wav
@@ -115,22 +118,22 @@ set_volume 2 65
 set_volume 3 70
 set_volume 4 52
 set_volume 5 38
-e2e_click 335 "$(strip_y 4)"
-e2e_click 335 "$(strip_y 5)"
-e2e_click 168 "$(strip_y 2)"
-e2e_drag 159 303 $((159 + 60)) 303
-e2e_drag 439 303 $((159 + 150)) 303
+e2e_click "$EFFECT_X" "$(strip_y 4)"
+e2e_click "$EFFECT_X" "$(strip_y 5)"
+e2e_click "$ARM_X" "$(strip_y 2)"
+e2e_drag "$POSITION_X" "$MARKER_Y" $((POSITION_X + 60)) "$MARKER_Y"
+e2e_drag $((POSITION_X + MARKER_MAX)) "$MARKER_Y" $((POSITION_X + 150)) "$MARKER_Y"
 e2e_settle
 keep screenshot-tracks.png
 
 # Recording into track 2 from three seconds before the in marker.
-e2e_click 270 125
+e2e_click "${PLAY[@]}"
 e2e_wait 30 "the recording to run a while" e2e_size_at_least "$SDL_DISKAUDIOFILE" \
   $(($(e2e_size "$SDL_DISKAUDIOFILE") + 5 * 176400))
 kill -STOP "$E2E_PID"
 keep screenshot-recording.png
 kill -CONT "$E2E_PID"
-e2e_click 240 125
+e2e_click "${STOP[@]}"
 e2e_settle
 
 tries=1

@@ -11,6 +11,7 @@
 #include "app/menus.h"
 #include "app/window_proc.h"
 #include "qt/qt_test_support.h"
+#include "ui/geometry.h"
 
 namespace {
 
@@ -19,6 +20,9 @@ namespace {
     ::testing::AddGlobalTestEnvironment(new QtTestEnvironment);
 
 class WindowTest : public WindowFixture {};
+
+constexpr int kWidth = geometry::kPanel.Width();
+constexpr int kHeight = geometry::kPanel.Height();
 
 void SendMouse(QWidget& w, QEvent::Type type, QPoint at, Qt::MouseButton button,
                Qt::MouseButtons held) {
@@ -71,7 +75,7 @@ void OnTestDrag() {
 TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
   window->show();
   QCoreApplication::processEvents();
-  EXPECT_EQ(Panel().size(), QSize(514, 371));
+  EXPECT_EQ(Panel().size(), QSize(kWidth, kHeight));
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
   EXPECT_EQ(window->size(), window->maximumSize());
   EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -81,7 +85,7 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
   EXPECT_FALSE(window->windowIcon().isNull());
   // The panel fills the window below the menu bar.
   EXPECT_EQ(Panel().geometry().top(), window->menuBar()->geometry().bottom() + 1);
-  EXPECT_EQ(window->height(), window->menuBar()->height() + 371);
+  EXPECT_EQ(window->height(), window->menuBar()->height() + kHeight);
 
   // The menu bar is the core's table: every entry with its text and shortcuts,
   // each sending its command and nothing else.
@@ -181,10 +185,10 @@ TEST_F(WindowTest, MouseButtonsBecomePressesAndReleases) {
 TEST_F(WindowTest, PaintShowsTheBackSurfaceAndSendsThePaintMessageOnceAfterwards) {
   FillPattern(controlManager.backSurface);
   const QImage shown = Panel().grab().toImage();
-  ASSERT_EQ(shown.size(), QSize(514, 371));
+  ASSERT_EQ(shown.size(), QSize(kWidth, kHeight));
   int wrong = 0;
-  for (int y = 0; y < 371; ++y) {
-    for (int x = 0; x < 514; ++x) {
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
       if ((shown.pixel(x, y) & 0xFFFFFF) != (controlManager.backSurface.At(x, y) & 0xFFFFFF)) {
         ++wrong;
       }
@@ -204,12 +208,12 @@ TEST_F(WindowTest, PaintShowsTheBackSurfaceAndSendsThePaintMessageOnceAfterwards
 
 TEST_F(WindowTest, HighDensityScreenScalesByNearestNeighbour) {
   FillPattern(controlManager.backSurface);
-  QImage target(514 * 2, 371 * 2, QImage::Format_RGB32);
+  QImage target(kWidth * 2, kHeight * 2, QImage::Format_RGB32);
   target.setDevicePixelRatio(2);
   Panel().render(&target);
   int wrong = 0;
-  for (int y = 0; y < 371; y += 7) {
-    for (int x = 0; x < 514; x += 5) {
+  for (int y = 0; y < kHeight; y += 7) {
+    for (int x = 0; x < kWidth; x += 5) {
       const QRgb want = controlManager.backSurface.At(x, y) & 0xFFFFFF;
       for (int dy = 0; dy < 2; ++dy) {
         for (int dx = 0; dx < 2; ++dx) {

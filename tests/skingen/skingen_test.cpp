@@ -145,13 +145,13 @@ TEST(PanelFont, GlyphsAreDistinctWithBuiltInSpacing) {
     std::set<std::vector<uint32_t>> seen;
     Rgb paper = pic->Get(0, kFontBand.y0);  // the space glyph
     for (int ch = kFirstChar; ch <= kLastChar; ++ch) {
-      int gx = 6 * (ch - 32);
+      const Box g = Glyph(ch);
       std::vector<uint32_t> cell;
-      for (int y = kFontBand.y0; y < kFontBand.y1; ++y)
-        for (int x = gx; x < gx + 6; ++x) {
+      for (int y = g.y0; y < g.y1; ++y)
+        for (int x = g.x0; x < g.x1; ++x) {
           Rgb p = pic->Get(x, y);
           cell.push_back((p.r << 16) | (p.g << 8) | p.b);
-          if (x == gx + 5) {
+          if (x == g.x1 - 1) {
             EXPECT_EQ(p, paper) << "spacing column of glyph " << ch;
           }
         }
@@ -160,9 +160,7 @@ TEST(PanelFont, GlyphsAreDistinctWithBuiltInSpacing) {
   }
   // Each highlighted glyph looks different from its plain self.
   for (int ch = kFirstChar; ch <= kLastChar; ++ch)
-    EXPECT_FALSE(
-        SameRect(Normal(), {6 * (ch - 32), 371, 6 * (ch - 32) + 6, 379}, Lit(), 6 * (ch - 32), 371))
-        << ch;
+    EXPECT_FALSE(SameRect(Normal(), Glyph(ch), Lit(), Glyph(ch).x0, Glyph(ch).y0)) << ch;
 }
 
 TEST(PanelFont, ConfusableCharactersDifferInShape) {
@@ -186,9 +184,8 @@ TEST(PanelFont, TextCellsSitOnTheGlyphBackground) {
   // Glyph cells are copied over the name wells and the time window, so the wells
   // must be exactly the font's paper.
   Rgb paper = Normal().Get(0, kFontBand.y0);
-  std::vector<Box> fields = {{kTimeX, kTimeY, kTimeX + 6 * kTimeChars, kTimeY + 8}};
-  for (int t = 1; t <= kTracks; ++t)
-    fields.push_back({kNameX, NameY(t), kNameX + 6 * kNameChars, NameY(t) + 8});
+  std::vector<Box> fields = {kTimeField};
+  for (int t = 1; t <= kTracks; ++t) fields.push_back(NameField(t));
   for (Box f : fields)
     for (int y = f.y0 - 1; y < f.y1 + 1; ++y)
       for (int x = f.x0 - 1; x < f.x1 + 1; ++x)
@@ -221,11 +218,11 @@ TEST(PanelArt, SharedStripSpritesFitEveryStrip) {
   for (const Canvas* pic : {&Normal(), &Lit()})
     for (int t = 2; t <= kTracks; ++t) {
       int dy = StripY(t) - StripY(1);
-      Box around{Effect(1).x0 - 2, StripY(1), Volume(1).x1 + 2, StripY(1) + kStripStep};
+      Box around{Effect(1).x0 - 2, StripY(1), Volume(1).x1 + 2, StripY(1) + kStripHeight};
       if (t != 2) {
         EXPECT_TRUE(SameRect(*pic, around, *pic, around.x0, around.y0 + dy)) << "strip " << t;
       }
-      Box meterAndVolume{Meter(1).x0 - 2, StripY(1), Volume(1).x1 + 2, StripY(1) + kStripStep};
+      Box meterAndVolume{Meter(1).x0 - 2, StripY(1), Volume(1).x1 + 2, StripY(1) + kStripHeight};
       EXPECT_TRUE(SameRect(*pic, meterAndVolume, *pic, meterAndVolume.x0, meterAndVolume.y0 + dy))
           << "strip " << t;
     }
@@ -246,8 +243,9 @@ TEST(PanelArt, VolumeSliderReadsRightWhereverItsLeftPartIsPlaced) {
   // The meter's lit line has 15 segments of 6 pixels.
   Box m = Meter(1);
   for (int i = 0; i < kMeterSegments; ++i) {
-    EXPECT_FALSE(Lit().Get(m.x0 + 6 * i, m.y0 + 1) == Lit().Get(m.x0 + 6 * i + 5, m.y0 + 1));
-    EXPECT_FALSE(Normal().Get(m.x0 + 6 * i, m.y0 + 1) == Lit().Get(m.x0 + 6 * i, m.y0 + 1));
+    const int x = m.x0 + kMeterSegment * i;
+    EXPECT_FALSE(Lit().Get(x, m.y0 + 1) == Lit().Get(x + kMeterSegment - 1, m.y0 + 1));
+    EXPECT_FALSE(Normal().Get(x, m.y0 + 1) == Lit().Get(x, m.y0 + 1));
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "tools/skingen/art.h"
 #include "tools/skingen/font.h"
+#include "tools/skingen/layout.h"
 
 namespace {
 
@@ -334,8 +335,8 @@ void DrawEffectLabel(Canvas& c, Box b, bool on) {
 
 void DrawMeter(Canvas& c, Box b, bool lit) {
   ClipTo clip(c, b);
-  for (int i = 0; i < 15; ++i) {
-    double t = i / 14.0;
+  for (int i = 0; i < layout::kMeterSegments; ++i) {
+    double t = i / (layout::kMeterSegments - 1.0);
     Rgb col = t < 0.62 ? Mix(pal::kGreen, Hex(0xC8E04A), t / 0.62)
                        : (t < 0.8 ? Mix(Hex(0xFFC23A), pal::kAmber, (t - 0.62) / 0.18)
                                   : Mix(Hex(0xFF7A2E), pal::kRed, (t - 0.8) / 0.2));
@@ -343,8 +344,9 @@ void DrawMeter(Canvas& c, Box b, bool lit) {
       Rgb seg =
           lit ? (row == 0 ? Mix(col, Hex(0xFFFFFF), 0.35) : (row == 2 ? Lighten(col, -30) : col))
               : Mix(col, Hex(0x0A0C0D), row == 0 ? 0.72 : 0.8);
-      for (int k = 0; k < 5; ++k) c.Set(b.x0 + 6 * i + k, b.y0 + row, seg);
-      c.Set(b.x0 + 6 * i + 5, b.y0 + row, Hex(0x0A0C0D));
+      const int x = b.x0 + layout::kMeterSegment * i;
+      for (int k = 0; k < layout::kMeterSegment - 1; ++k) c.Set(x + k, b.y0 + row, seg);
+      c.Set(x + layout::kMeterSegment - 1, b.y0 + row, Hex(0x0A0C0D));
     }
   }
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/bytes.h"
+#include "tools/skingen/layout.h"
 
 namespace {
 
@@ -40,7 +41,9 @@ std::vector<uint8_t> EncodeBmp(const Canvas& c) {
   std::vector<uint8_t> f(54 + imageSize, 0);
   f[0] = 'B';
   f[1] = 'M';
-  StoreU32(f.data() + 2, w == 942 && h == 387 ? kDeclaredBmpSize : static_cast<uint32_t>(f.size()));
+  StoreU32(f.data() + 2, c.Width() == layout::kWidth && c.Height() == layout::kHeight
+                             ? kDeclaredBmpSize
+                             : static_cast<uint32_t>(f.size()));
   StoreU32(f.data() + 10, 54);
   StoreU32(f.data() + 14, 40);
   StoreU32(f.data() + 18, w);

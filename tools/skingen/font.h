@@ -8,11 +8,12 @@
 #include <string_view>
 
 #include "tools/skingen/raster.h"
+#include "ui/geometry.h"
 
-constexpr int kGlyphW = 6;
-constexpr int kGlyphH = 8;
-constexpr int kFirstChar = 32;
-constexpr int kLastChar = 126;
+constexpr int kGlyphW = geometry::kGlyphWidth;
+constexpr int kGlyphH = geometry::kGlyphHeight;
+constexpr int kFirstChar = geometry::kFirstGlyph;
+constexpr int kLastChar = geometry::kLastGlyph;
 
 // Row bits of one glyph, bit 4 = leftmost column. Characters outside 32..126 give
 // the blank glyph.

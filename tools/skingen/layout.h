@@ -1,70 +1,75 @@
-// Where the program cuts its sprites from the two pictures. The panel code copies
-// these rectangles to the same place on screen (or, for the strip controls that
-// share track 1's artwork, to every strip), so the artwork must put each control
-// exactly here.
+// Where the program cuts its sprites from the two pictures, taken from the panel's
+// own table. The panel code copies these rectangles to the same place on screen
+// (or, for the strip controls that share track 1's artwork, to every strip), so the
+// artwork must put each control exactly here.
 #pragma once
 
 #include "tools/skingen/raster.h"
+#include "ui/geometry.h"
 
 namespace layout {
 
-constexpr int kWidth = 942;
-constexpr int kHeight = 387;
-constexpr Box kPanel{0, 0, 514, 371};
-
-constexpr Box kNew{50, 50, 92, 96};
-constexpr Box kOpen{95, 50, 137, 96};
-constexpr Box kSave{140, 50, 182, 96};
-constexpr Box kHelp{185, 50, 227, 96};
-constexpr Box kImport{285, 57, 357, 80};
-constexpr Box kExport{367, 57, 439, 80};
-constexpr Box kProgressWell{286, 84, 438, 94};
-constexpr Box kProgressEmpty{515, 42, 667, 52};
-constexpr Box kProgressFull{515, 52, 667, 62};
-
-constexpr Box kStop{230, 116, 250, 134};
-constexpr Box kPlay{251, 105, 290, 146};
-constexpr Box kPause{290, 115, 310, 135};
-constexpr int kTimeX = 331, kTimeY = 123, kTimeChars = 6;
-
-constexpr int kTracks = 8;
-constexpr int kStripTop = 149;
-constexpr int kStripStep = 18;
-constexpr int StripY(int t) {
-  return kStripTop + kStripStep * (t - 1);
+constexpr Box ToBox(geometry::Rect r) {
+  return {r.left, r.top, r.right, r.bottom};
 }
+
+constexpr int kWidth = geometry::kSkin.Width();
+constexpr int kHeight = geometry::kSkin.Height();
+constexpr Box kPanel = ToBox(geometry::kPanel);
+
+constexpr Box kNew = ToBox(geometry::kNew);
+constexpr Box kOpen = ToBox(geometry::kOpen);
+constexpr Box kSave = ToBox(geometry::kSave);
+constexpr Box kHelp = ToBox(geometry::kHelp);
+constexpr Box kImport = ToBox(geometry::kImport);
+constexpr Box kExport = ToBox(geometry::kExport);
+constexpr Box kProgressWell = ToBox(geometry::kProgressWell);
+constexpr Box kProgressEmpty = ToBox(geometry::kProgressEmpty);
+constexpr Box kProgressFull = ToBox(geometry::kProgressFull);
+
+constexpr Box kStop = ToBox(geometry::kStop);
+constexpr Box kPlay = ToBox(geometry::kPlay);
+constexpr Box kPause = ToBox(geometry::kPause);
+constexpr Box kTimeField = ToBox(geometry::kTimeField);
+
+using geometry::kStripHeight;
+using geometry::kTracks;
+using geometry::StripY;
 constexpr Box Speaker(int t) {
-  return {134, StripY(t), 155, StripY(t) + 18};
+  return ToBox(geometry::Speaker(t));
 }
 constexpr Box Arm(int t) {
-  return {155, StripY(t), 181, StripY(t) + 18};
+  return ToBox(geometry::Arm(t));
 }
-constexpr int kNameX = 190, kNameChars = 21;
-constexpr int NameY(int t) {
-  return StripY(t) + 6;
+constexpr Box NameField(int t) {
+  return ToBox(geometry::NameField(t));
 }
 constexpr Box Effect(int t) {
-  return {326, StripY(t) + 4, 344, StripY(t) + 16};
+  return ToBox(geometry::Effect(t));
 }
 constexpr Box Meter(int t) {
-  return {350, StripY(t) + 1, 440, StripY(t) + 4};
+  return ToBox(geometry::Meter(t));
 }
 constexpr Box Volume(int t) {
-  return {350, StripY(t) + 4, 440, StripY(t) + 16};
+  return ToBox(geometry::Volume(t));
 }
-constexpr int kMeterSegments = 15, kMeterSegment = 6;
+using geometry::kMeterSegment;
+constexpr int kMeterSegments = geometry::Meter(1).Width() / kMeterSegment;
 
 // Cut from the normal picture: the effect-off label (track 1's slot) and the
 // effect-on label (track 2's slot).
-constexpr Box kEffectOff = Effect(1);
-constexpr Box kEffectOn = Effect(2);
+constexpr Box kEffectOff = ToBox(geometry::kEffectOff);
+constexpr Box kEffectOn = ToBox(geometry::kEffectOn);
 
-constexpr Box kMarkerBar{155, 304, 445, 309};
+constexpr Box kMarkerBar = ToBox(geometry::kMarkerBar);
 // Every row of a marker triangle copies the start of this row of the lit picture.
-constexpr Box kMarkerPen{155, 304, 164, 305};
-constexpr Box kPositionBar{159, 309, 440, 321};
-constexpr Box kBanner{0, 344, 517, 374};
+constexpr Box kMarkerPen = ToBox(geometry::kMarkerPen);
+constexpr Box kPositionBar = ToBox(geometry::kPositionBar);
+constexpr Box kBanner = ToBox(geometry::kBanner);
 
-constexpr Box kFontBand{0, 371, 570, 379};
+constexpr Box kFontBand = ToBox(geometry::kFontBand);
+constexpr Box Glyph(int c) {
+  return ToBox(geometry::Glyph(c));
+}
 
 }  // namespace layout

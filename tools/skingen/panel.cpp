@@ -14,11 +14,11 @@ namespace {
 using namespace layout;
 
 constexpr Box kTray{104, 148, 448, 294};
-constexpr Box kTimeWindow{325, 117, 373, 137};
+constexpr Box kTimeWindow = kTimeField.Inset(-6);
 
 void DrawTitle(Canvas& c) {
-  FillBrushed(c, {0, 0, 514, 40}, pal::kTitle, 21);
-  for (int x = 0; x < 514; ++x) {
+  FillBrushed(c, {kPanel.x0, kPanel.y0, kPanel.x1, 40}, pal::kTitle, 21);
+  for (int x = kPanel.x0; x < kPanel.x1; ++x) {
     c.Set(x, 0, Mix(pal::kTitle, pal::kEdgeLight, 0.6));
     c.Set(x, 40, pal::kShadow);
     c.Set(x, 41, Mix(pal::kPanel, pal::kEdgeLight, 0.5));
@@ -65,9 +65,9 @@ void DrawHeadings(Canvas& c) {
   DrawTextCentred(c, 119, 139, "TRK", ink);
   DrawTextCentred(c, 144, 139, "PLAY", ink);
   DrawTextCentred(c, 170, 139, "REC", ink);
-  DrawText(c, kNameX, 139, "TRACK NAME", ink);
+  DrawText(c, NameField(1).x0, 139, "TRACK NAME", ink);
   DrawTextCentred(c, 336, 139, "FX", ink);
-  DrawText(c, 350, 139, "LEVEL/VOLUME", ink);
+  DrawText(c, Volume(1).x0, 139, "LEVEL/VOLUME", ink);
 }
 
 void DrawStrips(Canvas& c, bool lit) {
@@ -83,7 +83,8 @@ void DrawStrips(Canvas& c, bool lit) {
     DrawEngraved(c, 116, y0 + 6, std::to_string(t), pal::kLabel, pal::kShadow);
     DrawSpeaker(c, Speaker(t), lit);
     DrawArm(c, Arm(t), lit);
-    DrawRecess(c, {kNameX - 3, y0 + 3, kNameX + 6 * kNameChars + 3, y0 + 16}, pal::kWell);
+    const Box name = NameField(t);
+    DrawRecess(c, {name.x0 - 3, name.y0 - 3, name.x1 + 3, name.y1 + 2}, pal::kWell);
     DrawEffectLabel(c, Effect(t), t == 2);
     DrawMeter(c, Meter(t), lit);
     DrawVolume(c, Volume(t), lit);
@@ -167,16 +168,16 @@ void DrawVents(Canvas& c) {
 }
 
 void DrawBanner(Canvas& c) {
-  Box b{0, 344, 514, 371};
+  Box b{kBanner.x0, kBanner.y0, kPanel.x1, kPanel.y1};
   for (int y = b.y0; y < b.y1; ++y) {
     double t = static_cast<double>(y - b.y0) / (b.H() - 1);
     Rgb row = Mix(Hex(0x1D2024), pal::kBanner, t);
     for (int x = b.x0; x < b.x1; ++x)
       c.Set(x, y, Lighten(row, static_cast<int>(std::lround(0.8 * Noise(x, y, 41)))));
   }
-  for (int x = 0; x < 514; ++x) {
-    c.Set(x, 343, pal::kShadow);
-    c.Set(x, 344, Mix(pal::kEdgeLight, pal::kBanner, 0.2));
+  for (int x = kPanel.x0; x < kPanel.x1; ++x) {
+    c.Set(x, b.y0 - 1, pal::kShadow);
+    c.Set(x, b.y0, Mix(pal::kEdgeLight, pal::kBanner, 0.2));
   }
   DrawBigText(c, 20, 351, "Sonavel", Hex(0xF4F6F8), Hex(0x9EA7B0), Hex(0x000000));
   int end = 20 + BigTextWidth("Sonavel");
@@ -191,16 +192,15 @@ void DrawFontBand(Canvas& c, bool lit) {
   Rgb paper = lit ? pal::kInk : pal::kWell;
   Rgb ink = lit ? pal::kWell : pal::kInk;
   c.Fill(kFontBand, paper);
-  for (int ch = 32; ch <= 126; ++ch)
-    DrawText(c, kFontBand.x0 + 6 * (ch - 32), kFontBand.y0, std::string(1, static_cast<char>(ch)),
-             ink);
+  for (int ch = kFirstChar; ch <= kLastChar; ++ch)
+    DrawText(c, Glyph(ch).x0, Glyph(ch).y0, std::string(1, static_cast<char>(ch)), ink);
 }
 
 }  // namespace
 
 Canvas DrawSkin(bool lit) {
   Canvas c(kWidth, kHeight, pal::kOffPicture);
-  FillBrushed(c, {0, 0, 514, 344}, pal::kPanel, 11);
+  FillBrushed(c, {kPanel.x0, kPanel.y0, kPanel.x1, kBanner.y0}, pal::kPanel, 11);
   DrawTitle(c);
   DrawCommandButtons(c, lit);
   DrawTransport(c, lit);

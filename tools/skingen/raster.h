@@ -24,10 +24,10 @@ constexpr Rgb Hex(uint32_t v) {
 // Rectangles are (x0, y0)-(x1, y1), right and bottom exclusive, like the panel's.
 struct Box {
   int x0, y0, x1, y1;
-  int W() const { return x1 - x0; }
-  int H() const { return y1 - y0; }
-  Box Inset(int d) const { return {x0 + d, y0 + d, x1 - d, y1 - d}; }
-  Box Moved(int dx, int dy) const { return {x0 + dx, y0 + dy, x1 + dx, y1 + dy}; }
+  constexpr int W() const { return x1 - x0; }
+  constexpr int H() const { return y1 - y0; }
+  constexpr Box Inset(int d) const { return {x0 + d, y0 + d, x1 - d, y1 - d}; }
+  constexpr Box Moved(int dx, int dy) const { return {x0 + dx, y0 + dy, x1 + dx, y1 + dy}; }
 };
 
 class Canvas {
