@@ -22,6 +22,7 @@
 #include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
+#include "test_support.h"
 
 namespace audiotest {
 
@@ -41,9 +42,8 @@ inline int DeliverNotices() {
 class AudioTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/sonavel-audio-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = std::string(pattern) + "/";
+    folder = MakeTempFolder("audio");
+    ASSERT_FALSE(folder.empty());
     workDir = folder;
     fakePlatform.Reset();
     fakePlatform.clock = 50000;

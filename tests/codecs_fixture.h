@@ -24,15 +24,13 @@
 #include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
-
-using Bytes = std::vector<uint8_t>;
+#include "test_support.h"
 
 class CodecsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/sonavel-codecs-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = std::string(pattern) + "/";
+    dir = MakeTempFolder("codecs");
+    ASSERT_FALSE(dir.empty());
     savedWorkDir = workDir;
     workDir = dir;
     if (!song.workBuffer) song.workBuffer = TryAllocate(WorkBufferBytes);
@@ -57,59 +55,9 @@ class CodecsTest : public ::testing::Test {
     std::filesystem::remove_all(dir, ec);
   }
 
-  // Bytes [offset, offset + count) of track n's region; bytes past the end of the
-  // song file read as the silence they stand for.
+  // Bytes [offset, offset + count) of track n's region in the open song.
   static Bytes Region(int n, int64_t offset, int64_t count) {
-    Bytes out(static_cast<size_t>(count), 0);
-    std::ifstream in(songPath, std::ios::binary);
-    in.seekg(SongHeaderBytes + int64_t{n - 1} * TrackRegionBytes + offset);
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(count));
-    return out;
-  }
-  static bool AllZero(const Bytes& bytes) {
-    for (uint8_t b : bytes) {
-      if (b != 0) return false;
-    }
-    return true;
-  }
-  static int64_t FileSize(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
-  }
-  static Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-  }
-  static void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-  }
-  static void Put16(Bytes& b, size_t at, uint16_t v) { StoreU16(b.data() + at, v); }
-  static void Put32(Bytes& b, size_t at, uint32_t v) { StoreU32(b.data() + at, v); }
-  static void Append(Bytes& b, const char* tag, uint32_t size) {
-    const size_t at = b.size();
-    b.resize(at + 8);
-    std::memcpy(b.data() + at, tag, 4);
-    Put32(b, at + 4, size);
-  }
-  // A RIFF/WAVE file with a 16-byte format chunk of any shape and the data chunk
-  // right behind it.
-  static Bytes WavFile(int channels, int rate, int bits, const Bytes& data) {
-    Bytes b;
-    Append(b, "RIFF", static_cast<uint32_t>(36 + data.size()));
-    b.insert(b.end(), {'W', 'A', 'V', 'E'});
-    Append(b, "fmt ", 16);
-    b.resize(36);
-    Put16(b, 20, 1);
-    Put16(b, 22, static_cast<uint16_t>(channels));
-    Put32(b, 24, static_cast<uint32_t>(rate));
-    Put32(b, 28, static_cast<uint32_t>(rate * channels * bits / 8));
-    Put16(b, 32, static_cast<uint16_t>(channels * bits / 8));
-    Put16(b, 34, static_cast<uint16_t>(bits));
-    Append(b, "data", static_cast<uint32_t>(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    return b;
+    return RegionOf(songPath, n, offset, static_cast<size_t>(count));
   }
   // 16-bit PCM of a sine per channel, `frames` frames.
   static Bytes Tone(int64_t frames, int rate, std::vector<double> hz, double amplitude = 12000) {
@@ -119,19 +67,9 @@ class CodecsTest : public ::testing::Test {
       for (double h : hz) {
         const auto v =
             static_cast<int16_t>(amplitude * std::sin(2 * std::numbers::pi * h * f / rate));
-        Put16(b, at, static_cast<uint16_t>(v));
+        StoreI16(b.data() + at, v);
         at += 2;
       }
-    }
-    return b;
-  }
-  // A pattern in which a shifted or misplaced copy shows.
-  static Bytes Pattern(size_t count, uint32_t seed = 1) {
-    Bytes b(count);
-    uint32_t x = seed;
-    for (auto& v : b) {
-      x = x * 1103515245u + 12345u;
-      v = static_cast<uint8_t>(x >> 16);
     }
     return b;
   }
@@ -152,10 +90,6 @@ class CodecsTest : public ::testing::Test {
     FileWrite(tracks[n], pattern.data(), 0, static_cast<int32_t>(count));
     return pattern;
   }
-  static bool HaveTool(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-  }
-  static int Run(const std::string& command) { return std::system(command.c_str()); }
   // Runs the import command on a path, as the dialog would hand it over.
   static void Import(const std::string& path) {
     fakePlatform.ScriptDialog(path);

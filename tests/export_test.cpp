@@ -34,8 +34,8 @@ class ExportTest : public CodecsTest {
   void ExpectFfprobeQuiet(const std::string& path) {
     if (!HaveTool("ffprobe")) return;
     const std::string report = dir + "ffprobe.txt";
-    EXPECT_EQ(Run("ffprobe -v warning -show_entries format=duration -of csv=p=0 '" + path + "' >'" +
-                  report + "' 2>&1"),
+    EXPECT_EQ(RunShell("ffprobe -v warning -show_entries format=duration -of csv=p=0 '" + path +
+                       "' >'" + report + "' 2>&1"),
               0);
     const Bytes text = ReadFile(report);
     EXPECT_EQ(std::string(text.begin(), text.end()).substr(0, 4), "281.") << path;
@@ -111,7 +111,7 @@ TEST_F(ExportTest, AnUpperCaseOggNameWritesOggVorbisOfTheWholeSong) {
       << "12,392,100 frames, all of the song";
   if (HaveTool("ogginfo")) {
     const std::string report = dir + "ogginfo.txt";
-    EXPECT_EQ(Run("ogginfo '" + path + "' >'" + report + "' 2>&1"), 0);
+    EXPECT_EQ(RunShell("ogginfo '" + path + "' >'" + report + "' 2>&1"), 0);
     const Bytes text = ReadFile(report);
     const std::string s(text.begin(), text.end());
     EXPECT_EQ(s.find("WARNING"), std::string::npos) << s;

@@ -16,42 +16,8 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 const ShownMessage kImportFull{"Not enough disk space to import the file", "Error"};
 const ShownMessage kTakeLost{"Not enough disk space to save the recording", "Error"};
-
-Bytes Pattern(size_t count, uint32_t seed) {
-  Bytes b(count);
-  uint32_t x = seed;
-  for (auto& v : b) {
-    x = x * 1103515245u + 12345u;
-    v = static_cast<uint8_t>(x >> 16);
-  }
-  return b;
-}
-
-// Region bytes [offset, offset + count) of track t as the song file holds them;
-// what lies past its end is the silence it stands for.
-Bytes Region(const std::string& path, int t, int64_t offset, size_t count) {
-  Bytes out(count, 0);
-  std::ifstream in(path, std::ios::binary);
-  in.seekg(SongHeaderBytes + int64_t{t - 1} * TrackRegionBytes + offset);
-  in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(count));
-  return out;
-}
-
-// A WAV file of the track format holding pcm.
-std::string WriteWav(const std::filesystem::path& folder, const std::string& name,
-                     const Bytes& pcm) {
-  const std::string path = (folder / name).string();
-  Bytes file(kWavHeaderBytes);
-  BuildWavHeader(file.data(), static_cast<uint32_t>(pcm.size()));
-  file.insert(file.end(), pcm.begin(), pcm.end());
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-  return path;
-}
 
 // The card delivers the bytes a buffer at a time, each handled before the next.
 void Sing(std::span<const uint8_t> input) {
@@ -76,7 +42,7 @@ class FaultsTest : public ProgramTest {
     fakePlatform.Reset();
   }
 
-  void ExpectKeptTake() const { EXPECT_EQ(Region(songPath, 1, 0, kept.size()), kept); }
+  void ExpectKeptTake() const { EXPECT_EQ(RegionOf(songPath, 1, 0, kept.size()), kept); }
 
   void Command(geometry::Rect button, std::optional<std::string> answer) {
     fakePlatform.ScriptDialog(std::move(answer));
@@ -105,21 +71,21 @@ TEST_F(FaultsTest, AnImportTheDiskCannotHoldIsSaidAndLeavesTheRestOfTheSong) {
   const Bytes old = Pattern(BytesPerSecond, 4);
   ASSERT_EQ(FileWrite(tracks[2], old.data(), 0, BytesPerSecond), BytesPerSecond);
   const Bytes audio = Pattern(3 * BytesPerSecond, 5);
-  const std::string path = WriteWav(folder, "loop drums.wav", audio);
+  const std::string path = WriteTrackWav(folder / "loop drums.wav", audio);
   {
     FileSizeLimit full(10'000'000);
     Command(geometry::kImport, path);
   }
   EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kImportFull}));
   EXPECT_EQ(tracks[2].loopOn, 0) << "a failed import must not start a loop";
-  EXPECT_EQ(Region(songPath, 2, 0, old.size()), old);
+  EXPECT_EQ(RegionOf(songPath, 2, 0, old.size()), old);
   ExpectKeptTake();
 
   // With room again the same file goes in, silently.
   fakePlatform.Reset();
   Command(geometry::kImport, path);
   EXPECT_TRUE(fakePlatform.messages.empty());
-  EXPECT_EQ(Region(songPath, 2, 0, audio.size()), audio);
+  EXPECT_EQ(RegionOf(songPath, 2, 0, audio.size()), audio);
   EXPECT_EQ(tracks[2].loopOn, 1);
   song.armedTrack = 0;
 }
@@ -137,7 +103,7 @@ TEST_F(FaultsTest, ATakeTheDiskCannotHoldIsSaidAtTheStop) {
   EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kTakeLost}));
   EXPECT_EQ(song.running, 0);
   EXPECT_FALSE(fakeWaveIn.isOpen);
-  EXPECT_EQ(Region(songPath, 3, 0, old.size()), old) << "the old take is still whole";
+  EXPECT_EQ(RegionOf(songPath, 3, 0, old.size()), old) << "the old take is still whole";
   ExpectKeptTake();
 
   // The next take, with room, is written and not reported.
@@ -145,7 +111,7 @@ TEST_F(FaultsTest, ATakeTheDiskCannotHoldIsSaidAtTheStop) {
   RecordTake(3, take, 2000);
   Stop();
   EXPECT_TRUE(fakePlatform.messages.empty());
-  EXPECT_EQ(Region(songPath, 3, 0, take.size()), take);
+  EXPECT_EQ(RegionOf(songPath, 3, 0, take.size()), take);
 }
 
 TEST_F(FaultsTest, ExportsTheDiskCannotHoldAreSaidAndLeaveNoFile) {
@@ -192,7 +158,7 @@ TEST_F(FaultsTest, ShortBuffersFromTheCardStillMakeOneUnbrokenTake) {
   fakePlatform.Advance(1000);
   Stop();
   EXPECT_TRUE(fakePlatform.messages.empty());
-  const Bytes stored = Region(songPath, 4, 0, take.size());
+  const Bytes stored = RegionOf(songPath, 4, 0, take.size());
   const auto [mismatch, unused] = std::mismatch(stored.begin(), stored.end(), take.begin());
   EXPECT_EQ(mismatch - stored.begin(), std::ssize(take));
   ExpectKeptTake();
@@ -222,7 +188,7 @@ TEST_F(UnwritableStartTest, NoWorkingFileIsSaidAndNothingPretendsToBeKept) {
   fakePlatform.Advance(1000);
   Click(Middle(geometry::kStop));
   Click(Middle(geometry::Arm(2)));
-  const std::string wav = WriteWav(folder, "in.wav", Pattern(400, 1));
+  const std::string wav = WriteTrackWav(folder / "in.wav", Pattern(400, 1));
   fakePlatform.ScriptDialog(wav);
   Click(Middle(geometry::kImport));
   fakePlatform.ScriptDialog(folder.string() + "/a.svl");

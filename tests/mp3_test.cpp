@@ -18,7 +18,8 @@ class Mp3Test : public CodecsTest {
   std::string Lame(const Bytes& wav, const std::string& name, const std::string& options = "") {
     const std::string path = dir + name;
     WriteFile(dir + "in.wav", wav);
-    EXPECT_EQ(Run("lame --quiet -b 128 " + options + " '" + dir + "in.wav' '" + path + "'"), 0);
+    EXPECT_EQ(RunShell("lame --quiet -b 128 " + options + " '" + dir + "in.wav' '" + path + "'"),
+              0);
     return path;
   }
   static int32_t Decode(const std::string& path, DecodeStatus* status = nullptr) {

@@ -34,7 +34,7 @@ class OggTest : public CodecsTest {
   bool OggEnc(const Bytes& wav, const std::string& ogg) {
     if (!HaveTool("oggenc")) return false;
     WriteFile(dir + "in.wav", wav);
-    EXPECT_EQ(Run("oggenc -Q -o '" + ogg + "' '" + dir + "in.wav'"), 0);
+    EXPECT_EQ(RunShell("oggenc -Q -o '" + ogg + "' '" + dir + "in.wav'"), 0);
     return true;
   }
   static bool Contains(const Bytes& haystack, std::string_view needle) {
@@ -130,8 +130,8 @@ TEST_F(OggTest, WiderLayoutsAreFoldedToTheirSides) {
     raw[12 * f + 1] = left[2 * f + 1];
   }
   WriteFile(dir + "six.raw", raw);
-  ASSERT_EQ(Run("oggenc -Q -r -B 16 -C 6 -R 44100 -o '" + dir + "six.ogg' '" + dir + "six.raw'"),
-            0);
+  ASSERT_EQ(
+      RunShell("oggenc -Q -r -B 16 -C 6 -R 44100 -o '" + dir + "six.ogg' '" + dir + "six.raw'"), 0);
   const Bytes pcm = Decode(ReadFile(dir + "six.ogg"));
   ASSERT_EQ(pcm.size(), size_t{BytesPerSecond});
   double leftPower = 0;

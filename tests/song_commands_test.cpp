@@ -25,7 +25,7 @@ class SongCommandsTest : public SongFolderTest {
     bytes[0] = 2;
     bytes[2] = 33;  // track 1's volume
     for (size_t p = 0; p < audio; ++p) bytes[8000 + p] = PatternByte(static_cast<int64_t>(p));
-    WriteBytes(dir + name, bytes);
+    WriteFile(dir + name, bytes);
     return dir + name;
   }
   bool HoldsPattern(const std::string& path, size_t audio) {
@@ -140,7 +140,7 @@ TEST_F(SongCommandsTest, SaveAsFromANamedSongCopiesAFullSizeSong) {
   ASSERT_EQ(SongFileOpen(a), 1);
   tracks[8].playOn = 1;
   const std::string b = dir + "b.svl";
-  WriteBytes(b, std::vector<uint8_t>(100, 0x77));  // replaced, as the dialog confirmed
+  WriteFile(b, std::vector<uint8_t>(100, 0x77));  // replaced, as the dialog confirmed
 
   EXPECT_EQ(SaveSongTo(b), 1);
   EXPECT_TRUE(fakePlatform.messages.empty());

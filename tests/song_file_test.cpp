@@ -31,7 +31,7 @@ std::vector<uint8_t> Record(uint8_t play, uint8_t volume, const char* name, uint
 }
 
 TEST_F(SongFileTest, FreshWorkingFileIsHeaderOfZerosAndReplacesALeftover) {
-  WriteBytes(dir + "default.svl", std::vector<uint8_t>(20000, 0x5A));
+  WriteFile(dir + "default.svl", std::vector<uint8_t>(20000, 0x5A));
   song.workBuffer[TrackRegionBytes - 1] = 9;
 
   ASSERT_EQ(SongFileInit(), 1);
@@ -101,7 +101,7 @@ TEST_F(SongFileTest, HeaderIsWrittenByteForByte) {
 TEST_F(SongFileTest, HeaderLayoutsLoadByVersion) {
   // Version 0, as a copied fresh working file: everything zero, names NUL.
   const std::string zero = dir + "zero.svl";
-  WriteBytes(zero, std::vector<uint8_t>(8000, 0));
+  WriteFile(zero, std::vector<uint8_t>(8000, 0));
   for (int n = 1; n <= TrackCount; ++n) {
     tracks[n].playOn = tracks[n].effectOn = 1;
     tracks[n].volume = 80;
@@ -129,7 +129,7 @@ TEST_F(SongFileTest, HeaderLayoutsLoadByVersion) {
     tracks[n].loopOn = 1;
   }
   const std::string old = dir + "old.svl";
-  WriteBytes(old, v1);
+  WriteFile(old, v1);
   ASSERT_EQ(SongFileOpen(old), 1);
   for (int n = 1; n <= TrackCount; ++n) {
     EXPECT_EQ(tracks[n].playOn, n == 2 ? 1 : 0);
@@ -147,7 +147,7 @@ TEST_F(SongFileTest, HeaderLayoutsLoadByVersion) {
 
   // A file shorter than its header: the missing bytes count as zero.
   const std::string shortFile = dir + "short.svl";
-  WriteBytes(shortFile, {2, 1, 60, 'A', 'B'});
+  WriteFile(shortFile, {2, 1, 60, 'A', 'B'});
   ASSERT_EQ(SongFileOpen(shortFile), 1);
   EXPECT_EQ(tracks[1].playOn, 1);
   EXPECT_EQ(tracks[1].volume, 60);
@@ -169,7 +169,7 @@ TEST_F(SongFileTest, LoadedSettingsAreMadeSafe) {
   add(Record(0, 50, "", 1, 1, TrackRegionBytes - 4, TrackRegionBytes));
   h.resize(8000, 0);
   const std::string path = dir + "hostile.svl";
-  WriteBytes(path, h);
+  WriteFile(path, h);
   ASSERT_EQ(SongFileOpen(path), 1);
 
   EXPECT_EQ(tracks[1].playOn, 1);
@@ -361,7 +361,7 @@ TEST_F(SongFileTest, FileCopiesReportWhatAFullDiskLeftOut) {
   const std::string source = dir + "source";
   std::vector<uint8_t> bytes(3'000'000);
   for (size_t p = 0; p < bytes.size(); ++p) bytes[p] = PatternByte(static_cast<int64_t>(p));
-  WriteBytes(source, bytes);
+  WriteFile(source, bytes);
   const FileHandle from = FileHandle::Open(source, O_RDONLY);
   ASSERT_TRUE(from.IsOpen());
 

@@ -20,13 +20,13 @@
 #include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
+#include "test_support.h"
 
 class SongFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/sonavel-song-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = std::string(pattern) + "/";
+    dir = MakeTempFolder("song");
+    ASSERT_FALSE(dir.empty());
     savedWorkDir = workDir;
     workDir = dir;
     fakePlatform.Reset();
@@ -46,29 +46,6 @@ class SongFolderTest : public ::testing::Test {
     std::filesystem::remove_all(dir, ec);
   }
 
-  static int64_t FileSize(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
-  }
-  static std::vector<uint8_t> ReadBytes(const std::string& path, int64_t offset, size_t count) {
-    std::vector<uint8_t> out(count);
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(offset);
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(count));
-    out.resize(static_cast<size_t>(in.gcount()));
-    return out;
-  }
-  static void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-  }
-  static bool AllZero(const std::vector<uint8_t>& bytes) {
-    for (uint8_t b : bytes) {
-      if (b != 0) return false;
-    }
-    return true;
-  }
   // Byte p of the pattern: distinct enough that a shifted or misplaced copy shows.
   static uint8_t PatternByte(int64_t p) { return static_cast<uint8_t>((p * 7 + p / 251) | 1); }
   // The first `count` bytes of the work buffer, offset p holding PatternByte(p).
@@ -78,27 +55,4 @@ class SongFolderTest : public ::testing::Test {
 
   std::string dir;
   std::string savedWorkDir;
-};
-
-// Lets a test fill the disk: writes past `bytes` fail with EFBIG instead of
-// killing the process. Both are restored when the guard ends.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, savedHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit saved_{};
-  void (*savedHandler_)(int) = nullptr;
 };

@@ -12,7 +12,16 @@ namespace {
 
 constexpr int32_t kTenSeconds = 10 * BytesPerSecond;
 
-class WavTest : public CodecsTest {};
+class WavTest : public CodecsTest {
+ protected:
+  // A chunk header at the end of b.
+  static void Append(Bytes& b, const char* tag, uint32_t size) {
+    const size_t at = b.size();
+    b.resize(at + 8);
+    std::memcpy(b.data() + at, tag, 4);
+    StoreU32(b.data() + at + 4, size);
+  }
+};
 
 TEST_F(WavTest, TenSecondsGoToTheArmedTrackAndSilenceTheRest) {
   const Bytes pcm = Pattern(kTenSeconds);
@@ -181,7 +190,7 @@ TEST_F(WavTest, HostileChunkSizesNeverLeaveTheBytesReadOrWrite) {
 TEST_F(WavTest, ADataChunkClaimingMoreThanTheFileTakesOnlyWhatWasRead) {
   const Bytes pcm = Pattern(1000);
   Bytes file = WavFile(2, 44100, 16, pcm);
-  Put32(file, 40, 0xFFFFFFFFu);  // "4 GB"
+  StoreU32(file.data() + 40, 0xFFFFFFFFu);  // "4 GB"
   WriteFile(dir + "liar.wav", file);
   FillTrack(1, 5000);
 
@@ -265,31 +274,10 @@ TEST_F(WavTest, AFullSongWavIsReadByOtherProgramsAsTwoHundredEightyOneSeconds) {
   EXPECT_EQ(LoadU32(head.data() + 4), 49568436u);
   if (!HaveTool("soxi")) GTEST_SKIP() << "soxi is not installed";
   const std::string out = dir + "soxi.txt";
-  ASSERT_EQ(Run("soxi -D '" + path + "' >'" + out + "' 2>&1"), 0);
+  ASSERT_EQ(RunShell("soxi -D '" + path + "' >'" + out + "' 2>&1"), 0);
   const Bytes text = ReadFile(out);
   EXPECT_EQ(std::string(text.begin(), text.end()), "281.000000\n");
 }
-
-// Turns the process's file size limit down for one test: writes beyond it fail as
-// on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, savedHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  void (*savedHandler_)(int) = nullptr;
-};
 
 TEST_F(WavTest, AWavThatCannotBeWrittenWholeIsReportedAndRemoved) {
   const Bytes pcm = Pattern(BytesPerSecond);

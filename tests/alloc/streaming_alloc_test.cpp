@@ -24,6 +24,7 @@
 #include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
+#include "test_support.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -148,9 +149,8 @@ FakeWaveIn plainIn;
 class StreamingAllocationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/sonavel-alloc-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = std::string(pattern) + "/";
+    dir = MakeTempFolder("alloc");
+    ASSERT_FALSE(dir.empty());
     workDir = dir;
     InstallPlatform(&ringPlatform);
     InstallWaveDevices(&plainOut, &plainIn);

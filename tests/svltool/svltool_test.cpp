@@ -55,7 +55,7 @@ class SvltoolTest : public ::testing::Test {
 
   std::string File(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = (dir / name).string();
-    WriteBytes(path, bytes);
+    WriteFile(path, bytes);
     return path;
   }
 
@@ -156,7 +156,7 @@ TEST_F(SvltoolTest, NewMakesTheEmptyHeaderAreaAndNeverReplacesAFile) {
   NewSong();
   EXPECT_EQ(ReadBytes(song), std::vector<uint8_t>(kHeaderBytes, 0));
 
-  WriteBytes(song, {1, 2, 3});
+  WriteFile(song, {1, 2, 3});
   const ToolResult again = Run({"new", song});
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.err.find("already exists"), std::string::npos);
@@ -201,7 +201,7 @@ TEST_F(SvltoolTest, InfoShowsAVersionOneSongAsTheRecorderLoadsIt) {
   header[record + 1] = 95;
   const std::string name = "Lead \"A\"\\B\x01z";
   std::copy(name.begin(), name.end(), header.begin() + record + 2);
-  WriteBytes(song, header);
+  WriteFile(song, header);
 
   const ToolResult json = Run({"info", song, "--json"});
   EXPECT_EQ(json.status, 0);
@@ -328,7 +328,7 @@ TEST_F(SvltoolTest, NeverTouchesTheDesktopProgramsWorkingFile) {
   // The recorder next to svltool keeps its unsaved song here.
   const fs::path working = fs::path(SVLTOOL_PATH).parent_path() / "default.svl";
   if (fs::exists(working)) GTEST_SKIP() << "a recorder is using " << working;
-  WriteBytes(working, {9, 9, 9});
+  WriteFile(working, {9, 9, 9});
   NewSong();
   EXPECT_EQ(Run({"import", song, "1", File("a.wav", ConstantWav(100, 1))}).status, 0);
   EXPECT_EQ(Run({"info", song}).status, 0);

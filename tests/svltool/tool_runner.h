@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "test_support.h"
 
 extern char** environ;
 
@@ -27,22 +28,6 @@ struct ToolResult {
 inline std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path, size_t offset = 0,
-                                      size_t count = SIZE_MAX) {
-  std::ifstream in(path, std::ios::binary);
-  in.seekg(static_cast<std::streamoff>(offset));
-  std::vector<uint8_t> bytes;
-  char c;
-  while (bytes.size() < count && in.get(c)) bytes.push_back(static_cast<uint8_t>(c));
-  return bytes;
-}
-
-inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
 }
 
 // Runs program with args in folder (the current one when empty), standard output
@@ -80,24 +65,9 @@ inline ToolResult RunProgram(const std::string& program, const std::vector<std::
 // 44,100 Hz 16-bit PCM with the canonical 44-byte header; every sample holds
 // `value`.
 inline std::vector<uint8_t> ConstantWav(int frames, int16_t value, int channels = 2) {
-  const uint32_t data = static_cast<uint32_t>(frames * channels * 2);
-  std::vector<uint8_t> w(44 + data);
-  auto put16 = [&](size_t at, uint16_t v) { StoreU16(w.data() + at, v); };
-  auto put32 = [&](size_t at, uint32_t v) { StoreU32(w.data() + at, v); };
-  std::memcpy(&w[0], "RIFF", 4);
-  put32(4, data + 36);
-  std::memcpy(&w[8], "WAVEfmt ", 8);
-  put32(16, 16);
-  put16(20, 1);
-  put16(22, static_cast<uint16_t>(channels));
-  put32(24, 44100);
-  put32(28, static_cast<uint32_t>(44100 * channels * 2));
-  put16(32, static_cast<uint16_t>(channels * 2));
-  put16(34, 16);
-  std::memcpy(&w[36], "data", 4);
-  put32(40, data);
-  for (size_t i = 44; i + 1 < w.size(); i += 2) put16(i, static_cast<uint16_t>(value));
-  return w;
+  Bytes pcm(static_cast<size_t>(frames * channels * 2));
+  for (size_t i = 0; i + 1 < pcm.size(); i += 2) StoreI16(pcm.data() + i, value);
+  return WavFile(channels, 44100, 16, pcm);
 }
 
 inline int16_t SampleAt(const std::vector<uint8_t>& bytes, size_t offset) {

@@ -1,0 +1,141 @@
+// Helpers every kind of test shares: bytes and files, a pattern in which a
+// misplaced copy shows, the track regions of a song file, WAV files built by
+// hand, a full disk on demand and the outside tools.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "song/song_state.h"
+
+using Bytes = std::vector<uint8_t>;
+
+// A new folder of the test's own under /tmp, with a trailing '/'; empty when it
+// could not be made.
+inline std::string MakeTempFolder(const std::string& kind) {
+  std::string pattern = "/tmp/sonavel-" + kind + "-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) return {};
+  return pattern + "/";
+}
+
+// A pattern in which a shifted or misplaced copy shows.
+inline Bytes Pattern(size_t count, uint32_t seed = 1) {
+  Bytes b(count);
+  uint32_t x = seed;
+  for (auto& v : b) {
+    x = x * 1103515245u + 12345u;
+    v = static_cast<uint8_t>(x >> 16);
+  }
+  return b;
+}
+
+inline bool AllZero(const Bytes& bytes) {
+  for (uint8_t b : bytes) {
+    if (b != 0) return false;
+  }
+  return true;
+}
+
+// -1 when there is no such file.
+inline int64_t FileSize(const std::filesystem::path& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+// Up to count bytes from offset: fewer where the file ends.
+inline Bytes ReadBytes(const std::filesystem::path& path, int64_t offset = 0,
+                       size_t count = SIZE_MAX) {
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(offset);
+  Bytes out(std::istreambuf_iterator<char>(in), {});
+  if (out.size() > count) out.resize(count);
+  return out;
+}
+
+inline Bytes ReadFile(const std::filesystem::path& path) {
+  return ReadBytes(path);
+}
+
+inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+// Bytes [offset, offset + count) of track t's region in a song file; what lies
+// past the file's end is the silence it stands for.
+inline Bytes RegionOf(const std::filesystem::path& song, int t, int64_t offset, size_t count) {
+  Bytes out = ReadBytes(song, SongHeaderBytes + int64_t{t - 1} * TrackRegionBytes + offset, count);
+  out.resize(count, 0);
+  return out;
+}
+
+// A RIFF/WAVE file with a 16-byte format chunk of any shape and the data chunk
+// right behind it.
+inline Bytes WavFile(int channels, int rate, int bits, const Bytes& data) {
+  Bytes b(44 + data.size());
+  std::memcpy(b.data(), "RIFF", 4);
+  StoreU32(b.data() + 4, static_cast<uint32_t>(36 + data.size()));
+  std::memcpy(b.data() + 8, "WAVEfmt ", 8);
+  StoreU32(b.data() + 16, 16);
+  StoreU16(b.data() + 20, 1);
+  StoreU16(b.data() + 22, static_cast<uint16_t>(channels));
+  StoreU32(b.data() + 24, static_cast<uint32_t>(rate));
+  StoreU32(b.data() + 28, static_cast<uint32_t>(rate * channels * bits / 8));
+  StoreU16(b.data() + 32, static_cast<uint16_t>(channels * bits / 8));
+  StoreU16(b.data() + 34, static_cast<uint16_t>(bits));
+  std::memcpy(b.data() + 36, "data", 4);
+  StoreU32(b.data() + 40, static_cast<uint32_t>(data.size()));
+  std::copy(data.begin(), data.end(), b.begin() + 44);
+  return b;
+}
+
+// A WAV file in the tracks' own format (44,100 Hz, 16-bit, stereo) holding pcm.
+inline std::string WriteTrackWav(const std::filesystem::path& path, const Bytes& pcm) {
+  WriteFile(path, WavFile(2, 44100, 16, pcm));
+  return path.string();
+}
+
+// Lets a test fill the disk: writes past `bytes` fail with EFBIG instead of
+// killing the process. Both are restored when the guard ends.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, savedHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*savedHandler_)(int) = nullptr;
+};
+
+inline bool HaveTool(const char* tool) {
+  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+inline int RunShell(const std::string& command) {
+  return std::system(command.c_str());
+}
