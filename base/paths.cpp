@@ -35,21 +35,25 @@ std::string HelpFilePath() {
   return Installed() ? InstalledHelpPath() : programDir + "Help.htm";
 }
 
-void ChooseWorkDir() {
-  if (!programDir.empty() && !Installed() && access(programDir.c_str(), W_OK) == 0) {
-    workDir = programDir;
-    return;
-  }
+std::string UserFolder(const char* xdgVariable, const char* homeFallback) {
   std::string base;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+  if (const char* xdg = std::getenv(xdgVariable); xdg != nullptr && xdg[0] == '/') {
     base = xdg;
   } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
-    base = std::string(home) + "/.local/share";
+    base = std::string(home) + "/" + homeFallback;
   } else {
     base = "/tmp";
   }
   const std::filesystem::path dir = std::filesystem::path(base) / "sonavel";
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
-  workDir = dir.string() + "/";
+  return dir.string() + "/";
+}
+
+void ChooseWorkDir() {
+  if (!programDir.empty() && !Installed() && access(programDir.c_str(), W_OK) == 0) {
+    workDir = programDir;
+    return;
+  }
+  workDir = UserFolder("XDG_DATA_HOME", ".local/share");
 }

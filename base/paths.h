@@ -16,6 +16,12 @@ void SetProgramDir(const std::string& programPath);
 // created when missing.
 void ChooseWorkDir();
 
+// The program's folder under one of the user's base folders, with a trailing '/',
+// created when missing: $<xdgVariable>/sonavel when that names an absolute folder,
+// else ~/<homeFallback>/sonavel (/tmp/sonavel without a home). For instance
+// UserFolder("XDG_CACHE_HOME", ".cache").
+std::string UserFolder(const char* xdgVariable, const char* homeFallback);
+
 // The help page: Help.htm beside the program, or, for a program installed in a
 // bin/ folder, in ../share/sonavel/ beside that folder. When neither exists, the
 // name beside the program.

@@ -1,0 +1,17 @@
+// The user's settings, kept between runs in $XDG_CONFIG_HOME/sonavel/sonavel.conf
+// (by default ~/.config/sonavel/): one "key=value" line each. A missing or
+// damaged file reads as no settings at all; the program works without one.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+std::string SettingsPath();
+
+// The value stored for key, or fallback when there is none.
+std::string ReadSetting(std::string_view key, std::string_view fallback = {});
+
+// Stores key=value, keeping every other line; 1 once the file is replaced on
+// disk, 0 when it could not be written (the old file is then untouched). Keys
+// and values are single lines: a line break is refused.
+int WriteSetting(std::string_view key, std::string_view value);
