@@ -1,16 +1,17 @@
-// The desktop program: the Sonavel window on Qt, sound through SDL.
+// The desktop program: the Sonavel window on Qt, sound through JACK or SDL.
 #include <QApplication>
 #include <QFile>
 #include <QScreen>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "app/window_proc.h"
 #include "base/paths.h"
+#include "platform/jack/desktop_audio.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/quit_signals.h"
-#include "platform/sdl/sdl_wave.h"
 
 namespace {
 
@@ -45,17 +46,19 @@ int main(int argc, char** argv) {
   ChooseWorkDir();
   QtPlatform qtPlatform;
   InstallPlatform(&qtPlatform);
-  InstallSdlWaveDevices();
+  std::string audioNotice;
+  InstallDesktopWaveDevices(std::getenv("SONAVEL_AUDIO"), audioNotice);
   AppStartup();
 
   MainWindow window(qtPlatform);
   // A logout or Ctrl+C ends the program the way the close box does.
   QuitSignals quitSignals([&window] { window.close(); });
+  if (!audioNotice.empty()) qtPlatform.ShowMessage(audioNotice, "Sonavel");
   WindowProc(WM_CREATE, 0, 0);
   window.show();
   window.activateWindow();
   const int exitCode = QApplication::exec();
   AppShutdown();
-  ReleaseSdlWaveDevices();
+  ReleaseDesktopWaveDevices();
   return exitCode;
 }
