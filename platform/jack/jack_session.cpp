@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 
 #include "platform/jack/jack_wave_devices.h"
 
@@ -45,6 +47,9 @@ int JackSession::Connect(std::string& problem) {
   problem.clear();
   if (Running()) return 1;
   Disconnect();
+  // PipeWire's libjack reads the rate a client wants from here; its graph
+  // follows when 44,100 Hz is among the rates it allows. jackd's ignores it.
+  if (std::getenv("PIPEWIRE_QUANTUM") == nullptr) setenv("PIPEWIRE_RATE", "1/44100", 0);
   jack_set_error_function(Quiet);
   jack_set_info_function(Quiet);
   jack_status_t status{};
@@ -52,16 +57,6 @@ int JackSession::Connect(std::string& problem) {
   client = jack_client_open("sonavel", JackNoStartServer, &status);
   if (client == nullptr) return 0;
   jack_set_error_function(Say);
-  jack_set_info_function(Quiet);
-  const jack_nframes_t rate = jack_get_sample_rate(client);
-  if (rate != kRate) {
-    problem = "The JACK server runs at " + Thousands(rate) +
-              " Hz, but Sonavel plays and records at 44,100 Hz only. Sonavel uses the "
-              "desktop's sound device instead; to record through JACK, run the server at "
-              "44,100 Hz.";
-    Disconnect();
-    return 0;
-  }
   const char* outNames[2] = {"out_1", "out_2"};
   const char* inNames[2] = {"in_1", "in_2"};
   for (int i = 0; i < 2; ++i) {
@@ -73,7 +68,8 @@ int JackSession::Connect(std::string& problem) {
   const bool registered = std::all_of(outPorts, outPorts + 2, [](auto* p) { return p; }) &&
                           std::all_of(inPorts, inPorts + 2, [](auto* p) { return p; });
   gone = false;
-  if (!registered || jack_set_process_callback(client, &JackSession::Process, this) != 0) {
+  if (!registered || jack_set_process_callback(client, &JackSession::Process, this) != 0 ||
+      jack_set_sample_rate_callback(client, &JackSession::RateChanged, this) != 0) {
     problem = "Sonavel could not set up its ports on the JACK server.";
     Disconnect();
     return 0;
@@ -81,6 +77,20 @@ int JackSession::Connect(std::string& problem) {
   jack_on_info_shutdown(client, &JackSession::ServerGone, this);
   if (jack_activate(client) != 0) {
     problem = "Sonavel could not join the JACK server's processing.";
+    Disconnect();
+    return 0;
+  }
+  // Only an active client learns the rate the graph really runs at: before,
+  // PipeWire answers with the rate asked for.
+  const jack_nframes_t rate = jack_get_sample_rate(client);
+  if (rate != kRate) {
+    problem = "The JACK server runs at " + Thousands(rate) +
+              " Hz, but Sonavel plays and records at 44,100 Hz only, so it uses the desktop's "
+              "sound device instead. To record through JACK, run the server at 44,100 Hz";
+    problem += std::string_view(jack_get_version_string()).find("PipeWire") != std::string::npos
+                   ? " (on PipeWire: pw-metadata -n settings 0 clock.allowed-rates "
+                     "\"[ 44100 48000 ]\")."
+                   : ".";
     Disconnect();
     return 0;
   }
@@ -102,6 +112,13 @@ bool JackSession::EnsureRunning() {
   if (Running()) return true;
   std::string ignored;
   return Connect(ignored) == 1;
+}
+
+int JackSession::RateChanged(jack_nframes_t rate, void* self) {
+  // Played at another rate, the song would be at the wrong pitch and the takes
+  // out of place: from then on the devices act as if the server had gone.
+  if (rate != kRate) static_cast<JackSession*>(self)->gone = true;
+  return 0;
 }
 
 void JackSession::ServerGone(jack_status_t, const char*, void* self) {

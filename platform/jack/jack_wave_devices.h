@@ -119,7 +119,7 @@ class JackSession {
   // 1 when running; else 0 with `problem` set when the user should hear why.
   int Connect(std::string& problem);
   void Disconnect();
-  // Connected, and the server has not gone away since.
+  // Connected, and the server has neither gone away since nor left 44,100 Hz.
   bool Running() const { return client != nullptr && !gone.load(); }
   // Connects again when the server went away and has come back.
   bool EnsureRunning();
@@ -132,6 +132,7 @@ class JackSession {
 
  private:
   static int Process(jack_nframes_t n, void* self);
+  static int RateChanged(jack_nframes_t rate, void* self);
   static void ServerGone(jack_status_t code, const char* reason, void* self);
   uint32_t LongestLatency(jack_port_t* port, jack_latency_callback_mode_t mode) const;
 

@@ -3,7 +3,6 @@
 // private PipeWire graph. Every wait polls the posted messages against a
 // deadline, so a device that never answers fails the test instead of hanging it.
 #include "platform/jack/jack_wave.h"
-#include "platform/jack/jack_wave_devices.h"
 
 #include <dlfcn.h>
 #include <gmock/gmock.h>
@@ -18,6 +17,7 @@
 
 #include "platform/fake/fake_platform.h"
 #include "platform/jack/desktop_audio.h"
+#include "platform/jack/jack_wave_devices.h"
 #include "platform/wave.h"
 #include "test_servers.h"
 
@@ -402,6 +402,34 @@ TEST_P(PipeWireJack, LoopThroughANullSinkAddsExactlyOneQuantum) {
   std::string problem;
   ASSERT_TRUE(LoopPorts("sonavel", LoopKind::NullSink, &problem)) << problem;
   ExpectLoopOffset(waveIn().RoundTripFrames() + GetParam(), 5);
+}
+
+TEST_P(PipeWireJack, AGraphThatLeaves44100HzStopsTheDevices) {
+  ASSERT_EQ(waveOut().Open(), kWaveOk);
+  Bytes played = Pattern(10 * 176400, 6);
+  WaveHeader out = HeaderFor(played);
+  ASSERT_EQ(waveOut().Write(out), kWaveOk);
+  const uint32_t generation = waveOut().Generation();
+  ASSERT_TRUE(pipewire.ForceRate(48000));
+  WaveHeader probe;
+  ASSERT_TRUE(CollectUntil([&] { return waveOut().Write(probe) == kJackServerGone; }));
+  EXPECT_EQ(waveOut().Reset(), kJackServerGone);
+  EXPECT_EQ(out.done, 1u);
+  fakePlatform.PumpTo(Receive);
+  EXPECT_THAT(received, ::testing::Contains(IsMessage(Notice(MM_WOM_DONE, generation, &out))));
+}
+
+// Asked for a quantum and a rate (pw-jack -p 1024 -s 44100), a client is told
+// that rate until it joins the graph; only then the graph's own.
+TEST_P(PipeWireJack, AGraphAtAnotherRateIsRefusedOnceJoined) {
+  ReleaseJackWaveDevices();
+  ASSERT_TRUE(pipewire.ForceRate(48000));
+  setenv("PIPEWIRE_QUANTUM", "1024/44100", 1);
+  std::string problem;
+  EXPECT_EQ(StartJackAudio(problem), 0);
+  unsetenv("PIPEWIRE_QUANTUM");
+  EXPECT_THAT(problem, ::testing::HasSubstr("48,000 Hz"));
+  EXPECT_THAT(problem, ::testing::HasSubstr("clock.allowed-rates"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Quanta, PipeWireJack, ::testing::Values(1024u, 256u));

@@ -229,6 +229,12 @@ bool TestPipeWire::Start(uint32_t quantum) {
   return true;
 }
 
+bool TestPipeWire::ForceRate(uint32_t rate) {
+  std::string env = "env";
+  for (const std::string& e : Environment()) env += " '" + e + "'";
+  return Shell(env + " pw-metadata -n settings 0 clock.force-rate " + std::to_string(rate));
+}
+
 void TestPipeWire::Stop() {
   ClearLoops();
   pulse.Stop();

@@ -64,6 +64,8 @@ class TestPipeWire {
   ~TestPipeWire() { Stop(); }
   // False, with Problem() saying why, where the graph cannot be started here.
   bool Start(uint32_t quantum = 1024);
+  // Forces the graph to another rate, as a desktop's other programs may.
+  bool ForceRate(uint32_t rate);
   void Stop();
   const std::string& Problem() const { return problem; }
 
