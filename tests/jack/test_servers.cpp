@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -213,7 +214,7 @@ bool TestPipeWire::Start(uint32_t quantum) {
   if (!WaitFor([&] { return Shell(env + " pactl info"); })) return fail("pipewire-pulse");
   const std::string settings = env + " pw-metadata -n settings 0 ";
   if (!Shell(settings + "clock.force-rate 44100") ||
-      !Shell(settings + "clock.force-quantum " + std::to_string(quantum))) {
+      (quantum != 0 && !Shell(settings + "clock.force-quantum " + std::to_string(quantum)))) {
     return fail("the graph's rate could not be set");
   }
   if (!Shell(env + " pactl load-module module-null-sink sink_name=loop "
@@ -309,6 +310,43 @@ void Unplug(jack_client_t* patch, const std::string& port) {
 }
 
 }  // namespace
+
+struct XrunCounter::State {
+  jack_client_t* client = nullptr;
+  std::atomic<uint32_t> xruns{0};
+};
+
+bool XrunCounter::Start() {
+  Stop();
+  jack_client_t* client = OpenClient("sonavel_test_xruns");
+  if (client == nullptr) return false;
+  state = new State;
+  state->client = client;
+  jack_set_xrun_callback(
+      client,
+      [](void* self) {
+        ++static_cast<State*>(self)->xruns;
+        return 0;
+      },
+      state);
+  return jack_activate(client) == 0;
+}
+
+void XrunCounter::Stop() {
+  if (state == nullptr) return;
+  jack_client_close(state->client);
+  delete state;
+  state = nullptr;
+}
+
+uint32_t XrunCounter::Count() {
+  if (state == nullptr) return 0;
+  // Xruns are told a little after the cycle: let a few more cycles pass.
+  const jack_nframes_t period = jack_get_buffer_size(state->client);
+  const jack_nframes_t from = jack_frame_time(state->client);
+  WaitFor([&] { return jack_frame_time(state->client) - from > 3 * period; });
+  return state->xruns.load();
+}
 
 void ClearLoops() {
   if (peer.client != nullptr) jack_client_close(peer.client);

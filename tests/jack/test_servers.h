@@ -63,6 +63,7 @@ class TestPipeWire {
  public:
   ~TestPipeWire() { Stop(); }
   // False, with Problem() saying why, where the graph cannot be started here.
+  // A quantum of 0 leaves it to the graph and its clients, as on a desktop.
   bool Start(uint32_t quantum = 1024);
   // Forces the graph to another rate, as a desktop's other programs may.
   bool ForceRate(uint32_t rate);
@@ -79,6 +80,22 @@ class TestPipeWire {
   std::string problem;
   std::string savedRuntime;
   bool hadRuntime = false;
+};
+
+// Counts the server's xruns: cycles some client did not finish in time. A loop
+// cannot stay exact across one (a late client's output is silence that cycle),
+// so a test that checks a loop sample by sample asks whether one happened.
+class XrunCounter {
+ public:
+  ~XrunCounter() { Stop(); }
+  bool Start();
+  void Stop();
+  // The xruns so far, once every cycle begun before the call has been told of.
+  uint32_t Count();
+
+ private:
+  struct State;
+  State* state = nullptr;
 };
 
 enum class LoopKind {
