@@ -1,5 +1,6 @@
 #include "app/window_proc.h"
 
+#include "app/audio_devices.h"
 #include "app/keys.h"
 #include "app/menus.h"
 #include "audio/recording.h"
@@ -19,6 +20,7 @@ namespace {
 void OnCreate() {
   controlManager.LoadSkin();
   textFields.Init();
+  ApplyDeviceSettings();
   MixerInit();
   RecordInit();
   platform().StartTimer(100);
@@ -67,7 +69,7 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       textFields.FieldsKey(MapChar(static_cast<int>(wParam)));
       return 0;
     case WM_COMMAND:
-      RunMenuCommand(wParam);
+      RunMenuCommand(wParam, lParam);
       return 0;
     case WM_TIMER:
       TimerTick();

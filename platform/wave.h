@@ -18,6 +18,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct WaveHeader {
   uint8_t* data = nullptr;
@@ -31,7 +33,24 @@ struct WaveHeader {
 constexpr int kWaveOk = 0;
 constexpr int kWaveStillPlaying = 33;
 
-class WaveOutDevice {
+// Which device of the sound system a wave device opens. Devices that take no
+// choice (a JACK client is routed by the server's connections) keep the
+// defaults, which offer none.
+class DeviceChoice {
+ public:
+  virtual ~DeviceChoice() = default;
+  // The devices by name, for the user to choose from; false when this device
+  // takes no choice.
+  virtual bool DeviceNames(std::vector<std::string>& names) {
+    names.clear();
+    return false;
+  }
+  // The device every later Open uses: one of the names, or empty for the
+  // system's default.
+  virtual void ChooseDevice(const std::string& name) { static_cast<void>(name); }
+};
+
+class WaveOutDevice : public DeviceChoice {
  public:
   virtual ~WaveOutDevice() = default;
   virtual int Open() = 0;
@@ -44,7 +63,7 @@ class WaveOutDevice {
   virtual uint32_t Generation() const = 0;
 };
 
-class WaveInDevice {
+class WaveInDevice : public DeviceChoice {
  public:
   virtual ~WaveInDevice() = default;
   virtual int Open() = 0;

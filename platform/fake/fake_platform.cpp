@@ -66,6 +66,8 @@ void FakePlatform::Reset() {
 int FakeWaveOut::Open() {
   if (openResult != kWaveOk) return openResult;
   isOpen = true;
+  ++opens;
+  devices.opened = devices.chosen;
   ++generation;
   return kWaveOk;
 }
@@ -116,6 +118,7 @@ int FakeWaveIn::Open() {
   isOpen = true;
   started = false;
   ++opens;
+  devices.opened = devices.chosen;
   ++generation;
   return kWaveOk;
 }

@@ -82,6 +82,19 @@ class FakePlatform : public Platform {
   MessageQueue queue;
 };
 
+// The device list a fake offers, and what the core chose from it.
+struct FakeDeviceList {
+  bool offered = true;  // false: the device takes no choice, as JACK's
+  std::vector<std::string> names;
+  std::string chosen;
+  std::string opened;  // what was chosen at the latest Open
+
+  bool Names(std::vector<std::string>& out) const {
+    out = names;
+    return offered;
+  }
+};
+
 class FakeWaveOut : public WaveOutDevice {
  public:
   int Open() override;
@@ -89,6 +102,8 @@ class FakeWaveOut : public WaveOutDevice {
   int Write(WaveHeader& header) override;
   int Reset() override;
   uint32_t Generation() const override { return generation; }
+  bool DeviceNames(std::vector<std::string>& names) override { return devices.Names(names); }
+  void ChooseDevice(const std::string& name) override { devices.chosen = name; }
 
   // The front n queued buffers finish playing and come back.
   int CompleteOutput(int n);
@@ -99,7 +114,9 @@ class FakeWaveOut : public WaveOutDevice {
   int openResult = kWaveOk;
   int writeResult = kWaveOk;
   int resets = 0;
+  int opens = 0;
   uint32_t generation = 1;
+  FakeDeviceList devices;
 };
 
 class FakeWaveIn : public WaveInDevice {
@@ -110,6 +127,8 @@ class FakeWaveIn : public WaveInDevice {
   int Reset() override;
   int Close() override;
   uint32_t Generation() const override { return generation; }
+  bool DeviceNames(std::vector<std::string>& names) override { return devices.Names(names); }
+  void ChooseDevice(const std::string& name) override { devices.chosen = name; }
 
   // Captures bytes into the queued buffers, handing back each one that fills;
   // returns how many bytes found a buffer (the rest is lost, as on a real card).
@@ -121,6 +140,7 @@ class FakeWaveIn : public WaveInDevice {
   int opens = 0;
   int closes = 0;
   uint32_t generation = 1;
+  FakeDeviceList devices;
 };
 
 // The fakes every core test uses, installed by the test main.

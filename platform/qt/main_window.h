@@ -1,8 +1,11 @@
-// The one top-level window: the fixed panel under a Help menu.
+// The one top-level window: the fixed panel under the menu bar.
 #pragma once
 
 #include <QMainWindow>
+#include <QMenu>
+#include <cstdint>
 
+#include "app/menus.h"
 #include "platform/qt/panel_widget.h"
 
 class QtPlatform;
@@ -18,6 +21,8 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  void FillChoices(QMenu& submenu, uintptr_t command, const MenuChoices& choices);
+
   QtPlatform& platform;
   // A member, not a heap child: it leaves the window before the window goes.
   PanelWidget panel;
