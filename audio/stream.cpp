@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "audio/capture.h"
 #include "audio/mixer.h"
 #include "audio/recording.h"
 #include "audio/reverb.h"
@@ -209,10 +210,10 @@ int WaveMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       }
       return 1;
     case MM_WIM_CLOSE:
-      if (wParam == waveIn().Generation()) RecordClosed();
+      if (wParam == waveIn().Generation()) CaptureClosed();
       return 1;
     case MM_WIM_DATA:
-      if (wParam == waveIn().Generation() && header != nullptr) RecordData(*header);
+      if (wParam == waveIn().Generation() && header != nullptr) CaptureData(*header);
       return 1;
     default:
       return 0;

@@ -6,6 +6,14 @@
 // one, so the core can tell (and ignore) notices of a run it has already ended:
 // when Reset returns, every buffer it handed back is already marked done with its
 // final byte count, and the caller takes them from there.
+//
+// Where capture sits on the playback timeline is the device's business: in a
+// run, the first byte of the first input buffer is what arrived at the input
+// while the output was playing the first byte of the first output buffer written
+// after the input's Start, and capture is continuous from there. What the device
+// cannot place, the time sound spends outside the program (the output's and the
+// input's converters and buffers, a sound server, the air), it reports as its
+// round trip, and the core shifts takes by that (or by a measured value).
 #pragma once
 
 #include <cstdint>
@@ -47,6 +55,10 @@ class WaveInDevice {
   // After every buffer is back: posts MM_WIM_CLOSE behind the data messages.
   virtual int Close() = 0;
   virtual uint32_t Generation() const = 0;
+  // Frames from a byte leaving the output to the sound played along with it
+  // reaching this input, outside the program's own placement above; 0 when
+  // the device cannot tell.
+  virtual uint32_t RoundTripFrames() const = 0;
 };
 
 WaveOutDevice& waveOut();

@@ -110,6 +110,7 @@ class FakeWaveIn : public WaveInDevice {
   int Reset() override;
   int Close() override;
   uint32_t Generation() const override { return generation; }
+  uint32_t RoundTripFrames() const override { return roundTripFrames; }
 
   // Captures bytes into the queued buffers, handing back each one that fills;
   // returns how many bytes found a buffer (the rest is lost, as on a real card).
@@ -121,6 +122,7 @@ class FakeWaveIn : public WaveInDevice {
   int opens = 0;
   int closes = 0;
   uint32_t generation = 1;
+  uint32_t roundTripFrames = 0;  // what the device reports
 };
 
 // The fakes every core test uses, installed by the test main.
