@@ -8,6 +8,7 @@
 
 // Menu commands (the WM_COMMAND wParam).
 constexpr uintptr_t kAboutCommand = 1000;
+constexpr uintptr_t kMeasureLatencyCommand = 1350;
 
 struct MenuEntry {
   uintptr_t command = 0;

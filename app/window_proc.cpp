@@ -2,6 +2,7 @@
 
 #include "app/keys.h"
 #include "app/menus.h"
+#include "audio/latency_measure.h"
 #include "audio/recording.h"
 #include "audio/stream.h"
 #include "panel/panel.h"
@@ -71,6 +72,7 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return 0;
     case WM_TIMER:
       TimerTick();
+      LatencyTick();
       return 0;
     case WM_MOUSEMOVE:
       controlManager.MouseMove(px, py);
@@ -90,6 +92,7 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
 void AppShutdown() {
   // Closing the window during a recording keeps the take, as a stop would.
   if (song.running != 0) TransportStop();
+  LatencyCancel();
   SongFileClose();
   controlManager.ReleaseSkin();
   RecordRelease();

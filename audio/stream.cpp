@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "audio/capture.h"
+#include "audio/latency_measure.h"
 #include "audio/mixer.h"
 #include "audio/recording.h"
 #include "audio/reverb.h"
@@ -111,6 +112,8 @@ uint32_t ClockUpdate() {
 }
 
 int TransportStart() {
+  // The devices are the run's from here.
+  LatencyCancel();
   EffectReset();
   if (song.workBuffer) std::memset(song.workBuffer.get(), 0, TrackRegionBytes);
   runState.meterPhase = 0;
@@ -147,7 +150,7 @@ int TransportStop() {
   // place to pause at.
   song.positionMs = std::min(song.positionMs, SongMs);
   runState.stopOffset = MsToByteOffset(song.positionMs);
-  if (output.open) waveOut().Reset();
+  PlayReset();
   if (song.armedTrack != 0) RecordStop();
   MetersReset();
   return 0;
@@ -178,6 +181,24 @@ int PlayQueue() {
     if (result != kWaveOk && result != kWaveStillPlaying) ShowError(failures[i]);
   }
   return 1;
+}
+
+int PlaySeconds(std::span<const uint8_t> audio) {
+  if (!HaveBuffers()) return 0;
+  int queued = 0;
+  for (size_t i = 0; i < 2; ++i) {
+    const size_t from = std::min(audio.size(), i * BytesPerSecond);
+    const size_t n = std::min<size_t>(audio.size() - from, BytesPerSecond);
+    std::memcpy(output.buffers[i].get(), audio.data() + from, n);
+    std::memset(output.buffers[i].get() + n, 0, BytesPerSecond - n);
+    output.headers[i].bufferLength = BytesPerSecond;
+    if (waveOut().Write(output.headers[i]) == kWaveOk) ++queued;
+  }
+  return queued;
+}
+
+void PlayReset() {
+  if (output.open) waveOut().Reset();
 }
 
 int WavePortOut(WaveHeader& header) {
@@ -211,9 +232,11 @@ int WaveMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return 1;
     case MM_WIM_CLOSE:
       if (wParam == waveIn().Generation()) CaptureClosed();
+      LatencyProgress();
       return 1;
     case MM_WIM_DATA:
       if (wParam == waveIn().Generation() && header != nullptr) CaptureData(*header);
+      LatencyProgress();
       return 1;
     default:
       return 0;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "audio/latency_measure.h"
 #include "base/paths.h"
 #include "codecs/export.h"
 #include "codecs/import.h"
@@ -27,6 +28,8 @@ const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}}
 // The button stays lit, and on screen, while its command holds the window.
 void RunCommand(int button, void (*command)(), uint32_t waitMs = 0) {
   if (song.running != 0) StopToStart();
+  // A command holds the thread long enough to lose input a measurement needs.
+  LatencyCancel();
   controlManager.DrawLit(button);
   platform().Flush();
   if (waitMs != 0) platform().SleepMs(waitMs);

@@ -82,6 +82,8 @@ class FakePlatform : public Platform {
   MessageQueue queue;
 };
 
+class FakeWaveIn;
+
 class FakeWaveOut : public WaveOutDevice {
  public:
   int Open() override;
@@ -92,6 +94,13 @@ class FakeWaveOut : public WaveOutDevice {
 
   // The front n queued buffers finish playing and come back.
   int CompleteOutput(int n);
+  // Plays `frames` frames as a card would: the queued buffers in order,
+  // silence where none is queued, each buffer handed back once played to its
+  // end. With a loopback input, everything played reaches it `loopDelayFrames`
+  // frames later, as through a cable from the output to the input.
+  void Play(uint32_t frames);
+  FakeWaveIn* loopback = nullptr;
+  uint32_t loopDelayFrames = 0;
   std::vector<WaveHeader*> queued;
   // Every buffer written, in order, as the bytes it held then (what was played).
   std::vector<std::vector<uint8_t>> written;
@@ -100,6 +109,10 @@ class FakeWaveOut : public WaveOutDevice {
   int writeResult = kWaveOk;
   int resets = 0;
   uint32_t generation = 1;
+
+ private:
+  uint32_t frontPlayed = 0;       // bytes of the front buffer already played
+  std::vector<uint8_t> inFlight;  // played, not yet arrived at the loopback
 };
 
 class FakeWaveIn : public WaveInDevice {
