@@ -7,6 +7,7 @@
 #include "base/buffer.h"
 #include "platform/platform.h"
 #include "song/song_file.h"
+#include "song/undo.h"
 #include "song/song_state.h"
 
 namespace {
@@ -26,6 +27,8 @@ struct Input {
   int heldCount = 0;
   Capture state = Capture::Idle;
   int32_t captureOffset = 0;
+  // The armed track's loop before the take switched it off, for Undo.
+  LoopSettings loopBefore;
 };
 Input input;
 
@@ -95,6 +98,12 @@ int RecordInit() {
 }
 
 int RecordStart() {
+  // A take replaces the track's audio from the start of the run: it no longer
+  // loops, even when the recording cannot start.
+  Track& armed = tracks[song.armedTrack];
+  input.loopBefore = LoopOf(armed);
+  armed.loopOn = 0;
+  PrepareUndo();
   Buffer a = TryAllocate(kCaptureBytes);
   Buffer b = TryAllocate(kCaptureBytes);
   if (!a || !b) {
@@ -161,11 +170,14 @@ int RecordStop() {
   int result = 0;
   if (c > b) {
     result = 1;
-    // The take lives only in memory until here: a write that falls short (a
-    // full disk, no song file) must be said, or the user would believe it kept.
-    if (song.armedTrack != 0 && song.workBuffer &&
-        FileWrite(tracks[song.armedTrack], song.workBuffer.get(), b, c - b) < c - b) {
-      ShowError("Not enough disk space to save the recording");
+    if (song.armedTrack != 0 && song.workBuffer) {
+      Track& armed = tracks[song.armedTrack];
+      KeepForUndo(UndoKind::Recording, armed, input.loopBefore, b, c - b);
+      // The take lives only in memory until here: a write that falls short (a
+      // full disk, no song file) must be said, or the user would believe it kept.
+      if (FileWriteOrDropUndo(armed, song.workBuffer.get(), b, c - b) < c - b) {
+        ShowError("Not enough disk space to save the recording");
+      }
     }
   }
   waveIn().Close();

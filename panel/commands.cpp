@@ -9,7 +9,9 @@
 #include "panel/transport.h"
 #include "platform/platform.h"
 #include "song/song_commands.h"
+#include "song/song_file.h"
 #include "song/song_state.h"
+#include "song/undo.h"
 #include "ui/control_manager.h"
 
 std::string saveName;
@@ -34,10 +36,6 @@ void RunCommand(int button, void (*command)(), uint32_t waitMs = 0) {
   controlManager.DrawNormal(button);
 }
 
-std::string HelpPage() {
-  return "file://" + HelpFilePath();
-}
-
 void NewCommand() {
   NewSong();
   SetButton(pauseButton, 0);
@@ -59,6 +57,8 @@ void SaveSongAs() {
 }
 
 void ImportSoundFile() {
+  // Choosing a file is no use when it has nowhere to go.
+  if (!RequireOpenSong()) return;
   static const std::vector<FileFilter> filters = {
       {"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
       {"Mp3 File (*.mp3)", "*.mp3"},
@@ -85,6 +85,16 @@ void ExportMix() {
   ExportMixTo(name);
 }
 
+void UndoLastChange() {
+  if (song.running != 0) StopToStart();
+  Undo();
+}
+
+void RedoLastChange() {
+  if (song.running != 0) StopToStart();
+  Redo();
+}
+
 void OnNew() {
   RunCommand(newButton, NewCommand, kNewWaitMs);
 }
@@ -106,10 +116,10 @@ void OnExport() {
 }
 
 void OnHelp() {
-  RunCommand(helpButton, [] { platform().OpenWebPage(HelpPage()); });
+  RunCommand(helpButton, [] { platform().OpenLocalPage(HelpFilePath(), ""); });
 }
 
 void OnBanner() {
   if (song.running != 0) StopToStart();
-  platform().OpenWebPage(HelpPage() + "#about");
+  platform().OpenLocalPage(HelpFilePath(), "about");
 }

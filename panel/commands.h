@@ -18,6 +18,11 @@ void SaveSongAs();
 void ImportSoundFile();
 void ExportMix();
 
+// Undo and Redo of the last take or import; a running transport is stopped
+// first, as the buttons do.
+void UndoLastChange();
+void RedoLastChange();
+
 void OnNew();
 void OnOpen();
 void OnSave();
