@@ -71,25 +71,28 @@ bool Capture(Step& step, UndoKind kind, const Track& track, const LoopSettings& 
   return true;
 }
 
-// Writes the kept bytes back where they came from.
+// The silence of [at, end) in the song file, where it ended inside a kept range:
+// it ends there again when nothing lies beyond the range, else the range is
+// written with zeros.
+bool Silence(const FileHandle& song, int64_t at, int64_t end) {
+  const int64_t size = song.Size();
+  if (size >= 0 && size <= end) return size <= at || song.Resize(at);
+  std::fill(scratch.begin(), scratch.end(), 0);
+  while (at < end) {
+    const auto n = static_cast<size_t>(std::min<int64_t>(end - at, scratch.size()));
+    if (song.WriteAt(at, std::span(scratch).first(n)) != n) return false;
+    at += static_cast<int64_t>(n);
+  }
+  return true;
+}
+
+// Writes the kept bytes and loop settings back where they came from.
 bool Restore(const Step& step) {
   const FileHandle& song = SongFileHandle();
-  const int64_t start = TrackRegionStart(tracks[step.track]);
-  const int64_t from = start + step.offset;
+  const int64_t from = TrackRegionStart(tracks[step.track]) + step.offset;
   if (step.data.CopyTo(song, from, step.held, scratch) != step.held) return false;
-  int64_t at = from + step.held;
-  const int64_t end = from + step.length;
-  if (at < end) {
-    // The file ended inside the range: end it there again when nothing lies
-    // beyond the range, else write the silence the range held.
-    const int64_t size = song.Size();
-    if (size >= 0 && size <= end) return size <= at || song.Resize(at);
-    std::fill(scratch.begin(), scratch.end(), 0);
-    while (at < end) {
-      const auto n = static_cast<size_t>(std::min<int64_t>(end - at, scratch.size()));
-      if (song.WriteAt(at, std::span(scratch).first(n)) != n) return false;
-      at += static_cast<int64_t>(n);
-    }
+  if (step.held < step.length && !Silence(song, from + step.held, from + step.length)) {
+    return false;
   }
   Track& track = tracks[step.track];
   track.loopOn = step.loop.loopOn;

@@ -206,6 +206,19 @@ TEST_F(SongFileTest, LoadedSettingsAreMadeSafe) {
   EXPECT_EQ(tracks[4].loopStart, -4);
 }
 
+TEST_F(SongFileTest, LoopOffsetsInsideAFrameAreLoadedButNotPlayed) {
+  std::vector<uint8_t> h(1, 2);
+  const std::vector<uint8_t> r = Record(1, 80, "odd", 0, 1, 2, 176402);
+  h.insert(h.end(), r.begin(), r.end());
+  h.resize(8000, 0);
+  const std::string path = dir + "odd.svl";
+  WriteFile(path, h);
+  ASSERT_EQ(SongFileOpen(path), 1);
+  EXPECT_EQ(tracks[1].loopOn, 0);
+  EXPECT_EQ(tracks[1].loopStart, 2);
+  EXPECT_EQ(tracks[1].loopEnd, 176402);
+}
+
 TEST_F(SongFileTest, OpeningAMissingFileLeavesNoSongOpen) {
   ASSERT_EQ(SongFileInit(), 1);
   EXPECT_EQ(SongFileOpen(dir + "nothing.svl"), 0);
@@ -359,7 +372,10 @@ TEST_F(LoopReadTest, LoopFieldsThatDoNotFitPlayTheTrackStraight) {
                             {5000, 4000, 4500},
                             {-176400, 100, 0},
                             {0, TrackRegionBytes + 4, 0},
-                            {TrackRegionBytes - 4, INT32_MAX, INT32_MIN}};
+                            {TrackRegionBytes - 4, INT32_MAX, INT32_MIN},
+                            // inside a frame: noise with the channels swapped
+                            {2, 176402, 2},
+                            {0, 176402, 0}};
   for (const auto& f : bad) {
     SCOPED_TRACE(testing::Message() << f[0] << ".." << f[1] << " at " << f[2]);
     t.loopOn = 1;

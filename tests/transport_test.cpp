@@ -279,6 +279,22 @@ TEST_F(TransportTest, APauseAfterTheEndBetweenTwoTicksStopsAtTheEnd) {
   EXPECT_EQ(song.positionMs, 281000);
 }
 
+// A stopped process (a debugger, a suspended laptop) resumes with hours between
+// two ticks: the run still ends at the song's end, and a pause lands there.
+TEST_F(TransportTest, HoursBetweenTwoTicksStillEndTheRunAtTheEnd) {
+  PressButton(playButton);
+  fakePlatform.Advance(4 * 3600 * 1000);
+  TimerTick();
+  EXPECT_EQ(song.running, 0);
+  EXPECT_EQ(song.positionMs, 0);
+
+  PressButton(playButton);
+  fakePlatform.Advance(30u * 24 * 3600 * 1000);  // past the clock's signed range
+  PressButton(pauseButton);
+  EXPECT_EQ(song.running, 0);
+  EXPECT_EQ(song.positionMs, SongMs);
+}
+
 TEST_F(TransportTest, CommandsStopTheRunFirst) {
   // Import asks for a file only when a song is open to take it.
   ASSERT_EQ(SongFileInit(), 1);
