@@ -1,21 +1,36 @@
 #include "app/menus.h"
 
-#include "audio/latency_measure.h"
-#include "panel/transport.h"
+#include <string>
+
+#include "panel/commands.h"
 #include "platform/platform.h"
-#include "song/song_state.h"
+#include "song/undo.h"
 
 namespace {
 
+constexpr MenuEntry kEditEntries[] = {
+    {kUndoCommand, "&Undo", "Ctrl+Z"},
+    {kRedoCommand, "&Redo", "Ctrl+Shift+Z;Ctrl+Y"},
+};
 constexpr MenuEntry kAudioEntries[] = {{kMeasureLatencyCommand, "&Measure Latency…"}};
 constexpr MenuEntry kHelpEntries[] = {{kAboutCommand, "&About"}};
 
-constexpr Menu kMenus[] = {{"&Audio", kAudioEntries}, {"&Help", kHelpEntries}};
+constexpr Menu kMenus[] = {
+    {"&Edit", kEditEntries}, {"&Audio", kAudioEntries}, {"&Help", kHelpEntries}};
 
-void MeasureLatencyCommand() {
-  // As the panel's commands do: a run going stops first, its take kept.
-  if (song.running != 0) StopToStart();
-  MeasureLatency();
+// What the front end's menu shows now, as far as it was told.
+struct ShownEntry {
+  std::string text;
+  bool enabled = true;
+  bool known = false;
+};
+ShownEntry shownUndo;
+ShownEntry shownRedo;
+
+void Show(ShownEntry& shown, uintptr_t command, const std::string& text, bool enabled) {
+  if (shown.known && shown.text == text && shown.enabled == enabled) return;
+  shown = {text, enabled, true};
+  platform().SetMenuEntry(command, text, enabled);
 }
 
 }  // namespace
@@ -29,10 +44,26 @@ int RunMenuCommand(uintptr_t command) {
     case kAboutCommand:
       platform().ShowAbout();
       return 1;
+    case kUndoCommand:
+      UndoLastChange();
+      return 1;
+    case kRedoCommand:
+      RedoLastChange();
+      return 1;
     case kMeasureLatencyCommand:
       MeasureLatencyCommand();
       return 1;
     default:
       return 0;
   }
+}
+
+void RefreshMenus() {
+  Show(shownUndo, kUndoCommand, "&" + UndoText(), CanUndo() != 0);
+  Show(shownRedo, kRedoCommand, "&" + RedoText(), CanRedo() != 0);
+}
+
+void ForgetMenuState() {
+  shownUndo = {};
+  shownRedo = {};
 }

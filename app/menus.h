@@ -8,6 +8,8 @@
 
 // Menu commands (the WM_COMMAND wParam).
 constexpr uintptr_t kAboutCommand = 1000;
+constexpr uintptr_t kUndoCommand = 1200;
+constexpr uintptr_t kRedoCommand = 1201;
 constexpr uintptr_t kMeasureLatencyCommand = 1350;
 
 struct MenuEntry {
@@ -27,3 +29,10 @@ std::span<const Menu> MenuBar();
 
 // Runs the entry whose command this is; 0 when no entry has it.
 int RunMenuCommand(uintptr_t command);
+
+// Brings the entries that change (Undo and Redo name what they undo, and are
+// greyed out when there is nothing) up to date; the front end's menu is told
+// only what changed since the last call. Forget() makes the next call tell all,
+// for a menu bar built afresh.
+void RefreshMenus();
+void ForgetMenuState();

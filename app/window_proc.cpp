@@ -18,6 +18,8 @@ int firstPaint = 0;
 namespace {
 
 void OnCreate() {
+  // A new window: its menu bar shows the table's texts until told otherwise.
+  ForgetMenuState();
   controlManager.LoadSkin();
   textFields.Init();
   MixerInit();
@@ -39,13 +41,7 @@ void OnKey(int virtualKey) {
   if (code != -1) textFields.FieldsKey(code);
 }
 
-}  // namespace
-
-void AppStartup() {
-  firstPaint = 1;
-}
-
-intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+intptr_t Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   WaveMessage(message, wParam, lParam);
   const int px = PointParamX(lParam);
   const int py = PointParamY(lParam);
@@ -87,6 +83,19 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     default:
       return -1;
   }
+}
+
+}  // namespace
+
+void AppStartup() {
+  firstPaint = 1;
+}
+
+intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  const intptr_t result = Dispatch(message, wParam, lParam);
+  // Whatever the message changed, the menu shows it before the next one.
+  RefreshMenus();
+  return result;
 }
 
 void AppShutdown() {

@@ -8,8 +8,12 @@
 #include "platform/platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
+#include "song/undo.h"
 
 namespace {
+
+// The armed track's loop before the take switched it off, for Undo.
+LoopSettings loopBefore;
 
 void ShowError(const char* text) {
   platform().ShowMessage(text, "Error");
@@ -23,6 +27,12 @@ int RecordInit() {
 }
 
 int RecordStart() {
+  // A take replaces the track's audio from the start of the run: it no longer
+  // loops, even when the recording cannot start.
+  Track& armed = tracks[song.armedTrack];
+  loopBefore = LoopOf(armed);
+  armed.loopOn = 0;
+  PrepareUndo();
   // What was played along with timeline byte t comes back a round trip later:
   // capture is stored that much earlier, and its first round trip, the answer
   // to what sounded before the run, is dropped.
@@ -61,11 +71,14 @@ int RecordStop() {
   int result = 0;
   if (c > b) {
     result = 1;
-    // The take lives only in memory until here: a write that falls short (a
-    // full disk, no song file) must be said, or the user would believe it kept.
-    if (song.armedTrack != 0 && song.workBuffer &&
-        FileWrite(tracks[song.armedTrack], song.workBuffer.get(), b, c - b) < c - b) {
-      ShowError("Not enough disk space to save the recording");
+    if (song.armedTrack != 0 && song.workBuffer) {
+      Track& armed = tracks[song.armedTrack];
+      KeepForUndo(UndoKind::Recording, armed, loopBefore, b, c - b);
+      // The take lives only in memory until here: a write that falls short (a
+      // full disk, no song file) must be said, or the user would believe it kept.
+      if (FileWriteOrDropUndo(armed, song.workBuffer.get(), b, c - b) < c - b) {
+        ShowError("Not enough disk space to save the recording");
+      }
     }
   }
   return result;

@@ -12,6 +12,7 @@
 #include "base/buffer.h"
 #include "platform/platform.h"
 #include "song/notices.h"
+#include "song/song_file.h"
 #include "song/song_state.h"
 
 RunState runState;
@@ -106,7 +107,9 @@ void AudioRelease() {
 
 uint32_t ClockUpdate() {
   const uint32_t now = platform().ClockMs();
-  song.positionMs += static_cast<int32_t>(now - runState.clockTick);
+  // However long the wait (a stopped process), the position stays in the song.
+  song.positionMs = static_cast<int>(std::clamp<int64_t>(
+      int64_t{song.positionMs} + (now - runState.clockTick), 0, SongMs));
   runState.clockTick = now;
   return now;
 }
@@ -132,8 +135,8 @@ int TransportStart() {
   LoopsSeek(s / 1000);
 
   if (song.armedTrack != 0) {
-    tracks[song.armedTrack].loopOn = 0;
-    if (!RecordStart()) return 0;
+    // Without a song the take would be thrown away at the stop.
+    if (!RequireOpenSong() || !RecordStart()) return 0;
   } else {
     PlayPrefill();
     PlayQueue();

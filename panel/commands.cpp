@@ -10,7 +10,9 @@
 #include "panel/transport.h"
 #include "platform/platform.h"
 #include "song/song_commands.h"
+#include "song/song_file.h"
 #include "song/song_state.h"
+#include "song/undo.h"
 #include "ui/control_manager.h"
 
 std::string saveName;
@@ -37,10 +39,6 @@ void RunCommand(int button, void (*command)(), uint32_t waitMs = 0) {
   controlManager.DrawNormal(button);
 }
 
-std::string HelpPage() {
-  return "file://" + HelpFilePath();
-}
-
 void NewCommand() {
   NewSong();
   SetButton(pauseButton, 0);
@@ -62,6 +60,8 @@ void SaveSongAs() {
 }
 
 void ImportSoundFile() {
+  // Choosing a file is no use when it has nowhere to go.
+  if (!RequireOpenSong()) return;
   static const std::vector<FileFilter> filters = {
       {"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
       {"Mp3 File (*.mp3)", "*.mp3"},
@@ -88,6 +88,21 @@ void ExportMix() {
   ExportMixTo(name);
 }
 
+void UndoLastChange() {
+  if (song.running != 0) StopToStart();
+  Undo();
+}
+
+void RedoLastChange() {
+  if (song.running != 0) StopToStart();
+  Redo();
+}
+
+void MeasureLatencyCommand() {
+  if (song.running != 0) StopToStart();
+  MeasureLatency();
+}
+
 void OnNew() {
   RunCommand(newButton, NewCommand, kNewWaitMs);
 }
@@ -109,10 +124,10 @@ void OnExport() {
 }
 
 void OnHelp() {
-  RunCommand(helpButton, [] { platform().OpenWebPage(HelpPage()); });
+  RunCommand(helpButton, [] { platform().OpenLocalPage(HelpFilePath(), ""); });
 }
 
 void OnBanner() {
   if (song.running != 0) StopToStart();
-  platform().OpenWebPage(HelpPage() + "#about");
+  platform().OpenLocalPage(HelpFilePath(), "about");
 }

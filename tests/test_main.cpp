@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 
@@ -8,11 +9,12 @@
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   InstallFakes();
-  // No test may read the settings of whoever runs it (a measured round trip
-  // would shift every take) or write into them.
-  const std::string config = MakeTempFolder("config");
-  const ScopedEnv settings("XDG_CONFIG_HOME", config);
+  // The user's cache and settings of this test run only, never the real ones.
+  const std::string home = MakeTempFolder("home");
+  setenv("XDG_CACHE_HOME", (home + "cache").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (home + "config").c_str(), 1);
   const int result = RUN_ALL_TESTS();
-  std::filesystem::remove_all(config);
+  std::error_code ec;
+  std::filesystem::remove_all(home, ec);
   return result;
 }

@@ -55,6 +55,7 @@ void FakePlatform::Reset() {
   beeps = flushes = invalidations = aboutShown = 0;
   sleptMs = 0;
   pagesOpened.clear();
+  menuEntries.clear();
   dialogs.clear();
   dialogAnswers.clear();
   timerPeriod = 0;

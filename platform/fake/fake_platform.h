@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,7 +36,14 @@ class FakePlatform : public Platform {
   bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   void ShowAbout() override { ++aboutShown; }
-  void OpenWebPage(std::string_view address) override { pagesOpened.emplace_back(address); }
+  void SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) override {
+    menuEntries[command] = {std::string(text), enabled};
+  }
+  // Recorded as path, then '#' and the fragment when there is one.
+  void OpenLocalPage(std::string_view path, std::string_view fragment) override {
+    pagesOpened.push_back(std::string(path) +
+                          (fragment.empty() ? "" : "#" + std::string(fragment)));
+  }
   uint32_t ClockMs() override { return clock; }
   void SleepMs(uint32_t ms) override {
     sleptMs += ms;
@@ -70,6 +78,11 @@ class FakePlatform : public Platform {
   int aboutShown = 0;
   uint32_t sleptMs = 0;
   std::vector<std::string> pagesOpened;
+  struct MenuEntryState {
+    std::string text;
+    bool enabled = true;
+  };
+  std::map<uintptr_t, MenuEntryState> menuEntries;
   std::vector<DialogCall> dialogs;
   std::deque<std::optional<std::string>> dialogAnswers;
   uint32_t clock = 0;

@@ -51,10 +51,7 @@ int main(int argc, char** argv) {
   MainWindow window(qtPlatform);
   // A logout or Ctrl+C ends the program the way the close box does.
   QuitSignals quitSignals([&window] { window.close(); });
-  WindowProc(WM_CREATE, 0, 0);
-  window.show();
-  window.activateWindow();
-  const int exitCode = QApplication::exec();
+  const int exitCode = RunMainWindow(qtPlatform, window);
   AppShutdown();
   ReleaseSdlWaveDevices();
   return exitCode;

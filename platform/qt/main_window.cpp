@@ -1,5 +1,6 @@
 #include "platform/qt/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
 #include <QImage>
@@ -40,6 +41,7 @@ MainWindow::MainWindow(QtPlatform& p)
       QAction* action = menu->addAction(QString::fromUtf8(entry.text));
       action->setShortcuts(QKeySequence::listFromString(QString::fromUtf8(entry.shortcuts)));
       const uintptr_t command = entry.command;
+      menuActions[command] = action;
       connect(action, &QAction::triggered, this, [this, command] {
         platform.Deliver({WM_COMMAND, command, 0});
       });
@@ -50,6 +52,19 @@ MainWindow::MainWindow(QtPlatform& p)
   move(0, 0);
   panel.setFocus();
   platform.AttachWindow(this);
+}
+
+QAction* MainWindow::MenuAction(uintptr_t command) const {
+  const auto found = menuActions.find(command);
+  return found == menuActions.end() ? nullptr : found->second;
+}
+
+int RunMainWindow(QtPlatform& platform, MainWindow& window) {
+  platform.Deliver({WM_CREATE, 0, 0});
+  if (platform.QuitAsked()) return platform.ExitCode();
+  window.show();
+  window.activateWindow();
+  return QApplication::exec();
 }
 
 MainWindow::~MainWindow() {
