@@ -112,7 +112,8 @@ int SongFileInit() {
     return 0;
   }
   if (file.TryLock() == FileHandle::Lock::HeldElsewhere) {
-    platform().ShowMessage("Another Sonavel window is using the song in " + workDir +
+    const std::string folder = workDir.substr(0, workDir.find_last_not_of('/') + 1);
+    platform().ShowMessage("Another Sonavel window is using the song in " + folder +
                                ". This window has no song open: use Open to work on a saved song.",
                            "Song in use");
     return 0;

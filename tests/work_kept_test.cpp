@@ -66,7 +66,7 @@ TEST_F(WorkKeptTest, ASecondWindowLeavesTheFirstWindowsSongAlone) {
   Paint();
   ASSERT_EQ(fakePlatform.messages.size(), 1u);
   EXPECT_EQ(fakePlatform.messages[0].caption, "Song in use");
-  EXPECT_NE(fakePlatform.messages[0].text.find(programDir), std::string::npos);
+  EXPECT_NE(fakePlatform.messages[0].text.find(folder.string() + ". "), std::string::npos);
   EXPECT_EQ(SongFileIsOpen(), 0);
 
   // Nothing is recorded or imported into nowhere; the window still opens songs.
