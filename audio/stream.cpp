@@ -108,8 +108,8 @@ void AudioRelease() {
 uint32_t ClockUpdate() {
   const uint32_t now = platform().ClockMs();
   // However long the wait (a stopped process), the position stays in the song.
-  song.positionMs = static_cast<int>(std::clamp<int64_t>(
-      int64_t{song.positionMs} + (now - runState.clockTick), 0, SongMs));
+  song.positionMs = static_cast<int>(
+      std::clamp<int64_t>(int64_t{song.positionMs} + (now - runState.clockTick), 0, SongMs));
   runState.clockTick = now;
   return now;
 }
