@@ -1,17 +1,42 @@
 #include "app/menus.h"
 
+#include <string>
+
 #include "app/audio_devices.h"
+#include "panel/commands.h"
 #include "platform/platform.h"
+#include "song/undo.h"
 
 namespace {
 
+constexpr MenuEntry kEditEntries[] = {
+    {kUndoCommand, "&Undo", "Ctrl+Z"},
+    {kRedoCommand, "&Redo", "Ctrl+Shift+Z;Ctrl+Y"},
+};
 constexpr MenuEntry kAudioEntries[] = {
+    {kMeasureLatencyCommand, "&Measure Latency…"},
     {kOutputDeviceCommand, "&Output Device", "", OutputDeviceChoices},
     {kInputDeviceCommand, "&Input Device", "", InputDeviceChoices},
 };
 constexpr MenuEntry kHelpEntries[] = {{kAboutCommand, "&About"}};
 
-constexpr Menu kMenus[] = {{"&Audio", kAudioEntries}, {"&Help", kHelpEntries}};
+constexpr Menu kMenus[] = {
+    {"&Edit", kEditEntries}, {"&Audio", kAudioEntries}, {"&Help", kHelpEntries}};
+
+// What the front end's menu shows now, as far as it was told.
+struct ShownEntry {
+  std::string text;
+  bool enabled = true;
+  bool known = false;
+};
+ShownEntry shownUndo;
+ShownEntry shownRedo;
+
+void Show(ShownEntry& shown, uintptr_t command, const std::string& text, bool enabled) {
+  if (shown.known && shown.text == text && shown.enabled == enabled) return;
+  shown = {text, enabled, true};
+  platform().SetMenuEntry(command, text, enabled);
+}
 
 }  // namespace
 
@@ -24,6 +49,15 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
     case kAboutCommand:
       platform().ShowAbout();
       return 1;
+    case kUndoCommand:
+      UndoLastChange();
+      return 1;
+    case kRedoCommand:
+      RedoLastChange();
+      return 1;
+    case kMeasureLatencyCommand:
+      MeasureLatencyCommand();
+      return 1;
     case kOutputDeviceCommand:
       ChooseOutputDevice(choice);
       return 1;
@@ -33,4 +67,14 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
     default:
       return 0;
   }
+}
+
+void RefreshMenus() {
+  Show(shownUndo, kUndoCommand, "&" + UndoText(), CanUndo() != 0);
+  Show(shownRedo, kRedoCommand, "&" + RedoText(), CanRedo() != 0);
+}
+
+void ForgetMenuState() {
+  shownUndo = {};
+  shownRedo = {};
 }

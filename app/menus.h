@@ -10,8 +10,11 @@
 
 // Menu commands (the WM_COMMAND wParam).
 constexpr uintptr_t kAboutCommand = 1000;
+constexpr uintptr_t kUndoCommand = 1200;
+constexpr uintptr_t kRedoCommand = 1201;
 constexpr uintptr_t kOutputDeviceCommand = 1300;
 constexpr uintptr_t kInputDeviceCommand = 1301;
+constexpr uintptr_t kMeasureLatencyCommand = 1350;
 
 // The items of a submenu of choices, asked for each time it opens.
 struct MenuChoices {
@@ -40,3 +43,10 @@ std::span<const Menu> MenuBar();
 // Runs the entry whose command this is, with the item chosen from its
 // submenu; 0 when no entry has it.
 int RunMenuCommand(uintptr_t command, intptr_t choice = 0);
+
+// Brings the entries that change (Undo and Redo name what they undo, and are
+// greyed out when there is nothing) up to date; the front end's menu is told
+// only what changed since the last call. Forget() makes the next call tell all,
+// for a menu bar built afresh.
+void RefreshMenus();
+void ForgetMenuState();

@@ -3,6 +3,7 @@
 #include "app/audio_devices.h"
 #include "app/keys.h"
 #include "app/menus.h"
+#include "audio/latency_measure.h"
 #include "audio/recording.h"
 #include "audio/stream.h"
 #include "panel/panel.h"
@@ -18,6 +19,8 @@ int firstPaint = 0;
 namespace {
 
 void OnCreate() {
+  // A new window: its menu bar shows the table's texts until told otherwise.
+  ForgetMenuState();
   controlManager.LoadSkin();
   textFields.Init();
   ApplyDeviceSettings();
@@ -40,13 +43,7 @@ void OnKey(int virtualKey) {
   if (code != -1) textFields.FieldsKey(code);
 }
 
-}  // namespace
-
-void AppStartup() {
-  firstPaint = 1;
-}
-
-intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+intptr_t Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   WaveMessage(message, wParam, lParam);
   const int px = PointParamX(lParam);
   const int py = PointParamY(lParam);
@@ -73,6 +70,7 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return 0;
     case WM_TIMER:
       TimerTick();
+      LatencyTick();
       return 0;
     case WM_MOUSEMOVE:
       controlManager.MouseMove(px, py);
@@ -89,9 +87,23 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   }
 }
 
+}  // namespace
+
+void AppStartup() {
+  firstPaint = 1;
+}
+
+intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  const intptr_t result = Dispatch(message, wParam, lParam);
+  // Whatever the message changed, the menu shows it before the next one.
+  RefreshMenus();
+  return result;
+}
+
 void AppShutdown() {
   // Closing the window during a recording keeps the take, as a stop would.
   if (song.running != 0) TransportStop();
+  LatencyCancel();
   SongFileClose();
   controlManager.ReleaseSkin();
   RecordRelease();

@@ -13,6 +13,7 @@ struct RunState {
   int32_t stopOffset = 0;        // timeline byte where it stopped
   int32_t queueOffset = 0;       // timeline byte after the last second queued
   int32_t audibleSecond = 0;     // the second being heard now
+  int32_t roundTripBytes = 0;    // how much earlier a take is stored than captured
   uint32_t clockTick = 0;        // clock reading at the last position update
   int meterPhase = 0;            // the input meter is drawn on every other tick
   uint8_t* mixBlock = nullptr;   // the last mixed second, 176,400 bytes

@@ -4,12 +4,15 @@
 #include <cstring>
 #include <utility>
 
+#include "audio/capture.h"
+#include "audio/latency_measure.h"
 #include "audio/mixer.h"
 #include "audio/recording.h"
 #include "audio/reverb.h"
 #include "base/buffer.h"
 #include "platform/platform.h"
 #include "song/notices.h"
+#include "song/song_file.h"
 #include "song/song_state.h"
 
 RunState runState;
@@ -104,12 +107,16 @@ void AudioRelease() {
 
 uint32_t ClockUpdate() {
   const uint32_t now = platform().ClockMs();
-  song.positionMs += static_cast<int32_t>(now - runState.clockTick);
+  // However long the wait (a stopped process), the position stays in the song.
+  song.positionMs = static_cast<int>(
+      std::clamp<int64_t>(int64_t{song.positionMs} + (now - runState.clockTick), 0, SongMs));
   runState.clockTick = now;
   return now;
 }
 
 int TransportStart() {
+  // The devices are the run's from here.
+  LatencyCancel();
   EffectReset();
   if (song.workBuffer) std::memset(song.workBuffer.get(), 0, TrackRegionBytes);
   runState.meterPhase = 0;
@@ -128,8 +135,8 @@ int TransportStart() {
   LoopsSeek(s / 1000);
 
   if (song.armedTrack != 0) {
-    tracks[song.armedTrack].loopOn = 0;
-    if (!RecordStart()) return 0;
+    // Without a song the take would be thrown away at the stop.
+    if (!RequireOpenSong() || !RecordStart()) return 0;
   } else {
     PlayPrefill();
     PlayQueue();
@@ -146,7 +153,7 @@ int TransportStop() {
   // place to pause at.
   song.positionMs = std::min(song.positionMs, SongMs);
   runState.stopOffset = MsToByteOffset(song.positionMs);
-  if (output.open) waveOut().Reset();
+  PlayReset();
   if (song.armedTrack != 0) RecordStop();
   MetersReset();
   return 0;
@@ -179,6 +186,24 @@ int PlayQueue() {
   return 1;
 }
 
+int PlaySeconds(std::span<const uint8_t> audio) {
+  if (!HaveBuffers()) return 0;
+  int queued = 0;
+  for (size_t i = 0; i < 2; ++i) {
+    const size_t from = std::min(audio.size(), i * BytesPerSecond);
+    const size_t n = std::min<size_t>(audio.size() - from, BytesPerSecond);
+    std::memcpy(output.buffers[i].get(), audio.data() + from, n);
+    std::memset(output.buffers[i].get() + n, 0, BytesPerSecond - n);
+    output.headers[i].bufferLength = BytesPerSecond;
+    if (waveOut().Write(output.headers[i]) == kWaveOk) ++queued;
+  }
+  return queued;
+}
+
+void PlayReset() {
+  if (output.open) waveOut().Reset();
+}
+
 int WavePortOut(WaveHeader& header) {
   std::memcpy(header.data, runState.mixBlock, BytesPerSecond);
   header.bufferLength = BytesPerSecond;
@@ -209,10 +234,12 @@ int WaveMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       }
       return 1;
     case MM_WIM_CLOSE:
-      if (wParam == waveIn().Generation()) RecordClosed();
+      if (wParam == waveIn().Generation()) CaptureClosed();
+      LatencyProgress();
       return 1;
     case MM_WIM_DATA:
-      if (wParam == waveIn().Generation() && header != nullptr) RecordData(*header);
+      if (wParam == waveIn().Generation() && header != nullptr) CaptureData(*header);
+      LatencyProgress();
       return 1;
     default:
       return 0;

@@ -1,6 +1,7 @@
 #include "base/file_handle.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,6 +131,15 @@ bool FileHandle::Resize(int64_t length) const {
     r = ::ftruncate(fd_, static_cast<off_t>(length));
   } while (r != 0 && errno == EINTR);
   return r == 0;
+}
+
+FileHandle::Lock FileHandle::TryLock() const {
+  int r;
+  do {
+    r = ::flock(fd_, LOCK_EX | LOCK_NB);
+  } while (r != 0 && errno == EINTR);
+  if (r == 0) return Lock::Held;
+  return errno == EWOULDBLOCK ? Lock::HeldElsewhere : Lock::Unsupported;
 }
 
 bool FileHandle::Sync() const {

@@ -45,6 +45,11 @@ class FileHandle {
   // False for a device, a pipe or a socket, and when it cannot be told.
   bool IsRegularFile() const;
   bool Resize(int64_t length) const;
+  // An exclusive advisory lock (flock) for as long as this descriptor is open;
+  // never waits. Another open of the same file, in this process or another,
+  // cannot have it meanwhile.
+  enum class Lock { Held, HeldElsewhere, Unsupported };
+  Lock TryLock() const;
   bool Sync() const;
   // False when the descriptor was open and close(2) reported an error (a late
   // write error on some filesystems).

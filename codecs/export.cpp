@@ -8,11 +8,19 @@
 #include "codecs/import.h"
 #include "codecs/ogg.h"
 #include "codecs/wav.h"
+#include "platform/platform.h"
 #include "song/notices.h"
 
 int ExportMixTo(const std::string& path) {
   const std::string extension = LowerExtension(path);
   if (extension != "wav" && extension != "ogg") return 0;
+  // Without the blocks allocated at start-up there is nothing to render into:
+  // the export is refused the way the start-up said it.
+  if (runState.mixBlock == nullptr || !song.workBuffer) {
+    platform().Beep();
+    platform().ShowMessage("Error: PlayStart", "Error");
+    return 0;
+  }
   RenderMix();
   uint8_t* mix = song.workBuffer.get() + kWavHeaderBytes;
   if (extension == "wav") return WriteWavFile(path, mix, TrackRegionBytes);

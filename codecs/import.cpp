@@ -8,8 +8,10 @@
 #include "codecs/wav.h"
 #include "platform/platform.h"
 #include "song/song_file.h"
+#include "song/undo.h"
 
 int ImportFileTo(Track& track, const std::string& path) {
+  if (!RequireOpenSong()) return 0;
   const std::string extension = LowerExtension(path);
   if (extension == "wav") return LoadFileWav(track, path);
   if (extension == "ogg") return LoadOgg(track, path);
@@ -45,7 +47,8 @@ int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::
                        int32_t loopStart) {
   // A full disk (or no song file at all) must not pass for an import: the user
   // would go on working on a track that holds only part of the file, or nothing.
-  if (FileWrite(track, audio, 0, length) < length) {
+  KeepForUndo(UndoKind::Import, track, LoopOf(track), 0, TrackRegionBytes);
+  if (FileWriteOrDropUndo(track, audio, 0, length) < length) {
     platform().ShowMessage("Not enough disk space to import the file", "Error");
     return 0;
   }

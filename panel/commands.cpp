@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "audio/latency_measure.h"
 #include "base/paths.h"
 #include "codecs/export.h"
 #include "codecs/import.h"
@@ -9,7 +10,9 @@
 #include "panel/transport.h"
 #include "platform/platform.h"
 #include "song/song_commands.h"
+#include "song/song_file.h"
 #include "song/song_state.h"
+#include "song/undo.h"
 #include "ui/control_manager.h"
 
 std::string saveName;
@@ -27,15 +30,13 @@ const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}}
 // The button stays lit, and on screen, while its command holds the window.
 void RunCommand(int button, void (*command)(), uint32_t waitMs = 0) {
   if (song.running != 0) StopToStart();
+  // A command holds the thread long enough to lose input a measurement needs.
+  LatencyCancel();
   controlManager.DrawLit(button);
   platform().Flush();
   if (waitMs != 0) platform().SleepMs(waitMs);
   command();
   controlManager.DrawNormal(button);
-}
-
-std::string HelpPage() {
-  return "file://" + HelpFilePath();
 }
 
 void NewCommand() {
@@ -59,6 +60,8 @@ void SaveSongAs() {
 }
 
 void ImportSoundFile() {
+  // Choosing a file is no use when it has nowhere to go.
+  if (!RequireOpenSong()) return;
   static const std::vector<FileFilter> filters = {
       {"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
       {"Mp3 File (*.mp3)", "*.mp3"},
@@ -85,6 +88,21 @@ void ExportMix() {
   ExportMixTo(name);
 }
 
+void UndoLastChange() {
+  if (song.running != 0) StopToStart();
+  Undo();
+}
+
+void RedoLastChange() {
+  if (song.running != 0) StopToStart();
+  Redo();
+}
+
+void MeasureLatencyCommand() {
+  if (song.running != 0) StopToStart();
+  MeasureLatency();
+}
+
 void OnNew() {
   RunCommand(newButton, NewCommand, kNewWaitMs);
 }
@@ -106,10 +124,10 @@ void OnExport() {
 }
 
 void OnHelp() {
-  RunCommand(helpButton, [] { platform().OpenWebPage(HelpPage()); });
+  RunCommand(helpButton, [] { platform().OpenLocalPage(HelpFilePath(), ""); });
 }
 
 void OnBanner() {
   if (song.running != 0) StopToStart();
-  platform().OpenWebPage(HelpPage() + "#about");
+  platform().OpenLocalPage(HelpFilePath(), "about");
 }

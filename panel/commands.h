@@ -18,6 +18,14 @@ void SaveSongAs();
 void ImportSoundFile();
 void ExportMix();
 
+// Undo and Redo of the last take or import; a running transport is stopped
+// first, as the buttons do.
+void UndoLastChange();
+void RedoLastChange();
+// Measures the round trip from the output to the input (the device notices
+// finish it); a running transport is stopped first.
+void MeasureLatencyCommand();
+
 void OnNew();
 void OnOpen();
 void OnSave();

@@ -35,8 +35,10 @@ constexpr int PeakToLevel(int peak) {
   return peak / 364;
 }
 
+// Limited before converting: the bytes of hours between two ticks (a stopped
+// process) would not fit the offset, and the run would never reach its end.
 int ClampedOffset(int64_t ms) {
-  return std::min(MsToByteOffset(std::max<int64_t>(ms, 0)), TrackRegionBytes);
+  return MsToByteOffset(std::clamp<int64_t>(ms, 0, SongMs));
 }
 
 // The millisecond position the clock shows now, between ticks.

@@ -71,7 +71,13 @@ class Platform {
   virtual bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) = 0;
 
   virtual void ShowAbout() = 0;
-  virtual void OpenWebPage(std::string_view address) = 0;
+  // Renames a menu entry (the command's, as the menu table gave it) and greys it
+  // out or back in.
+  virtual void SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) = 0;
+  // The desktop's default browser shows the local file at path, scrolled to the
+  // fragment (none when empty). The front end builds the address, so a folder
+  // name holding '#', '?' or '%' still names the file.
+  virtual void OpenLocalPage(std::string_view path, std::string_view fragment) = 0;
 
   // Monotonic milliseconds, wrapping at 32 bits.
   virtual uint32_t ClockMs() = 0;

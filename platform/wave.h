@@ -7,14 +7,14 @@
 // when Reset returns, every buffer it handed back is already marked done with its
 // final byte count, and the caller takes them from there.
 //
-// Capture is placed on the playback timeline by the devices: in a run, the first
-// byte of the first input buffer is what arrived at the input while the output
-// played the first byte of the first output buffer written after the input's
-// Start (a device drops what it captured before that, or pads with silence), and
-// capture is continuous from there. What then still lies between a frame played
-// and the same frame captured is the trip outside the program (converters, the
-// sound server, a cable or the air), which RoundTripFrames reports as far as the
-// device knows it.
+// Where capture sits on the playback timeline is the device's business: in a
+// run, the first byte of the first input buffer is what arrived at the input
+// while the output was playing the first byte of the first output buffer written
+// after the input's Start (a device drops what it captured before that, or pads
+// with silence), and capture is continuous from there. What the device
+// cannot place, the time sound spends outside the program (the output's and the
+// input's converters and buffers, a sound server, the air), it reports as its
+// round trip, and the core shifts takes by that (or by a measured value).
 #pragma once
 
 #include <cstdint>
@@ -75,10 +75,10 @@ class WaveInDevice : public DeviceChoice {
   // After every buffer is back: posts MM_WIM_CLOSE behind the data messages.
   virtual int Close() = 0;
   virtual uint32_t Generation() const = 0;
-  // Frames from a frame played to the same frame captured, by what the device
-  // knows of the way out and back in (JACK: the connected ports' latencies); 0
-  // when it knows nothing, as on a desktop sound server.
-  virtual uint32_t RoundTripFrames() const { return 0; }
+  // Frames from a byte leaving the output to the sound played along with it
+  // reaching this input, outside the program's own placement above; 0 when
+  // the device cannot tell.
+  virtual uint32_t RoundTripFrames() const = 0;
 };
 
 WaveOutDevice& waveOut();

@@ -106,13 +106,20 @@ bool SameFileName(const std::string& a, const std::string& b) {
 
 int NewSong() {
   SongFileClose();
-  SongFileInit();
+  // The settings first: the new working song remembers them as created.
   ResetSongSettings();
+  SongFileInit();
   NoticeSongLoaded();
   return 0;
 }
 
 int OpenSongFrom(const std::string& path) {
+  // Refused before this song is left, so it stays open. The open song itself is
+  // held by this program: it is left first and opened again.
+  if (!SameFileName(path, songPath) && SongFileHeldElsewhere(path)) {
+    ReportSongInUse(path);
+    return 0;
+  }
   SongFileClose();
   return SongFileOpen(path);
 }
@@ -131,6 +138,10 @@ int SaveSongTo(const std::string& name) {
   }
   SongFileWriteHeader();
   if (SameFileName(name, songPath)) return 0;
+  if (SongFileHeldElsewhere(name)) {
+    ReportSongInUse(name);
+    return 0;
+  }
 
   const std::string previous = songPath;
   SongFileCloseOnly();

@@ -13,12 +13,16 @@
 #include "platform/platform.h"
 #include "song/notices.h"
 #include "song/song_header.h"
+#include "song/undo.h"
+#include "song/unsaved.h"
 
 std::string songPath;
 
 namespace {
 
 FileHandle songFile;
+// The working song's settings as it was created: anything else is worth keeping.
+std::array<uint8_t, SongHeaderUsedBytes> createdHeader{};
 
 int64_t RegionStart(int index) {
   return SongHeaderBytes + static_cast<int64_t>(index - 1) * TrackRegionBytes;
@@ -62,6 +66,22 @@ void ReadLooping(Track& track, std::span<uint8_t, BytesPerSecond> slot) {
   }
 }
 
+// More than an empty song: audio past the header area, or a header that is not
+// all zeros (a song file is created with a zero header and gets its settings
+// when it is left).
+bool HoldsASong(const FileHandle& file) {
+  if (file.Size() > SongHeaderBytes) return true;
+  std::array<uint8_t, SongHeaderBytes> header{};
+  const size_t got = file.ReadAt(0, header);
+  return std::any_of(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(got),
+                     [](uint8_t b) { return b != 0; });
+}
+
+// A take, an import or a setting changed since the working song was created.
+bool WorkingSongTouched() {
+  return songFile.Size() > SongHeaderBytes || EncodeSongHeader() != createdHeader;
+}
+
 }  // namespace
 
 std::string WorkingFilePath() {
@@ -72,34 +92,77 @@ int SongFileIsOpen() {
   return songFile.IsOpen() ? 1 : 0;
 }
 
+int RequireOpenSong() {
+  if (songFile.IsOpen()) return 1;
+  platform().ShowMessage("No song is open, so there is nowhere to record or import. Open a song "
+                         "or start a new one first.",
+                         "Error");
+  return 0;
+}
+
 int SongFileInit() {
   const std::string path = WorkingFilePath();
-  songFile = FileHandle::Open(path, O_RDWR | O_CREAT | O_TRUNC);
-  if (!songFile.IsOpen()) {
-    songPath.clear();
+  songFile.Close();
+  songPath.clear();
+  // Opened without truncating: until the lock is ours the file may hold another
+  // window's song.
+  FileHandle file = FileHandle::Open(path, O_RDWR | O_CREAT);
+  if (!file.IsOpen()) {
     platform().ShowMessage("SongFileInit - failed", "Error");
     return 0;
   }
+  if (file.TryLock() == FileHandle::Lock::HeldElsewhere) {
+    const std::string folder = workDir.substr(0, workDir.find_last_not_of('/') + 1);
+    platform().ShowMessage("Another Sonavel window is using the song in " + folder +
+                               ". This window has no song open: use Open to work on a saved song.",
+                           "Song in use");
+    return 0;
+  }
+  if (HoldsASong(file)) {
+    // Left by a crash, a kill or a power cut: kept, never truncated.
+    const std::string kept = KeepUnsaved(path);
+    if (kept.empty()) {
+      platform().ShowMessage("SongFileInit - failed", "Error");
+      return 0;
+    }
+    file = FileHandle::Open(path, O_RDWR | O_CREAT);
+    if (!file.IsOpen() || file.TryLock() == FileHandle::Lock::HeldElsewhere) {
+      platform().ShowMessage("SongFileInit - failed", "Error");
+      return 0;
+    }
+    platform().ShowMessage("The song of the last session was kept as " + kept +
+                               ". Open brings it back.",
+                           "Song kept");
+  }
+  songFile = std::move(file);
   songPath = path;
   // The first paint after a failed MixerInit gets here without a work buffer.
   if (song.workBuffer) std::memset(song.workBuffer.get(), 0, TrackRegionBytes);
 
   // Written, not just sized, so a full disk shows now rather than mid-recording.
   static constexpr std::array<uint8_t, SongHeaderBytes> kZeroHeader{};
-  if (songFile.WriteAt(0, kZeroHeader) < kZeroHeader.size()) {
+  if (!songFile.Resize(0) || songFile.WriteAt(0, kZeroHeader) < kZeroHeader.size()) {
     platform().ShowMessage("Not enough disk space to create a song", "Error");
     return 0;
   }
+  createdHeader = EncodeSongHeader();
   return 1;
 }
 
-int SongFileOpen(const std::string& path) {
-  songFile = FileHandle::Open(path, O_RDWR);
-  if (!songFile.IsOpen()) {
-    songPath.clear();
+int SongFileOpen(const std::string& path, SongAccess access) {
+  songFile.Close();
+  songPath.clear();
+  const bool writing = access == SongAccess::ReadWrite;
+  FileHandle file = FileHandle::Open(path, writing ? O_RDWR : O_RDONLY);
+  if (!file.IsOpen()) {
     platform().ShowMessage("SongFileOpen - failed", "Error");
     return 0;
   }
+  if (writing && file.TryLock() == FileHandle::Lock::HeldElsewhere) {
+    ReportSongInUse(path);
+    return 0;
+  }
+  songFile = std::move(file);
   songPath = path;
 
   std::array<uint8_t, SongHeaderUsedBytes> header{};
@@ -108,6 +171,17 @@ int SongFileOpen(const std::string& path) {
 
   NoticeSongLoaded();
   return 1;
+}
+
+int SongFileHeldElsewhere(const std::string& path) {
+  const FileHandle file = FileHandle::Open(path, O_RDONLY);
+  return file.IsOpen() && file.TryLock() == FileHandle::Lock::HeldElsewhere ? 1 : 0;
+}
+
+void ReportSongInUse(const std::string& path) {
+  platform().ShowMessage("Another Sonavel window has the song " + path +
+                             " open. Close it there first.",
+                         "Song in use");
 }
 
 void SongFileWriteHeader() {
@@ -121,9 +195,29 @@ void SongFileCloseOnly() {
 }
 
 void SongFileClose() {
-  SongFileWriteHeader();
+  if (songFile.IsOpen()) {
+    SongFileWriteHeader();
+    // Done while the lock is still ours, so no other window can take the file in
+    // between. A working song that could not be kept stays where it is: the next
+    // start keeps it then.
+    if (songPath == WorkingFilePath()) {
+      if (WorkingSongTouched()) {
+        KeepUnsaved(songPath);
+      } else {
+        ::unlink(songPath.c_str());
+      }
+    }
+  }
   SongFileCloseOnly();
-  ::unlink(WorkingFilePath().c_str());
+  DropUndo();
+}
+
+const FileHandle& SongFileHandle() {
+  return songFile;
+}
+
+int64_t TrackRegionStart(const Track& track) {
+  return RegionStart(track.index);
 }
 
 int64_t FileWrite(const Track& track, const uint8_t* source, int32_t offset, int32_t count) {

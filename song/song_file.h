@@ -13,13 +13,38 @@ extern std::string songPath;
 // workDir + "default.svl".
 std::string WorkingFilePath();
 
+class FileHandle;
+
+// Starts a new working song in workDir + "default.svl", locked for this program.
+// A working file another running program holds is left alone (no song is open
+// then); one left holding a song by an earlier run is kept in the unsaved folder
+// first, and the user is told where. 0 after a message when no song is open.
 int SongFileInit();
-int SongFileOpen(const std::string& path);
+
+// ReadWrite opens the song for this program alone (locked; a song another program
+// holds is refused); ReadOnly only reads it and takes no lock.
+enum class SongAccess { ReadWrite, ReadOnly };
+int SongFileOpen(const std::string& path, SongAccess access = SongAccess::ReadWrite);
+// 1 when another running program holds the song file at path.
+int SongFileHeldElsewhere(const std::string& path);
+// Tells the user that another program holds the song at path.
+void ReportSongInUse(const std::string& path);
+
 void SongFileWriteHeader();
+// Leaves the open song: writes its header and closes it. The working song is
+// moved into the unsaved folder when it holds anything, else deleted.
 void SongFileClose();
 // Closes the open song file without writing its header or deleting anything.
 void SongFileCloseOnly();
 int SongFileIsOpen();
+// 1 when a song is open; otherwise says there is nowhere to put a take or an
+// import (after a failed Open, or in a window whose working song another
+// program holds) and returns 0.
+int RequireOpenSong();
+// The open song file, for copying parts of it (an empty handle when none is open).
+const FileHandle& SongFileHandle();
+// Where the track's region starts in the song file.
+int64_t TrackRegionStart(const Track& track);
 
 // Writes count bytes found at source + offset into the track's region at the same
 // offset, extending the file with zeros when needed. Returns the bytes written.

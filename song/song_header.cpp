@@ -13,8 +13,9 @@ constexpr int kVersion1RecordBytes = 23;
 }  // namespace
 
 bool LoopFitsRegion(const Track& track) {
+  // Offsets inside a frame would play noise with the channels swapped.
   return track.loopStart >= 0 && track.loopEnd <= TrackRegionBytes &&
-         track.loopEnd > track.loopStart;
+         track.loopEnd > track.loopStart && track.loopStart % 4 == 0 && track.loopEnd % 4 == 0;
 }
 
 std::array<uint8_t, SongHeaderUsedBytes> EncodeSongHeader() {

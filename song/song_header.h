@@ -20,5 +20,6 @@ std::array<uint8_t, SongHeaderUsedBytes> EncodeSongHeader();
 // them. Bytes the span does not hold count as zero.
 void DecodeSongHeader(std::span<const uint8_t> header);
 
-// True when the track's loop fields describe a non-empty part of its own region.
+// True when the track's loop fields describe a non-empty part of its own region,
+// in whole frames.
 bool LoopFitsRegion(const Track& track);

@@ -121,6 +121,14 @@ TEST_F(ExportTest, AnUpperCaseOggNameWritesOggVorbisOfTheWholeSong) {
   ExpectFfprobeQuiet(path);
 }
 
+TEST_F(ExportTest, WithoutTheMixBlockAnExportIsRefusedAsAtStartUp) {
+  MixerBlocksRelease();
+  EXPECT_EQ(ExportMixTo(dir + "mix.wav"), 0);
+  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"Error: PlayStart", "Error"}}));
+  EXPECT_EQ(fakePlatform.beeps, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir + "mix.wav"));
+}
+
 TEST_F(ExportTest, AnExportThatCannotBeWrittenIsReported) {
   Export(dir + "missing/mix.wav");
   EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"WriteWavFile - failed", "Error"}}));

@@ -18,16 +18,10 @@ namespace {
 
 const ShownMessage kImportFull{"Not enough disk space to import the file", "Error"};
 const ShownMessage kTakeLost{"Not enough disk space to save the recording", "Error"};
-
-// The card delivers the bytes a buffer at a time, each handled before the next.
-void Sing(std::span<const uint8_t> input) {
-  while (!input.empty()) {
-    const size_t n = std::min<size_t>(input.size(), 16384);
-    fakeWaveIn.FeedInput(input.first(n));
-    fakePlatform.Pump();
-    input = input.subspan(n);
-  }
-}
+const ShownMessage kNoSong{
+    "No song is open, so there is nowhere to record or import. Open a song or start a new one "
+    "first.",
+    "Error"};
 
 class FaultsTest : public ProgramTest {
  protected:
@@ -43,23 +37,6 @@ class FaultsTest : public ProgramTest {
   }
 
   void ExpectKeptTake() const { EXPECT_EQ(RegionOf(songPath, 1, 0, kept.size()), kept); }
-
-  void Command(geometry::Rect button, std::optional<std::string> answer) {
-    fakePlatform.ScriptDialog(std::move(answer));
-    Click(Middle(button));
-  }
-
-  // Arms track t, records `ms` of the given input from the start and stops.
-  void RecordTake(int t, const Bytes& input, uint32_t ms) {
-    if (song.armedTrack != t) Click(Middle(geometry::Arm(t)));
-    ASSERT_EQ(song.armedTrack, t);
-    Click(Middle(geometry::kPlay));
-    ASSERT_EQ(song.running, 1);
-    Sing(input);
-    fakePlatform.Advance(ms);
-  }
-
-  void Stop() { Click(Middle(geometry::kStop)); }
 
   Bytes kept;
 };
@@ -196,9 +173,10 @@ TEST_F(UnwritableStartTest, NoWorkingFileIsSaidAndNothingPretendsToBeKept) {
   EXPECT_EQ(
       fakePlatform.messages,
       (std::vector<ShownMessage>{
-          kTakeLost,
-          kImportFull,
+          kNoSong,
+          kNoSong,
           {"File could not be saved. Try a different filename or drive.", "Save File Error"}}));
+  EXPECT_EQ(fakePlatform.dialogs.size(), 1u) << "no file is asked for an import with nowhere to go";
   EXPECT_FALSE(std::filesystem::exists(folder / "a.svl"));
 }
 

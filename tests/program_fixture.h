@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "app/window_proc.h"
@@ -14,6 +16,18 @@
 #include "panel_places.h"
 #include "platform/fake/fake_platform.h"
 #include "song/song_commands.h"
+#include "song/song_state.h"
+#include "test_support.h"
+
+// The card delivers the bytes a buffer at a time, each handled before the next.
+inline void Sing(std::span<const uint8_t> input) {
+  while (!input.empty()) {
+    const size_t n = std::min<size_t>(input.size(), 16384);
+    fakeWaveIn.FeedInput(input.first(n));
+    fakePlatform.Pump();
+    input = input.subspan(n);
+  }
+}
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -54,6 +68,23 @@ class ProgramTest : public ::testing::Test {
   void Key(int virtualKey) { WindowProc(WM_KEYDOWN, static_cast<uintptr_t>(virtualKey), 0); }
   void Char(int c) { WindowProc(WM_CHAR, static_cast<uintptr_t>(c), 0); }
   std::string WorkingFile() const { return programDir + "default.svl"; }
+  void Command(geometry::Rect button, std::optional<std::string> answer) {
+    fakePlatform.ScriptDialog(std::move(answer));
+    Click(Middle(button));
+  }
+
+  // Arms track t and records `ms` of the given input from the start; the run
+  // goes on until the test stops it.
+  void RecordTake(int t, const Bytes& input, uint32_t ms) {
+    if (song.armedTrack != t) Click(Middle(geometry::Arm(t)));
+    ASSERT_EQ(song.armedTrack, t);
+    Click(Middle(geometry::kPlay));
+    ASSERT_EQ(song.running, 1);
+    Sing(input);
+    fakePlatform.Advance(ms);
+  }
+
+  void Stop() { Click(Middle(geometry::kStop)); }
 
   std::filesystem::path folder;
 };

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "audio/round_trip.h"
 #include "audio_test_support.h"
+#include "base/settings.h"
 
 namespace {
 
@@ -81,6 +84,36 @@ TEST_F(RecordingTest, WholeRunIsWrittenIncludingTheLastBuffers) {
   EXPECT_FALSE(fakeWaveIn.isOpen);
   EXPECT_EQ(fakeWaveIn.closes, 1);
   EXPECT_TRUE(fakePlatform.messages.empty());
+}
+
+TEST_F(RecordingTest, TakeIsStoredARoundTripEarlierAndTheTrackKeepsWhatDidNotComeBack) {
+  fakeWaveIn.roundTripFrames = 1000;
+  song.positionMs = 5000;
+  Record(7000);
+  // The first 4,000 bytes captured answer what sounded before the run; the
+  // last 4,000 before the stop were still on their way back.
+  ExpectTrack(4, 13, 882000, 2116800 - 4000, 882000 - 4000);
+  EXPECT_TRUE(fakePlatform.messages.empty());
+}
+
+TEST_F(RecordingTest, AMeasuredRoundTripWinsOverTheDevicesUnlessItIsNoFigure) {
+  const std::string config = MakeTempFolder("config");
+  const ScopedEnv settings("XDG_CONFIG_HOME", config);
+  fakeWaveIn.roundTripFrames = 1000;
+  EXPECT_EQ(RoundTripFrames(), 1000u);
+  ASSERT_EQ(SaveRoundTrip(300), 1);
+  EXPECT_EQ(RoundTripFrames(), 300u);
+  song.positionMs = 5000;
+  Record(2000);
+  ExpectTrack(4, 8, 882000, 7 * BytesPerSecond - 1200, 882000 - 1200);
+  // A hand-edited file: nothing but a plain figure up to a second counts.
+  for (const char* text : {"", "-5", "12ms", "44101", "99999999999"}) {
+    ASSERT_EQ(WriteSetting("round_trip_frames", text), 1);
+    EXPECT_EQ(RoundTripFrames(), 1000u) << text;
+  }
+  fakeWaveIn.roundTripFrames = 500000;
+  EXPECT_EQ(RoundTripFrames(), kMaxRoundTripFrames);
+  std::filesystem::remove_all(config);
 }
 
 TEST_F(RecordingTest, MarkersNarrowWhatIsWritten) {

@@ -12,22 +12,10 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root = MakeTempFolder("settings");
-    ASSERT_FALSE(root.empty());
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved = old;
-    setenv("XDG_CONFIG_HOME", (root + "config").c_str(), 1);
-  }
-  void TearDown() override {
-    if (saved.empty()) {
-      unsetenv("XDG_CONFIG_HOME");
-    } else {
-      setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    }
-    std::filesystem::remove_all(root);
-  }
-  std::string root;
-  std::string saved;
+  void SetUp() override { ASSERT_FALSE(root.empty()); }
+  void TearDown() override { std::filesystem::remove_all(root); }
+  std::string root = MakeTempFolder("settings");
+  ScopedEnv config{"XDG_CONFIG_HOME", root + "config"};
 };
 
 TEST_F(SettingsTest, ValuesAreKeptPerKeyAndReplacedInPlace) {

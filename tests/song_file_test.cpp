@@ -30,22 +30,41 @@ std::vector<uint8_t> Record(uint8_t play, uint8_t volume, const char* name, uint
   return r;
 }
 
-TEST_F(SongFileTest, FreshWorkingFileIsHeaderOfZerosAndReplacesALeftover) {
-  WriteFile(dir + "default.svl", std::vector<uint8_t>(20000, 0x5A));
+TEST_F(SongFileTest, AFreshWorkingFileIsAHeaderOfZerosAndALeftoverSongIsKept) {
+  // An empty song left behind is just replaced.
+  WriteFile(dir + "default.svl", std::vector<uint8_t>(8000, 0));
   song.workBuffer[TrackRegionBytes - 1] = 9;
-
   ASSERT_EQ(SongFileInit(), 1);
   EXPECT_EQ(songPath, dir + "default.svl");
-  EXPECT_EQ(SongFileIsOpen(), 1);
   EXPECT_EQ(FileSize(songPath), 8000);
-  EXPECT_TRUE(AllZero(ReadBytes(songPath, 0, 8000)));
   EXPECT_EQ(song.workBuffer[TrackRegionBytes - 1], 0);
   EXPECT_TRUE(fakePlatform.messages.empty());
-
+  EXPECT_FALSE(std::filesystem::exists(dir + "unsaved"));
   SongFileClose();
+
+  // One holding a song (audio, or only settings) is moved away first, and the
+  // user is told where it went.
+  for (const size_t size : {size_t{20000}, size_t{8000}}) {
+    std::vector<uint8_t> leftover(size, 0);
+    leftover[size - 1] = 0x5A;
+    WriteFile(dir + "default.svl", leftover);
+    fakePlatform.Reset();
+    ASSERT_EQ(SongFileInit(), 1);
+    EXPECT_EQ(FileSize(songPath), 8000);
+    EXPECT_TRUE(AllZero(ReadBytes(songPath, 0, 8000)));
+    ASSERT_EQ(fakePlatform.messages.size(), 1u);
+    const std::string text = fakePlatform.messages[0].text;
+    const std::string kept = text.substr(text.find(dir + "unsaved/unsaved-"));
+    EXPECT_EQ(ReadBytes(kept.substr(0, kept.find(".svl") + 4)), leftover) << text;
+    EXPECT_NE(text.find("Open brings it back"), std::string::npos);
+    SongFileClose();
+  }
+
+  // Left untouched, the working song leaves nothing behind.
   EXPECT_EQ(FileSize(dir + "default.svl"), -1);
   EXPECT_EQ(SongFileIsOpen(), 0);
   EXPECT_TRUE(songPath.empty());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir + "unsaved"), {}), 2);
 }
 
 TEST_F(SongFileTest, InitReportsAFolderItCannotWriteAndAFullDisk) {
@@ -185,6 +204,19 @@ TEST_F(SongFileTest, LoadedSettingsAreMadeSafe) {
   EXPECT_EQ(tracks[3].loopStart, 5000);
   EXPECT_EQ(tracks[3].loopEnd, 4000);
   EXPECT_EQ(tracks[4].loopStart, -4);
+}
+
+TEST_F(SongFileTest, LoopOffsetsInsideAFrameAreLoadedButNotPlayed) {
+  std::vector<uint8_t> h(1, 2);
+  const std::vector<uint8_t> r = Record(1, 80, "odd", 0, 1, 2, 176402);
+  h.insert(h.end(), r.begin(), r.end());
+  h.resize(8000, 0);
+  const std::string path = dir + "odd.svl";
+  WriteFile(path, h);
+  ASSERT_EQ(SongFileOpen(path), 1);
+  EXPECT_EQ(tracks[1].loopOn, 0);
+  EXPECT_EQ(tracks[1].loopStart, 2);
+  EXPECT_EQ(tracks[1].loopEnd, 176402);
 }
 
 TEST_F(SongFileTest, OpeningAMissingFileLeavesNoSongOpen) {
@@ -340,7 +372,10 @@ TEST_F(LoopReadTest, LoopFieldsThatDoNotFitPlayTheTrackStraight) {
                             {5000, 4000, 4500},
                             {-176400, 100, 0},
                             {0, TrackRegionBytes + 4, 0},
-                            {TrackRegionBytes - 4, INT32_MAX, INT32_MIN}};
+                            {TrackRegionBytes - 4, INT32_MAX, INT32_MIN},
+                            // inside a frame: noise with the channels swapped
+                            {2, 176402, 2},
+                            {0, 176402, 0}};
   for (const auto& f : bad) {
     SCOPED_TRACE(testing::Message() << f[0] << ".." << f[1] << " at " << f[2]);
     t.loopOn = 1;

@@ -95,6 +95,24 @@ TEST_F(StreamTest, StartResetsCaptureAreaMeterPhaseAndClock) {
   EXPECT_EQ(runState.clockTick, 777u);
 }
 
+TEST_F(StreamTest, EveryStartBeginsWithAnEmptyRoom) {
+  tracks[1].effectOn = 1;
+  TransportStart();
+  Play(5);
+  const std::vector<std::vector<uint8_t>> fresh(fakeWaveOut.written.begin(),
+                                                fakeWaveOut.written.begin() + 3);
+  // Stopped with the room ringing, then started again from the top.
+  TransportStop();
+  DeliverNotices();
+  song.positionMs = 0;
+  fakeWaveOut.written.clear();
+  TransportStart();
+  Play(1);
+  ASSERT_GE(fakeWaveOut.written.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(fakeWaveOut.written[i], fresh[i]) << "second " << i;
+  TransportStop();
+}
+
 TEST_F(StreamTest, EachReturnedBufferCarriesTheNextSecond) {
   TransportStart();
   EXPECT_EQ(runState.queueOffset, 2 * BytesPerSecond);

@@ -8,6 +8,7 @@
 #include "base/bytes.h"
 #include "panel/strips.h"
 #include "panel_fixture.h"
+#include "song/song_file.h"
 
 namespace {
 
@@ -278,7 +279,25 @@ TEST_F(TransportTest, APauseAfterTheEndBetweenTwoTicksStopsAtTheEnd) {
   EXPECT_EQ(song.positionMs, 281000);
 }
 
+// A stopped process (a debugger, a suspended laptop) resumes with hours between
+// two ticks: the run still ends at the song's end, and a pause lands there.
+TEST_F(TransportTest, HoursBetweenTwoTicksStillEndTheRunAtTheEnd) {
+  PressButton(playButton);
+  fakePlatform.Advance(4 * 3600 * 1000);
+  TimerTick();
+  EXPECT_EQ(song.running, 0);
+  EXPECT_EQ(song.positionMs, 0);
+
+  PressButton(playButton);
+  fakePlatform.Advance(30u * 24 * 3600 * 1000);  // past the clock's signed range
+  PressButton(pauseButton);
+  EXPECT_EQ(song.running, 0);
+  EXPECT_EQ(song.positionMs, SongMs);
+}
+
 TEST_F(TransportTest, CommandsStopTheRunFirst) {
+  // Import asks for a file only when a song is open to take it.
+  ASSERT_EQ(SongFileInit(), 1);
   struct Command {
     int* button;
     bool dialog;
@@ -299,7 +318,7 @@ TEST_F(TransportTest, CommandsStopTheRunFirst) {
     EXPECT_EQ(Shown(x, y), NormalAt(x, y)) << *button;
   }
   EXPECT_EQ(fakePlatform.pagesOpened,
-            std::vector<std::string>{"file://" + programDir + "Help.htm"});
+            std::vector<std::string>{programDir + "Help.htm"});
 }
 
 TEST_F(TransportTest, NewWaitsThenEmptiesTheSong) {

@@ -21,7 +21,8 @@ class ConsolePlatform : public Platform {
   bool OpenFileDialog(const std::vector<FileFilter>&, std::string&) override { return false; }
   bool SaveFileDialog(const std::vector<FileFilter>&, std::string&) override { return false; }
   void ShowAbout() override {}
-  void OpenWebPage(std::string_view) override {}
+  void SetMenuEntry(uintptr_t, std::string_view, bool) override {}
+  void OpenLocalPage(std::string_view, std::string_view) override {}
   uint32_t ClockMs() override;
   // A pause that only lets a person see a lit button is no use here.
   void SleepMs(uint32_t) override {}

@@ -55,6 +55,7 @@ void FakePlatform::Reset() {
   beeps = flushes = invalidations = aboutShown = 0;
   sleptMs = 0;
   pagesOpened.clear();
+  menuEntries.clear();
   dialogs.clear();
   dialogAnswers.clear();
   timerPeriod = 0;
@@ -75,6 +76,7 @@ int FakeWaveOut::Open() {
 void FakeWaveOut::Close() {
   isOpen = false;
   queued.clear();
+  frontPlayed = 0;
   ++generation;
 }
 
@@ -91,6 +93,7 @@ int FakeWaveOut::Write(WaveHeader& header) {
 int FakeWaveOut::CompleteOutput(int n) {
   int handed = 0;
   while (handed < n && !queued.empty()) {
+    frontPlayed = 0;
     WaveHeader* h = queued.front();
     queued.erase(queued.begin());
     h->done = 1;
@@ -101,8 +104,28 @@ int FakeWaveOut::CompleteOutput(int n) {
   return handed;
 }
 
+void FakeWaveOut::Play(uint32_t frames) {
+  std::vector<uint8_t> played(size_t{frames} * 4, 0);
+  size_t at = 0;
+  while (at < played.size() && !queued.empty()) {
+    const WaveHeader& h = *queued.front();
+    const size_t n = std::min<size_t>(h.bufferLength - frontPlayed, played.size() - at);
+    std::memcpy(played.data() + at, h.data + frontPlayed, n);
+    at += n;
+    frontPlayed += static_cast<uint32_t>(n);
+    if (frontPlayed == h.bufferLength) CompleteOutput(1);
+  }
+  if (loopback == nullptr) return;
+  const size_t delay = size_t{loopDelayFrames} * 4;
+  if (inFlight.size() != delay) inFlight.assign(delay, 0);
+  inFlight.insert(inFlight.end(), played.begin(), played.end());
+  loopback->FeedInput(std::span(inFlight).first(played.size()));
+  inFlight.erase(inFlight.begin(), inFlight.begin() + static_cast<ptrdiff_t>(played.size()));
+}
+
 int FakeWaveOut::Reset() {
   ++resets;
+  frontPlayed = 0;
   for (WaveHeader* h : queued) {
     h->done = 1;
     h->queued = 0;

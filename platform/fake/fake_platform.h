@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,7 +36,14 @@ class FakePlatform : public Platform {
   bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   void ShowAbout() override { ++aboutShown; }
-  void OpenWebPage(std::string_view address) override { pagesOpened.emplace_back(address); }
+  void SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) override {
+    menuEntries[command] = {std::string(text), enabled};
+  }
+  // Recorded as path, then '#' and the fragment when there is one.
+  void OpenLocalPage(std::string_view path, std::string_view fragment) override {
+    pagesOpened.push_back(std::string(path) +
+                          (fragment.empty() ? "" : "#" + std::string(fragment)));
+  }
   uint32_t ClockMs() override { return clock; }
   void SleepMs(uint32_t ms) override {
     sleptMs += ms;
@@ -70,6 +78,11 @@ class FakePlatform : public Platform {
   int aboutShown = 0;
   uint32_t sleptMs = 0;
   std::vector<std::string> pagesOpened;
+  struct MenuEntryState {
+    std::string text;
+    bool enabled = true;
+  };
+  std::map<uintptr_t, MenuEntryState> menuEntries;
   std::vector<DialogCall> dialogs;
   std::deque<std::optional<std::string>> dialogAnswers;
   uint32_t clock = 0;
@@ -95,6 +108,8 @@ struct FakeDeviceList {
   }
 };
 
+class FakeWaveIn;
+
 class FakeWaveOut : public WaveOutDevice {
  public:
   int Open() override;
@@ -107,6 +122,13 @@ class FakeWaveOut : public WaveOutDevice {
 
   // The front n queued buffers finish playing and come back.
   int CompleteOutput(int n);
+  // Plays `frames` frames as a card would: the queued buffers in order,
+  // silence where none is queued, each buffer handed back once played to its
+  // end. With a loopback input, everything played reaches it `loopDelayFrames`
+  // frames later, as through a cable from the output to the input.
+  void Play(uint32_t frames);
+  FakeWaveIn* loopback = nullptr;
+  uint32_t loopDelayFrames = 0;
   std::vector<WaveHeader*> queued;
   // Every buffer written, in order, as the bytes it held then (what was played).
   std::vector<std::vector<uint8_t>> written;
@@ -117,6 +139,10 @@ class FakeWaveOut : public WaveOutDevice {
   int opens = 0;
   uint32_t generation = 1;
   FakeDeviceList devices;
+
+ private:
+  uint32_t frontPlayed = 0;       // bytes of the front buffer already played
+  std::vector<uint8_t> inFlight;  // played, not yet arrived at the loopback
 };
 
 class FakeWaveIn : public WaveInDevice {
@@ -129,6 +155,7 @@ class FakeWaveIn : public WaveInDevice {
   uint32_t Generation() const override { return generation; }
   bool DeviceNames(std::vector<std::string>& names) override { return devices.Names(names); }
   void ChooseDevice(const std::string& name) override { devices.chosen = name; }
+  uint32_t RoundTripFrames() const override { return roundTripFrames; }
 
   // Captures bytes into the queued buffers, handing back each one that fills;
   // returns how many bytes found a buffer (the rest is lost, as on a real card).
@@ -141,6 +168,7 @@ class FakeWaveIn : public WaveInDevice {
   int closes = 0;
   uint32_t generation = 1;
   FakeDeviceList devices;
+  uint32_t roundTripFrames = 0;  // what the device reports
 };
 
 // The fakes every core test uses, installed by the test main.

@@ -54,10 +54,9 @@ int main(int argc, char** argv) {
   // A logout or Ctrl+C ends the program the way the close box does.
   QuitSignals quitSignals([&window] { window.close(); });
   if (!audioNotice.empty()) qtPlatform.ShowMessage(audioNotice, "Sonavel");
-  WindowProc(WM_CREATE, 0, 0);
-  window.show();
-  window.activateWindow();
-  const int exitCode = QApplication::exec();
+  // A quit signal may already have come while the notice was up.
+  const int exitCode =
+      qtPlatform.QuitAsked() ? qtPlatform.ExitCode() : RunMainWindow(qtPlatform, window);
   AppShutdown();
   ReleaseDesktopWaveDevices();
   return exitCode;

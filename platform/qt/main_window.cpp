@@ -1,6 +1,7 @@
 #include "platform/qt/main_window.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
 #include <QImage>
@@ -50,6 +51,7 @@ MainWindow::MainWindow(QtPlatform& p)
       QAction* action = menu->addAction(QString::fromUtf8(entry.text));
       action->setShortcuts(QKeySequence::listFromString(QString::fromUtf8(entry.shortcuts)));
       const uintptr_t command = entry.command;
+      menuActions[command] = action;
       connect(action, &QAction::triggered, this, [this, command] {
         platform.Deliver({WM_COMMAND, command, 0});
       });
@@ -79,6 +81,19 @@ void MainWindow::FillChoices(QMenu& submenu, uintptr_t command, const MenuChoice
       platform.Deliver({WM_COMMAND, command, index});
     });
   }
+}
+
+QAction* MainWindow::MenuAction(uintptr_t command) const {
+  const auto found = menuActions.find(command);
+  return found == menuActions.end() ? nullptr : found->second;
+}
+
+int RunMainWindow(QtPlatform& platform, MainWindow& window) {
+  platform.Deliver({WM_CREATE, 0, 0});
+  if (platform.QuitAsked()) return platform.ExitCode();
+  window.show();
+  window.activateWindow();
+  return QApplication::exec();
 }
 
 MainWindow::~MainWindow() {

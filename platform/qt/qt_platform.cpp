@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QMessageBox>
 #include <QUrl>
 #include <chrono>
@@ -82,8 +83,24 @@ void QtPlatform::ShowAbout() {
   ShowAboutBox(window);
 }
 
-void QtPlatform::OpenWebPage(std::string_view address) {
-  QDesktopServices::openUrl(QUrl::fromUserInput(FromBytes(address)));
+void QtPlatform::SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) {
+  if (window == nullptr) return;
+  if (QAction* action = window->MenuAction(command)) {
+    action->setText(FromBytes(text));
+    action->setEnabled(enabled);
+  }
+}
+
+QUrl LocalPageUrl(std::string_view path, std::string_view fragment) {
+  // The path's bytes as the filesystem has them, whatever their encoding.
+  QUrl url = QUrl::fromLocalFile(
+      QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))));
+  if (!fragment.empty()) url.setFragment(FromBytes(fragment));
+  return url;
+}
+
+void QtPlatform::OpenLocalPage(std::string_view path, std::string_view fragment) {
+  QDesktopServices::openUrl(LocalPageUrl(path, fragment));
 }
 
 uint32_t QtPlatform::ClockMs() {
@@ -118,6 +135,7 @@ void QtPlatform::StopTimer() {
 }
 
 void QtPlatform::Quit(int code) {
+  quitAsked = true;
   exitCode = code;
   QCoreApplication::exit(code);
 }

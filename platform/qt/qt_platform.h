@@ -11,6 +11,11 @@
 #include "platform/platform.h"
 
 class MainWindow;
+class QUrl;
+
+// The address of a local file, with the fragment set apart from the path so
+// that no character of the path is read as part of the address's syntax.
+QUrl LocalPageUrl(std::string_view path, std::string_view fragment);
 
 class QtPlatform : public QObject, public Platform {
  public:
@@ -24,7 +29,9 @@ class QtPlatform : public QObject, public Platform {
   // Hands one message to the core now (GUI thread only).
   void Deliver(const Message& message) { receiver(message); }
   void SetReceiver(Receiver r) { receiver = r; }
-  // The code of the last Quit, for when no event loop was running to take it.
+  // Whether the core asked to end, and the code of the last Quit, for when no
+  // event loop was running to take it.
+  bool QuitAsked() const { return quitAsked; }
   int ExitCode() const { return exitCode; }
 
   void Invalidate(int x, int y, int width, int height) override;
@@ -34,7 +41,8 @@ class QtPlatform : public QObject, public Platform {
   bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   void ShowAbout() override;
-  void OpenWebPage(std::string_view address) override;
+  void SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) override;
+  void OpenLocalPage(std::string_view path, std::string_view fragment) override;
   uint32_t ClockMs() override;
   void SleepMs(uint32_t ms) override;
   void Post(const Message& message) override;
@@ -51,4 +59,5 @@ class QtPlatform : public QObject, public Platform {
   std::unique_ptr<QSocketNotifier> postedNotifier;
   Receiver receiver;
   int exitCode = 0;
+  bool quitAsked = false;
 };

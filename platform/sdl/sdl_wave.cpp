@@ -50,6 +50,10 @@ int64_t SteadyNs() {
 
 bool EnsureSdlAudio() {
   if (audioStarted) return true;
+  // The program handles SIGTERM and SIGINT itself. Had SDL's handler been there
+  // first, ours would put it back after the first signal, and a second one would
+  // only become an SDL event nobody reads.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   audioStarted = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
   return audioStarted;
 }

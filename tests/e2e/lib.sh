@@ -200,6 +200,14 @@ e2e_answer_dialog() {
   e2e_wait 30 "the $title dialog to close" e2e_no_window "$title"
 }
 
+# Closes the message box titled TITLE with Return, as a person would.
+e2e_dismiss() {
+  e2e_wait 30 "the $1 message" e2e_has_window "$1"
+  e2e_wait 10 "the $1 message to take the keyboard" e2e_focus_is "$(e2e_window_titled "$1")"
+  xdotool key Return
+  e2e_wait 30 "the $1 message to close" e2e_no_window "$1"
+}
+
 e2e_focus_is() {
   [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] || {
     xdotool windowfocus "$1" 2>/dev/null

@@ -99,6 +99,34 @@ e2e_still_shot named
 e2e_click "${IMPORT[@]}"
 e2e_answer_dialog Open "$WORK/drums.wav" import-dialog
 e2e_wait 30 "the import to be written" e2e_size_at_least "${WORKING_FILES[0]}" $((HEADER + REGION))
+
+# A second window in the same folder (a double click on the launcher) says that
+# the song is in use and leaves the first window's working song byte for byte.
+cp "${WORKING_FILES[0]}" "$WORK/first-window.svl"
+SDL_DISKAUDIOFILE=$WORK/second.raw "$APP/sonavel" >>"$OUT/program.log" 2>&1 &
+second=$!
+e2e_wait 60 "the second window's message" e2e_has_window "Song in use"
+e2e_shot second-window
+e2e_dismiss "Song in use"
+kill -TERM "$second"
+wait "$second" || e2e_fail "the second window ended with status $?"
+cmp -s "${WORKING_FILES[0]}" "$WORK/first-window.svl" ||
+  e2e_fail "the second window changed the first window's song"
+e2e_find_window || e2e_fail "the first window is gone"
+e2e_log "a second window left the first one's song alone"
+
+# A second import into the same track, taken back with Ctrl+Z.
+"$AUDIO" signal 3 2 "$WORK/other.raw"
+sox -t raw -r 44100 -e signed -b 16 -c 2 "$WORK/other.raw" "$WORK/other.wav"
+e2e_click "${IMPORT[@]}"
+e2e_answer_dialog Open "$WORK/other.wav" second-import-dialog
+e2e_wait 30 "the second import" "$AUDIO" same "${WORKING_FILES[0]}" "$HEADER" "$WORK/other.raw" 0 \
+  $((2 * SECOND))
+e2e_wait 10 "the window to take the keyboard" e2e_focus_is "$E2E_WINDOW"
+xdotool key ctrl+z
+e2e_wait 30 "Ctrl+Z to bring the first import back" \
+  "$AUDIO" same "${WORKING_FILES[0]}" "$HEADER" "$WORK/track1.raw" 0 $((12 * SECOND))
+e2e_log "Ctrl+Z took the second import back"
 e2e_click "$SPEAKER_X" "$(strip_y 1)"
 # Start at second 3: the sound must begin with the file's fourth second.
 START_SECOND=3
@@ -226,6 +254,38 @@ e2e_still_shot exported
 e2e_quit_program
 no_working_file
 e2e_log "second run ended cleanly"
+
+# ============================== a kill in the middle of work, and the next start
+export SDL_DISKAUDIOFILE=$WORK/played3.raw
+e2e_log "third run, killed"
+e2e_start_program "$APP/sonavel"
+e2e_wait 30 "the working file" test -e "${WORKING_FILES[0]}"
+e2e_click "${IMPORT[@]}"
+e2e_answer_dialog Open "$WORK/drums.wav" killed-import-dialog
+e2e_wait 30 "the import to be written" e2e_size_at_least "${WORKING_FILES[0]}" $((HEADER + REGION))
+kill -KILL "$E2E_PID"
+wait "$E2E_PID" || true
+E2E_PID=
+e2e_start_program "$APP/sonavel"
+e2e_wait 60 "the message about the kept song" e2e_has_window "Song kept"
+e2e_shot song-kept
+e2e_dismiss "Song kept"
+kept=("$APP"/unsaved/unsaved-*.svl)
+[ ${#kept[@]} -eq 1 ] || e2e_fail "${#kept[@]} songs kept after the kill, not one"
+"$AUDIO" same "${kept[0]}" "$HEADER" "$WORK/track1.raw" 0 $((12 * SECOND)) ||
+  e2e_fail "the kept song does not hold the import"
+e2e_quit_program
+no_working_file
+e2e_log "the killed run's import was kept in ${kept[0]}"
+
+# ============================== a logout while a start-up message is open
+e2e_log "SIGTERM during start-up"
+SDL_AUDIODRIVER=none-such "$APP/sonavel" >>"$OUT/program.log" 2>&1 &
+E2E_PID=$!
+e2e_wait 60 "the start-up message" e2e_has_window "Error"
+e2e_quit_program
+no_working_file
+e2e_log "one SIGTERM ended the program during start-up"
 
 # ============================== the export
 e2e_log "checking the export"

@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
+#include <QUrl>
 #include <thread>
 
 #include "app/menus.h"
@@ -333,3 +335,32 @@ TEST_F(WindowTest, ClosingDestroysOnceAndQuitKeepsTheCode) {
   const uint32_t after = platform->ClockMs();
   EXPECT_LE(after - before, 1000u);
 }
+
+namespace {
+
+// A SIGTERM read while a start-up message was open ends only that message's
+// event loop; the program must still end, not run on with its window shown.
+TEST_F(WindowTest, AQuitDuringCreationEndsTheProgramWithoutShowingIt) {
+  static QtPlatform* creating = nullptr;
+  creating = platform.get();
+  platform->SetReceiver([](const Message& m) {
+    Record(m);
+    if (m.id == WM_CREATE) creating->Quit(3);
+  });
+  // Were the event loop entered, this would end it: the failure shows as 99.
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+  EXPECT_EQ(RunMainWindow(*platform, *window), 3);
+  EXPECT_FALSE(window->isVisible());
+  ASSERT_EQ(Received().size(), 1u);
+  EXPECT_EQ(Received()[0].id, WM_CREATE);
+}
+
+TEST(LocalPageUrl, KeepsEveryCharacterOfThePathAndTheFragmentApart) {
+  const QUrl url = LocalPageUrl("/home/me/Songs #1?/100% done/Help.htm", "about");
+  EXPECT_TRUE(url.isLocalFile());
+  EXPECT_EQ(url.toLocalFile(), "/home/me/Songs #1?/100% done/Help.htm");
+  EXPECT_EQ(url.fragment(), "about");
+  EXPECT_FALSE(LocalPageUrl("/opt/Help.htm", "").hasFragment());
+}
+
+}  // namespace

@@ -1,7 +1,10 @@
 // svltool driven through its real binary: exit statuses, what it prints, and the
 // bytes it leaves in song files and exports.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -388,6 +391,37 @@ TEST_F(SvltoolTest, ExportsOggAndReportsAFolderItCannotWrite) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("svltool: Error: WriteWavFile - failed"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(nowhere));
+}
+
+}  // namespace
+
+namespace {
+
+// A song a running recorder holds is never changed by the tool, and the tool
+// never waits for it; looking at it and exporting it still work.
+TEST_F(SvltoolTest, ASongARunningProgramHoldsIsRefusedForChangesAtOnce) {
+  NewSong();
+  const std::string wav = File("a.wav", ConstantWav(100, 1000));
+  const int held = ::open(song.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  const std::vector<uint8_t> before = ReadFile(song);
+
+  for (const std::vector<std::string>& change :
+       {std::vector<std::string>{"set", song, "2", "--volume", "10"},
+        std::vector<std::string>{"import", song, "1", wav}}) {
+    const ToolResult r = Run(change);
+    EXPECT_EQ(r.status, 1) << change[0];
+    EXPECT_NE(r.err.find("Another Sonavel window has the song " + song + " open"),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(ReadFile(song), before);
+  EXPECT_EQ(Run({"info", song}).status, 0);
+  EXPECT_EQ(Run({"export", song, (dir / "mix.wav").string()}).status, 0);
+
+  ::close(held);
+  EXPECT_EQ(Run({"set", song, "2", "--volume", "10"}).status, 0);
 }
 
 }  // namespace

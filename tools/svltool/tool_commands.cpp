@@ -56,10 +56,12 @@ std::optional<int> TrackArgument(const Arguments& args, const std::string& comma
   return track;
 }
 
-// Opens the named song in the core; false after a message.
-bool OpenSong(CoreSession& session, const std::string& path) {
+// Opens the named song in the core; false after a message. A song to be changed
+// is taken for this run alone, and one a running program holds is refused at
+// once; a song only read is not taken.
+bool OpenSong(CoreSession& session, const std::string& path, SongAccess access) {
   if (!session.Ready()) return false;
-  if (SongFileOpen(path) == 1) return true;
+  if (SongFileOpen(path, access) == 1) return true;
   std::fprintf(stderr, "svltool: %s: %s\n", path.c_str(), "the song could not be opened");
   return false;
 }
@@ -92,7 +94,7 @@ int RunNew(const Arguments& args) {
 
 int RunInfo(const Arguments& args) {
   CoreSession session;
-  if (!OpenSong(session, args.positional[0])) return kExitFailure;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadOnly)) return kExitFailure;
   // Looking changes nothing: the header is not written back.
   SongFileCloseOnly();
   PrintTracks(args.Has("--json"));
@@ -124,7 +126,7 @@ int RunSet(const Arguments& args) {
   }
 
   CoreSession session;
-  if (!OpenSong(session, args.positional[0])) return kExitFailure;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadWrite)) return kExitFailure;
   Track& t = tracks[*track];
   if (*play >= 0) t.playOn = static_cast<uint8_t>(*play);
   if (*effect >= 0) t.effectOn = static_cast<uint8_t>(*effect);
@@ -148,7 +150,7 @@ int RunImport(const Arguments& args) {
   const std::string file = std::filesystem::absolute(args.positional[2], ec).string();
 
   CoreSession session;
-  if (!OpenSong(session, args.positional[0])) return kExitFailure;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadWrite)) return kExitFailure;
   ImportFileTo(tracks[*track], ec ? args.positional[2] : file);
   // The loop switch and offsets the import set belong to the song's header.
   SongFileClose();
@@ -171,7 +173,7 @@ int RunExport(const Arguments& args) {
   if (*out < *in) return UsageError("export", "the out marker lies before the in marker");
 
   CoreSession session;
-  if (!OpenSong(session, args.positional[0])) return kExitFailure;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadOnly)) return kExitFailure;
   song.armedTrack = *armed;
   song.markerInMs = *in;
   song.markerInPx = MarkerMsToPx(*in);
