@@ -4,7 +4,6 @@
 // deadline, so a device that never answers fails the test instead of hanging it.
 #include "platform/jack/jack_wave.h"
 
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <jack/jack.h>
@@ -74,14 +73,6 @@ Message Notice(uint32_t id, uint32_t generation, const WaveHeader* h) {
 
 MATCHER_P(IsMessage, expected, "") {
   return arg.id == expected.id && arg.wParam == expected.wParam && arg.lParam == expected.lParam;
-}
-
-// The loaded libjack is PipeWire's when the program runs under pw-jack.
-bool OnPipeWireJack() {
-  Dl_info info{};
-  return dladdr(reinterpret_cast<void*>(&jack_client_open), &info) != 0 &&
-         info.dli_fname != nullptr &&
-         std::string(info.dli_fname).find("pipewire") != std::string::npos;
 }
 
 class JackDevices : public ::testing::Test {

@@ -1,5 +1,6 @@
 #include "test_servers.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <signal.h>
@@ -346,6 +347,13 @@ uint32_t XrunCounter::Count() {
   const jack_nframes_t from = jack_frame_time(state->client);
   WaitFor([&] { return jack_frame_time(state->client) - from > 3 * period; });
   return state->xruns.load();
+}
+
+bool OnPipeWireJack() {
+  Dl_info info{};
+  return dladdr(reinterpret_cast<void*>(&jack_client_open), &info) != 0 &&
+         info.dli_fname != nullptr &&
+         std::string(info.dli_fname).find("pipewire") != std::string::npos;
 }
 
 void ClearLoops() {

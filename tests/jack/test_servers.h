@@ -98,6 +98,9 @@ class XrunCounter {
   State* state = nullptr;
 };
 
+// Whether the loaded libjack is PipeWire's (the program runs under pw-jack).
+bool OnPipeWireJack();
+
 enum class LoopKind {
   Direct,   // out_i straight to in_i of the same client
   Peer,     // through a client that copies its inputs to its outputs
