@@ -59,11 +59,17 @@ void SaveSongAs() {
 }
 
 void ImportSoundFile() {
+  // Files are told by their content, so the last entry offers every file: a take
+  // saved without an extension imports as well as one with.
   static const std::vector<FileFilter> filters = {
-      {"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
-      {"Mp3 File (*.mp3)", "*.mp3"},
-      {"Wave File (*.wav)", "*.wav"},
-      {"Ogg File (*.ogg)", "*.ogg"},
+      {"Audio files", "*.wav;*.wave;*.aif;*.aiff;*.aifc;*.flac;*.ogg;*.oga;*.opus;*.mp3"},
+      {"WAV files", "*.wav;*.wave"},
+      {"AIFF files", "*.aif;*.aiff;*.aifc"},
+      {"FLAC files", "*.flac"},
+      {"Ogg Vorbis files", "*.ogg;*.oga"},
+      {"Opus files", "*.opus"},
+      {"MP3 files", "*.mp3"},
+      {"All files", "*"},
   };
   std::string path;
   if (!platform().OpenFileDialog(filters, path)) return;
