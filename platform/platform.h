@@ -84,6 +84,8 @@ class Platform {
   virtual void StopTimer() = 0;
   // Ends the message loop with this exit code.
   virtual void Quit(int exitCode) = 0;
+  // Closes the main window as its close box does, which ends the program.
+  virtual void CloseWindow() = 0;
 };
 
 // The installed platform; the front end installs one before creating the window.

@@ -108,6 +108,10 @@ void QtPlatform::StopTimer() {
   timer.stop();
 }
 
+void QtPlatform::CloseWindow() {
+  if (window != nullptr) window->close();
+}
+
 void QtPlatform::Quit(int code) {
   exitCode = code;
   QCoreApplication::exit(code);
