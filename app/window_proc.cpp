@@ -4,6 +4,7 @@
 #include "app/menus.h"
 #include "audio/recording.h"
 #include "audio/stream.h"
+#include "panel/commands.h"
 #include "panel/panel.h"
 #include "panel/text_fields.h"
 #include "panel/transport.h"
@@ -68,6 +69,9 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return 0;
     case WM_COMMAND:
       RunMenuCommand(wParam);
+      return 0;
+    case WM_DROPFILES:
+      DropFile(*reinterpret_cast<const std::string*>(wParam), px, py);
       return 0;
     case WM_TIMER:
       TimerTick();

@@ -1,5 +1,9 @@
 #include "panel/commands.h"
 
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 #include "base/paths.h"
@@ -11,6 +15,7 @@
 #include "song/song_commands.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
+#include "ui/geometry.h"
 
 std::string saveName;
 std::string exportName;
@@ -25,7 +30,7 @@ constexpr uint32_t kNewWaitMs = 300;
 const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}};
 
 // The button stays lit, and on screen, while its command holds the window.
-void RunCommand(int button, void (*command)(), uint32_t waitMs = 0) {
+void RunCommand(int button, const std::function<void()>& command, uint32_t waitMs = 0) {
   if (song.running != 0) StopToStart();
   controlManager.DrawLit(button);
   platform().Flush();
@@ -41,6 +46,19 @@ std::string HelpPage() {
 void NewCommand() {
   NewSong();
   SetButton(pauseButton, 0);
+}
+
+Track& ImportTarget() {
+  return tracks[song.armedTrack != 0 ? song.armedTrack : 1];
+}
+
+// Song files have no signature of their own: their name says what they are.
+bool IsSongName(std::string_view path) {
+  static constexpr std::string_view kExtension = ".svl";
+  return path.size() > kExtension.size() &&
+         std::equal(
+             kExtension.begin(), kExtension.end(), path.end() - kExtension.size(),
+             [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 }  // namespace
@@ -75,7 +93,7 @@ void ImportSoundFile() {
   if (!platform().OpenFileDialog(filters, path)) return;
   // The lit Import button has to be on screen for the whole, possibly long, load.
   controlManager.Repaint();
-  ImportFileTo(tracks[song.armedTrack != 0 ? song.armedTrack : 1], path);
+  ImportFileTo(ImportTarget(), path);
 }
 
 void ExportMix() {
@@ -113,6 +131,23 @@ void OnExport() {
 
 void OnHelp() {
   RunCommand(helpButton, [] { platform().OpenWebPage(HelpPage()); });
+}
+
+void DropFile(const std::string& path, int x, int y) {
+  // A drop is no command: it does not stop a running transport, it is refused.
+  if (song.running != 0) {
+    platform().Beep();
+    return;
+  }
+  if (IsSongName(path)) {
+    RunCommand(openButton, [&path] { OpenSongFrom(path); });
+    return;
+  }
+  Track* target = &ImportTarget();
+  for (int t = 1; t <= TrackCount; ++t) {
+    if (geometry::Contains(geometry::Strip(t), x, y)) target = &tracks[t];
+  }
+  RunCommand(importButton, [&path, target] { ImportFileTo(*target, path); });
 }
 
 void OnBanner() {
