@@ -1,5 +1,9 @@
 #include "app/window_proc.h"
 
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
 #include "app/keys.h"
 #include "app/menus.h"
 #include "audio/recording.h"
@@ -17,6 +21,16 @@ int firstPaint = 0;
 
 namespace {
 
+std::string startSong;
+
+// A song named at start is opened as Open opens one; when it cannot be, the user
+// is told as Open tells it and works on a new song instead.
+void OpenStartSong() {
+  const std::string path = std::exchange(startSong, {});
+  if (!path.empty() && SongFileOpen(path) == 1) return;
+  SongFileInit();
+}
+
 void OnCreate() {
   controlManager.LoadSkin();
   textFields.Init();
@@ -29,7 +43,7 @@ void OnPaint() {
   controlManager.Repaint();
   if (firstPaint == 1) {
     firstPaint = 0;
-    SongFileInit();
+    OpenStartSong();
   }
 }
 
@@ -89,6 +103,13 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     default:
       return -1;
   }
+}
+
+void SetStartSong(const std::string& path) {
+  // Made absolute now: the song's name is compared and saved against later.
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  startSong = path.empty() || ec ? path : absolute.string();
 }
 
 void AppShutdown() {
