@@ -48,7 +48,10 @@ WavChunks WalkWavChunks(std::span<const uint8_t> bytes) {
 }
 
 bool IsTrackFormatWav(std::span<const uint8_t> head) {
-  if (head.size() < 12 || std::memcmp(head.data(), "RIFF", 4) != 0) return false;
+  if (head.size() < 12 || std::memcmp(head.data(), "RIFF", 4) != 0 ||
+      std::memcmp(head.data() + 8, "WAVE", 4) != 0) {
+    return false;
+  }
   const WavChunks chunks = WalkWavChunks(head);
   if (chunks.format < 0) return false;
   const uint8_t* format = head.data() + chunks.format;

@@ -297,6 +297,9 @@ TEST_F(WavTest, EveryChunkLayoutOfTheTracksFormatIsCopiedByteForByte) {
       RiffWave({{"fmt ", FormatBody(0xFFFE, 2, 44100, 16, ExtensibleTail(16, 3))}})));
   EXPECT_FALSE(IsTrackFormatWav(RiffWave({{"fmt ", FormatBody(1, 2, 48000, 16)}})));
   EXPECT_FALSE(IsTrackFormatWav(RiffWave({{"data", pcm}, {"fmt ", plain}})));
+  Bytes notWave = RiffWave({{"fmt ", plain}, {"data", pcm}});
+  notWave[8] = '@';
+  EXPECT_FALSE(IsTrackFormatWav(notWave));
 }
 
 TEST_F(WavTest, TheHeaderIsTheCanonicalFortyFourBytes) {

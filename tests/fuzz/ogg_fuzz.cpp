@@ -4,6 +4,7 @@
 
 #include "base/bytes.h"
 #include "codecs/ogg.h"
+#include "codecs/wav.h"
 #include "fuzz_support.h"
 
 namespace {
