@@ -49,6 +49,11 @@ int ImportFileTo(Track& track, const std::string& path) {
       ReportImportFailure(kRoutine, "the file is missing or cannot be read", path);
       return 0;
     }
+    // A folder opens too, and a device or pipe could not be read twice.
+    if (!file.IsRegularFile()) {
+      ReportImportFailure(kRoutine, "not a file", path);
+      return 0;
+    }
     sniffed = SniffFile(file);
   }
   switch (sniffed.kind) {

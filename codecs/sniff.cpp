@@ -17,10 +17,7 @@ SoundKind OggKind(std::span<const uint8_t> head) {
   const size_t packet = kPageHeader + head[26];
   if (HasAt(head, packet, "\x01vorbis")) return SoundKind::OggVorbis;
   if (HasAt(head, packet, "OpusHead")) return SoundKind::OggOpus;
-  if (HasAt(head, packet,
-            "\x7f"
-            "FLAC"))
-    return SoundKind::OggFlac;
+  if (HasAt(head, packet, "\177FLAC")) return SoundKind::OggFlac;
   return SoundKind::Unknown;
 }
 

@@ -12,8 +12,8 @@ namespace {
 
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
-// The extensible format names its samples by a GUID; PCM's begins with the PCM
-// format tag and ends with these bytes.
+// The extensible format names its samples by a GUID; this is PCM's (its first two
+// bytes are the PCM format tag).
 constexpr uint8_t kPcmSubformat[16] = {1,    0, 0, 0,    0, 0,    0x10, 0,
                                        0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
 
