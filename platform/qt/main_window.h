@@ -1,4 +1,5 @@
-// The one top-level window: the fixed panel under a Help menu.
+// The one top-level window: the fixed panel under the menu bar. Files dropped on
+// it go to the core.
 #pragma once
 
 #include <QMainWindow>
@@ -20,6 +21,9 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
  private:
   QtPlatform& platform;
