@@ -9,6 +9,17 @@
 
 namespace {
 
+// Ctrl+I, Ctrl+H and Ctrl+M are Tab, Backspace and Enter to the track names, so
+// Import has no shortcut.
+constexpr MenuEntry kFileEntries[] = {
+    {kNewCommand, "&New", "Ctrl+N"},
+    {kOpenCommand, "&Open\u2026", "Ctrl+O"},
+    {kSaveAsCommand, "Save &As\u2026", "Ctrl+S"},
+    {kImportCommand, "&Import\u2026"},
+    {kExportCommand, "&Export\u2026", "Ctrl+E"},
+    {},
+    {kQuitCommand, "&Quit", "Ctrl+Q"},
+};
 constexpr MenuEntry kEditEntries[] = {
     {kUndoCommand, "&Undo", "Ctrl+Z"},
     {kRedoCommand, "&Redo", "Ctrl+Shift+Z;Ctrl+Y"},
@@ -20,8 +31,10 @@ constexpr MenuEntry kAudioEntries[] = {
 };
 constexpr MenuEntry kHelpEntries[] = {{kAboutCommand, "&About"}};
 
-constexpr Menu kMenus[] = {
-    {"&Edit", kEditEntries}, {"&Audio", kAudioEntries}, {"&Help", kHelpEntries}};
+constexpr Menu kMenus[] = {{"&File", kFileEntries},
+                           {"&Edit", kEditEntries},
+                           {"&Audio", kAudioEntries},
+                           {"&Help", kHelpEntries}};
 
 // What the front end's menu shows now, as far as it was told.
 struct ShownEntry {
@@ -48,6 +61,24 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
   switch (command) {
     case kAboutCommand:
       platform().ShowAbout();
+      return 1;
+    case kNewCommand:
+      OnNew();
+      return 1;
+    case kOpenCommand:
+      OnOpen();
+      return 1;
+    case kSaveAsCommand:
+      OnSave();
+      return 1;
+    case kImportCommand:
+      OnImport();
+      return 1;
+    case kExportCommand:
+      OnExport();
+      return 1;
+    case kQuitCommand:
+      platform().CloseWindow();
       return 1;
     case kUndoCommand:
       UndoLastChange();

@@ -10,6 +10,13 @@
 
 // Menu commands (the WM_COMMAND wParam).
 constexpr uintptr_t kAboutCommand = 1000;
+// The File menu's: each the command of the panel's button of that name.
+constexpr uintptr_t kNewCommand = 1100;
+constexpr uintptr_t kOpenCommand = 1101;
+constexpr uintptr_t kSaveAsCommand = 1102;
+constexpr uintptr_t kImportCommand = 1103;
+constexpr uintptr_t kExportCommand = 1104;
+constexpr uintptr_t kQuitCommand = 1105;
 constexpr uintptr_t kUndoCommand = 1200;
 constexpr uintptr_t kRedoCommand = 1201;
 constexpr uintptr_t kOutputDeviceCommand = 1300;
@@ -23,7 +30,7 @@ struct MenuChoices {
 };
 
 struct MenuEntry {
-  uintptr_t command = 0;
+  uintptr_t command = 0;  // 0: a separator
   const char* text = "";  // '&' marks the access key
   // Key sequences in the portable form "Ctrl+Shift+Z", several joined by ';'.
   const char* shortcuts = "";

@@ -1,15 +1,21 @@
 #include "app/window_proc.h"
 
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
 #include "app/audio_devices.h"
 #include "app/keys.h"
 #include "app/menus.h"
 #include "audio/latency_measure.h"
 #include "audio/recording.h"
 #include "audio/stream.h"
+#include "panel/commands.h"
 #include "panel/panel.h"
 #include "panel/text_fields.h"
 #include "panel/transport.h"
 #include "song/notices.h"
+#include "song/song_commands.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
@@ -17,6 +23,16 @@
 int firstPaint = 0;
 
 namespace {
+
+std::string startSong;
+
+// A song named at start is opened as Open opens one; when it cannot be, the user
+// is told as Open tells it and works on a new song instead.
+void OpenStartSong() {
+  const std::string path = std::exchange(startSong, {});
+  if (!path.empty() && OpenSongFrom(path) == 1) return;
+  SongFileInit();
+}
 
 void OnCreate() {
   // A new window: its menu bar shows the table's texts until told otherwise.
@@ -33,7 +49,7 @@ void OnPaint() {
   controlManager.Repaint();
   if (firstPaint == 1) {
     firstPaint = 0;
-    SongFileInit();
+    OpenStartSong();
   }
 }
 
@@ -68,6 +84,9 @@ intptr_t Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     case WM_COMMAND:
       RunMenuCommand(wParam, lParam);
       return 0;
+    case WM_DROPFILES:
+      DropFile(*reinterpret_cast<const std::string*>(wParam), px, py);
+      return 0;
     case WM_TIMER:
       TimerTick();
       LatencyTick();
@@ -98,6 +117,13 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   // Whatever the message changed, the menu shows it before the next one.
   RefreshMenus();
   return result;
+}
+
+void SetStartSong(const std::string& path) {
+  // Made absolute now: the song's name is compared and saved against later.
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  startSong = path.empty() || ec ? path : absolute.string();
 }
 
 void AppShutdown() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -17,6 +18,9 @@ inline intptr_t WindowProc(const Message& m) {
 
 // Process start before the window exists (firstPaint = 1).
 void AppStartup();
+// The song to open at the first paint instead of a new working song: the one the
+// program was started with (from the desktop or the command line); empty for none.
+void SetStartSong(const std::string& path);
 // After the message loop has ended: close the song, release the skin and the
 // buffers that live for the program's life.
 void AppShutdown();

@@ -111,6 +111,31 @@ void BM_ImportMp3(benchmark::State& state) {
 }
 BENCHMARK(BM_ImportMp3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The tracks' own WAV format, copied byte for byte after the sniffing.
+void BM_ImportWav(benchmark::State& state) {
+  FreshSong();
+  RunImport(state, "sh", EncodedTones("tones16.wav", "cp \"$in\" \"$out\""), ImportFileTo);
+}
+BENCHMARK(BM_ImportWav)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A take as other recorders write it: 24-bit 48 kHz, as WAV and as FLAC.
+void BM_ImportWav24(benchmark::State& state) {
+  FreshSong();
+  RunImport(state, "sox", EncodedTones("tones24.wav", "sox \"$in\" -r 48000 -b 24 \"$out\""),
+            ImportFileTo);
+}
+BENCHMARK(BM_ImportWav24)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ImportFlac(benchmark::State& state) {
+  FreshSong();
+  RunImport(state, "flac",
+            EncodedTones("tones24.flac",
+                         "sox \"$in\" -r 48000 -b 24 \"$out.wav\" && "
+                         "flac -s -f -o \"$out\" \"$out.wav\""),
+            ImportFileTo);
+}
+BENCHMARK(BM_ImportFlac)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_ImportOgg(benchmark::State& state) {
   FreshSong();
   RunImport(state, "oggenc", EncodedTones("tones.ogg", "oggenc -Q -q 4 -o \"$out\" \"$in\""),

@@ -1,21 +1,83 @@
 #include "codecs/import.h"
 
-#include <cctype>
+#include <fcntl.h>
 
-#include "codecs/file_io.h"
+#include <cctype>
+#include <vector>
+
+#include "base/file_handle.h"
 #include "codecs/mp3.h"
 #include "codecs/ogg.h"
+#include "codecs/sniff.h"
+#include "codecs/sound_file.h"
 #include "codecs/wav.h"
 #include "platform/platform.h"
 #include "song/song_file.h"
 #include "song/undo.h"
 
+namespace {
+
+// The kind of the file and its first bytes, which hold the WAV format chunk the
+// choice between a byte copy and a conversion rests on.
+struct Sniffed {
+  SoundKind kind = SoundKind::Unknown;
+  std::vector<uint8_t> head;
+};
+
+Sniffed SniffFile(const FileHandle& file) {
+  Sniffed sniffed;
+  sniffed.head.resize(kSniffBytes);
+  sniffed.head.resize(file.ReadAt(0, sniffed.head));
+  sniffed.kind = SniffSound(sniffed.head);
+  // A tag larger than the bytes read (a cover picture) is looked behind.
+  const uint64_t tag = Id3v2TagBytes(sniffed.head);
+  if (tag != 0 && tag >= sniffed.head.size()) {
+    std::vector<uint8_t> behind(kSniffBytes);
+    behind.resize(file.ReadAt(static_cast<int64_t>(tag), behind));
+    sniffed.kind = KindBehindTag(behind);
+  }
+  return sniffed;
+}
+
+}  // namespace
+
 int ImportFileTo(Track& track, const std::string& path) {
+  static constexpr std::string_view kRoutine = "ImportFileTo";
   if (!RequireOpenSong()) return 0;
-  const std::string extension = LowerExtension(path);
-  if (extension == "wav") return LoadFileWav(track, path);
-  if (extension == "ogg") return LoadOgg(track, path);
-  if (extension == "mp3") return LoadMp3(track, path);
+  Sniffed sniffed;
+  {
+    const FileHandle file = FileHandle::Open(path, O_RDONLY);
+    if (!file.IsOpen()) {
+      ReportImportFailure(kRoutine, "the file is missing or cannot be read", path);
+      return 0;
+    }
+    // A folder opens too, and a device or pipe could not be read twice.
+    if (!file.IsRegularFile()) {
+      ReportImportFailure(kRoutine, "not a file", path);
+      return 0;
+    }
+    sniffed = SniffFile(file);
+  }
+  switch (sniffed.kind) {
+    case SoundKind::Wav:
+      if (IsTrackFormatWav(sniffed.head)) return LoadFileWav(track, path);
+      return LoadSoundFile(track, path);
+    case SoundKind::OggVorbis:
+      return LoadOgg(track, path);
+    case SoundKind::Mp3:
+      return LoadMp3(track, path);
+    case SoundKind::Aiff:
+    case SoundKind::Flac:
+    case SoundKind::OggOpus:
+    case SoundKind::OggFlac:
+      return LoadSoundFile(track, path);
+    case SoundKind::Unknown:
+      break;
+  }
+  ReportImportFailure(kRoutine,
+                      sniffed.head.empty() ? "the file is empty"
+                                           : "not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file",
+                      path);
   return 0;
 }
 
@@ -57,7 +119,13 @@ int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::
   return 1;
 }
 
-void ReportDecodeFailure(std::string_view loader, DecodeStatus status) {
+void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path) {
+  std::string text(routine);
+  text.append(": ").append(why).append(": ").append(path);
+  platform().ShowMessage(text, "Error");
+}
+
+void ReportDecodeFailure(std::string_view loader, DecodeStatus status, std::string_view path) {
   const char* what = nullptr;
   switch (status) {
     case DecodeStatus::Ok:
@@ -72,5 +140,5 @@ void ReportDecodeFailure(std::string_view loader, DecodeStatus status) {
       what = "no audio could be decoded";
       break;
   }
-  platform().ShowMessage(std::string(loader) + ": " + what, "Error");
+  ReportImportFailure(loader, what, path);
 }

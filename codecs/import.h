@@ -1,5 +1,5 @@
-// Importing a sound file into a track: the loader chosen by the file's name, and
-// what every loader shares.
+// Importing a sound file into a track: the loader chosen by the file's content,
+// and what every loader shares.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +8,10 @@
 
 #include "song/song_state.h"
 
-// Loads the file at path into the track with the loader its name's last three
-// characters choose (wav, ogg or mp3, any case); any other name imports nothing.
-// 1 when imported; 0 when refused or not imported whole, after a message.
+// Loads the file at path into the track with the loader its content chooses,
+// whatever its name: WAV, AIFF, FLAC, Ogg Vorbis, Ogg Opus or MP3. 1 when
+// imported; 0 when refused (the track is then untouched) or not imported whole,
+// after a message.
 int ImportFileTo(Track& track, const std::string& path);
 
 // A file whose name begins with "loop" (any case) makes the track repeat
@@ -27,5 +28,10 @@ int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::
 // Why a decoder gave nothing that may replace a track.
 enum class DecodeStatus { Ok, NoMemory, MissingFile, Undecodable };
 
-// The loader's refusal message for a status other than Ok, e.g. "LoadMp3: Missing File".
-void ReportDecodeFailure(std::string_view loader, DecodeStatus status);
+// Tells the user that the file was not imported, and why:
+// "LoadSoundFile: Format not recognised: /home/me/take.caf".
+void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path);
+
+// The loader's refusal message for a status other than Ok, e.g.
+// "LoadMp3: Missing File: /home/me/take.mp3".
+void ReportDecodeFailure(std::string_view loader, DecodeStatus status, std::string_view path);

@@ -93,7 +93,7 @@ int LoadMp3(Track& track, const std::string& path) {
   DecodeStatus status = DecodeStatus::Ok;
   const int32_t length = DecodeMp3Lib(path, pcm, TrackRegionBytes, &status);
   if (status != DecodeStatus::Ok) {
-    ReportDecodeFailure("LoadMp3", status);
+    ReportDecodeFailure("LoadMp3", status, path);
     return 0;
   }
   return StoreImportedAudio(track, pcm, length, path, kMp3LoopStart);

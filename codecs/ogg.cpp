@@ -8,12 +8,12 @@
 int LoadOgg(Track& track, const std::string& path) {
   Buffer image = TryAllocate(kOggImageBytes);
   if (!image) {
-    ReportDecodeFailure("LoadOgg", DecodeStatus::NoMemory);
+    ReportDecodeFailure("LoadOgg", DecodeStatus::NoMemory, path);
     return 0;
   }
   const FileRead read = ReadFileStart(path, {image.get(), size_t{kOggImageBytes}});
   if (!read.opened) {
-    ReportDecodeFailure("LoadOgg", DecodeStatus::MissingFile);
+    ReportDecodeFailure("LoadOgg", DecodeStatus::MissingFile, path);
     return 0;
   }
   uint8_t* wav = song.workBuffer.get();
@@ -22,7 +22,7 @@ int LoadOgg(Track& track, const std::string& path) {
                                    {wav, static_cast<size_t>(TrackRegionBytes)}, &status);
   image.reset();
   if (status != DecodeStatus::Ok) {
-    ReportDecodeFailure("LoadOgg", status);
+    ReportDecodeFailure("LoadOgg", status, path);
     return 0;
   }
   const int32_t length = r > kWavHeaderBytes ? r - kWavHeaderBytes : 0;

@@ -10,19 +10,58 @@
 
 namespace {
 
-// Offset of the "data" chunk's header, or -1 when the walk leaves the bytes read
-// first. Sizes are unsigned as RIFF defines them, so every step moves forward by
-// at least the 8-byte chunk header and the walk always ends.
-int64_t FindDataChunk(const uint8_t* bytes, int64_t n) {
-  int64_t off = 36;
-  while (off + 8 <= n) {
-    if (std::memcmp(bytes + off, "data", 4) == 0) return off;
-    off += 8 + int64_t{LoadU32(bytes + off + 4)};
-  }
-  return -1;
-}
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+// The extensible format names its samples by a GUID; this is PCM's (its first two
+// bytes are the PCM format tag).
+constexpr uint8_t kPcmSubformat[16] = {1,    0, 0, 0,    0, 0,    0x10, 0,
+                                       0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+
+// Byte offsets inside the format chunk's body.
+constexpr int kChannelsAt = 2;
+constexpr int kRateAt = 4;
+constexpr int kBitsAt = 14;
+constexpr int kSubformatAt = 24;
 
 }  // namespace
+
+WavChunks WalkWavChunks(std::span<const uint8_t> bytes) {
+  WavChunks found;
+  const int64_t n = static_cast<int64_t>(bytes.size());
+  // Sizes are unsigned as RIFF defines them, so every step moves forward by at
+  // least the 8-byte chunk header and the walk always ends.
+  for (int64_t off = 12; off + 8 <= n;) {
+    const uint8_t* chunk = bytes.data() + off;
+    const int64_t size = LoadU32(chunk + 4);
+    if (std::memcmp(chunk, "data", 4) == 0) {
+      found.data = off;
+      break;
+    }
+    const int64_t held = std::min(size, n - off - 8);
+    if (std::memcmp(chunk, "fmt ", 4) == 0 && found.format < 0 && held >= 16) {
+      found.format = off + 8;
+      found.formatBytes = held;
+    }
+    off += 8 + size + (size & 1);
+  }
+  return found;
+}
+
+bool IsTrackFormatWav(std::span<const uint8_t> head) {
+  if (head.size() < 12 || std::memcmp(head.data(), "RIFF", 4) != 0 ||
+      std::memcmp(head.data() + 8, "WAVE", 4) != 0) {
+    return false;
+  }
+  const WavChunks chunks = WalkWavChunks(head);
+  if (chunks.format < 0) return false;
+  const uint8_t* format = head.data() + chunks.format;
+  const uint16_t tag = LoadU16(format);
+  const bool pcm =
+      tag == kFormatPcm || (tag == kFormatExtensible && chunks.formatBytes >= kSubformatAt + 16 &&
+                            std::memcmp(format + kSubformatAt, kPcmSubformat, 16) == 0);
+  return pcm && LoadU16(format + kChannelsAt) == 2 && LoadU32(format + kRateAt) == 44100 &&
+         LoadU16(format + kBitsAt) == 16;
+}
 
 int LoadFileWav(Track& track, const std::string& path) {
   uint8_t* bytes = song.workBuffer.get();
@@ -39,15 +78,21 @@ int LoadFileWav(Track& track, const std::string& path) {
     ui.ShowMessage("LoadFileWav: File too short", "Error: File too short");
     return 0;
   }
-  if (LoadU16(bytes + 22) != 2) {
+  const WavChunks chunks = WalkWavChunks({bytes, static_cast<size_t>(n)});
+  if (chunks.format < 0) {
+    ui.ShowMessage("LoadFileWav: no format chunk", "Error");
+    return 0;
+  }
+  const uint8_t* format = bytes + chunks.format;
+  if (LoadU16(format + kChannelsAt) != 2) {
     ui.ShowMessage(path, "Error: Wav file not stereo");
     return 0;
   }
-  if (LoadU16(bytes + 34) != 16) {
+  if (LoadU16(format + kBitsAt) != 16) {
     ui.ShowMessage(path, "Error: Wav file not 16 bit");
     return 0;
   }
-  if (LoadU32(bytes + 24) != 44100) {
+  if (LoadU32(format + kRateAt) != 44100) {
     ui.ShowMessage(path, "Error: Wav file not 44k");
     return 0;
   }
@@ -55,7 +100,7 @@ int LoadFileWav(Track& track, const std::string& path) {
     ui.ShowMessage(path, "Error: Wav file not even length");
     return 0;
   }
-  const int64_t off = FindDataChunk(bytes, n);
+  const int64_t off = chunks.data;
   if (off < 0) {
     ui.ShowMessage("LoadFileWav: no data chunk", "Error");
     return 0;

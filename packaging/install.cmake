@@ -9,6 +9,9 @@ if(TARGET sonavel)
 endif()
 install(FILES app/Help.htm DESTINATION ${CMAKE_INSTALL_DATADIR}/sonavel)
 install(FILES packaging/sonavel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The song files' type; Debian's shared-mime-info rebuilds its database from here.
+install(FILES packaging/sonavel-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME sonavel.xml)
 install(FILES ${CMAKE_BINARY_DIR}/generated/icon.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME sonavel.png)
 install(FILES ${CMAKE_BINARY_DIR}/generated/icon128.png
@@ -18,8 +21,8 @@ set(CPACK_PACKAGE_NAME sonavel)
 set(CPACK_PACKAGE_CONTACT "Sonavel developers <sonavel@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small eight-track audio recorder")
 set(CPACK_PACKAGE_DESCRIPTION "Records up to eight tracks from the sound card, imports WAV, \
-Ogg Vorbis and MP3 files into tracks, and exports the mix as WAV or Ogg Vorbis. svltool \
-works on the song files from the command line.")
+AIFF, FLAC, Ogg Vorbis, Opus and MP3 files into tracks, and exports the mix as WAV or Ogg \
+Vorbis. svltool works on the song files from the command line.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)

@@ -1,5 +1,9 @@
 #include "panel/commands.h"
 
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 #include "audio/latency_measure.h"
@@ -14,6 +18,7 @@
 #include "song/song_state.h"
 #include "song/undo.h"
 #include "ui/control_manager.h"
+#include "ui/geometry.h"
 
 std::string saveName;
 std::string exportName;
@@ -28,7 +33,7 @@ constexpr uint32_t kNewWaitMs = 300;
 const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}};
 
 // The button stays lit, and on screen, while its command holds the window.
-void RunCommand(int button, void (*command)(), uint32_t waitMs = 0) {
+void RunCommand(int button, const std::function<void()>& command, uint32_t waitMs = 0) {
   if (song.running != 0) StopToStart();
   // A command holds the thread long enough to lose input a measurement needs.
   LatencyCancel();
@@ -42,6 +47,19 @@ void RunCommand(int button, void (*command)(), uint32_t waitMs = 0) {
 void NewCommand() {
   NewSong();
   SetButton(pauseButton, 0);
+}
+
+Track& ImportTarget() {
+  return tracks[song.armedTrack != 0 ? song.armedTrack : 1];
+}
+
+// Song files have no signature of their own: their name says what they are.
+bool IsSongName(std::string_view path) {
+  static constexpr std::string_view kExtension = ".svl";
+  return path.size() > kExtension.size() &&
+         std::equal(
+             kExtension.begin(), kExtension.end(), path.end() - kExtension.size(),
+             [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 }  // namespace
@@ -62,17 +80,23 @@ void SaveSongAs() {
 void ImportSoundFile() {
   // Choosing a file is no use when it has nowhere to go.
   if (!RequireOpenSong()) return;
+  // Files are told by their content, so the last entry offers every file: a take
+  // saved without an extension imports as well as one with.
   static const std::vector<FileFilter> filters = {
-      {"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
-      {"Mp3 File (*.mp3)", "*.mp3"},
-      {"Wave File (*.wav)", "*.wav"},
-      {"Ogg File (*.ogg)", "*.ogg"},
+      {"Audio files", "*.wav;*.wave;*.aif;*.aiff;*.aifc;*.flac;*.ogg;*.oga;*.opus;*.mp3"},
+      {"WAV files", "*.wav;*.wave"},
+      {"AIFF files", "*.aif;*.aiff;*.aifc"},
+      {"FLAC files", "*.flac"},
+      {"Ogg Vorbis files", "*.ogg;*.oga"},
+      {"Opus files", "*.opus"},
+      {"MP3 files", "*.mp3"},
+      {"All files", "*"},
   };
   std::string path;
   if (!platform().OpenFileDialog(filters, path)) return;
   // The lit Import button has to be on screen for the whole, possibly long, load.
   controlManager.Repaint();
-  ImportFileTo(tracks[song.armedTrack != 0 ? song.armedTrack : 1], path);
+  ImportFileTo(ImportTarget(), path);
 }
 
 void ExportMix() {
@@ -125,6 +149,23 @@ void OnExport() {
 
 void OnHelp() {
   RunCommand(helpButton, [] { platform().OpenLocalPage(HelpFilePath(), ""); });
+}
+
+void DropFile(const std::string& path, int x, int y) {
+  // A drop is no command: it does not stop a running transport, it is refused.
+  if (song.running != 0) {
+    platform().Beep();
+    return;
+  }
+  if (IsSongName(path)) {
+    RunCommand(openButton, [&path] { OpenSongFrom(path); });
+    return;
+  }
+  Track* target = &ImportTarget();
+  for (int t = 1; t <= TrackCount; ++t) {
+    if (geometry::Contains(geometry::Strip(t), x, y)) target = &tracks[t];
+  }
+  RunCommand(importButton, [&path, target] { ImportFileTo(*target, path); });
 }
 
 void OnBanner() {

@@ -25,6 +25,11 @@ void RedoLastChange();
 // Measures the round trip from the output to the input (the device notices
 // finish it); a running transport is stopped first.
 void MeasureLatencyCommand();
+// A file dropped on the panel at (x, y): a song file (".svl") is opened as Open
+// does; any other file is imported as Import does, into the track whose strip it
+// was dropped on, elsewhere into the track Import would take. Refused with a beep
+// while the transport runs.
+void DropFile(const std::string& path, int x, int y);
 
 void OnNew();
 void OnOpen();

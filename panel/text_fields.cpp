@@ -153,6 +153,8 @@ int TextFieldSet::FieldsKey(int code) {
   if (f == -1) {
     if (code == 'i' || code == 'I') SetInMarkerNow();
     if (code == 'o' || code == 'O') SetOutMarkerNow();
+    // Space is the desktop's play and stop key, as the Play button is.
+    if (code == ' ') OnPlay();
     return 0;
   }
   char* t = text[f];

@@ -22,6 +22,10 @@ enum : uint32_t {
   WM_MOUSEMOVE = 0x0200,
   WM_LBUTTONDOWN = 0x0201,
   WM_LBUTTONUP = 0x0202,
+  // A file dropped on the window: wParam points to its path, a std::string that
+  // lives until WindowProc returns (so the message is delivered, never posted);
+  // lParam is the panel point it was dropped at.
+  WM_DROPFILES = 0x0233,
   MM_WOM_DONE = 0x03BD,   // 957: an output buffer came back
   MM_WIM_CLOSE = 0x03BF,  // 959: the input device closed
   MM_WIM_DATA = 0x03C0,   // 960: an input buffer was filled
@@ -90,6 +94,8 @@ class Platform {
   virtual void StopTimer() = 0;
   // Ends the message loop with this exit code.
   virtual void Quit(int exitCode) = 0;
+  // Closes the main window as its close box does, which ends the program.
+  virtual void CloseWindow() = 0;
 };
 
 // The installed platform; the front end installs one before creating the window.

@@ -104,7 +104,8 @@ TEST_F(Mp3Test, FilesThatGiveNoAudioAreRefusedAndLeaveTheTrack) {
     fakePlatform.Reset();
     EXPECT_EQ(LoadMp3(tracks[2], dir + c.name), 0) << c.name;
     ASSERT_EQ(fakePlatform.messages.size(), 1u) << c.name;
-    EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{c.text, "Error"})) << c.name;
+    EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{c.text + (": " + dir) + c.name, "Error"}))
+        << c.name;
     EXPECT_EQ(Region(2, 0, 1000), before) << c.name;
   }
 }
@@ -136,7 +137,7 @@ TEST_F(Mp3Test, MissingMemoryRefusesTheImport) {
   FailAllocationAfter(0);
   EXPECT_EQ(LoadMp3(tracks[1], path), 0);
   EXPECT_EQ(fakePlatform.messages,
-            (std::vector<ShownMessage>{{"LoadMp3: malloc failed", "Error"}}));
+            (std::vector<ShownMessage>{{"LoadMp3: malloc failed: " + path, "Error"}}));
   EXPECT_EQ(Region(1, 0, 1000), before);
 }
 

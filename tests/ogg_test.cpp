@@ -164,7 +164,8 @@ TEST_F(OggTest, FilesThatGiveNoAudioAreRefusedAndLeaveTheTrack) {
     tracks[2].loopOn = 1;
     EXPECT_EQ(LoadOgg(tracks[2], dir + c.name), 0) << c.name;
     ASSERT_EQ(fakePlatform.messages.size(), 1u) << c.name;
-    EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{c.text, "Error"})) << c.name;
+    EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{c.text + (": " + dir) + c.name, "Error"}))
+        << c.name;
     EXPECT_EQ(tracks[2].loopOn, 1);
     EXPECT_EQ(Region(2, 0, 1000), before) << c.name;
   }
@@ -210,7 +211,7 @@ TEST_F(OggTest, MissingMemoryIsReportedAndChangesNothing) {
   FailAllocationAfter(0);
   EXPECT_EQ(ExportSave(dir + "b.ogg", song.workBuffer.get() + kWavHeaderBytes, BytesPerSecond), 0);
   EXPECT_FALSE(std::filesystem::exists(dir + "b.ogg"));
-  const std::vector<ShownMessage> expected = {{"LoadOgg: malloc failed", "Error"},
+  const std::vector<ShownMessage> expected = {{"LoadOgg: malloc failed: " + dir + "a.ogg", "Error"},
                                               {"ExportSave: malloc failed", "Error"}};
   EXPECT_EQ(fakePlatform.messages, expected);
 }

@@ -104,6 +104,51 @@ inline Bytes WavFile(int channels, int rate, int bits, const Bytes& data) {
   return b;
 }
 
+// One chunk of a RIFF file: its tag and body; an odd body gets its pad byte.
+struct RiffChunk {
+  std::string tag;
+  Bytes body;
+};
+
+// A RIFF/WAVE file of the chunks in order.
+inline Bytes RiffWave(const std::vector<RiffChunk>& chunks) {
+  Bytes b = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  for (const RiffChunk& c : chunks) {
+    const size_t at = b.size();
+    b.resize(at + 8);
+    std::memcpy(b.data() + at, c.tag.data(), 4);
+    StoreU32(b.data() + at + 4, static_cast<uint32_t>(c.body.size()));
+    b.insert(b.end(), c.body.begin(), c.body.end());
+    if (c.body.size() % 2 != 0) b.push_back(0);
+  }
+  StoreU32(b.data() + 4, static_cast<uint32_t>(b.size() - 8));
+  return b;
+}
+
+// The body of a format chunk: the 16 bytes every one has, then `extra` (the
+// 2-byte extra size of an 18-byte chunk, or the 24 bytes of the extensible one).
+inline Bytes FormatBody(uint16_t tag, int channels, int rate, int bits, const Bytes& extra = {}) {
+  Bytes b(16);
+  StoreU16(b.data(), tag);
+  StoreU16(b.data() + 2, static_cast<uint16_t>(channels));
+  StoreU32(b.data() + 4, static_cast<uint32_t>(rate));
+  StoreU32(b.data() + 8, static_cast<uint32_t>(rate * channels * bits / 8));
+  StoreU16(b.data() + 12, static_cast<uint16_t>(channels * bits / 8));
+  StoreU16(b.data() + 14, static_cast<uint16_t>(bits));
+  b.insert(b.end(), extra.begin(), extra.end());
+  return b;
+}
+
+// What the extensible format (tag 0xFFFE) adds: the valid bits, the speaker mask
+// and the GUID of the samples' format (PCM unless told otherwise).
+inline Bytes ExtensibleTail(int bits, uint16_t subformat = 1) {
+  Bytes b = {22, 0, 0,    0, 3,    0, 0, 0,    0, 0,    0,    0,
+             0,  0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  StoreU16(b.data() + 2, static_cast<uint16_t>(bits));
+  StoreU16(b.data() + 8, subformat);
+  return b;
+}
+
 // A WAV file in the tracks' own format (44,100 Hz, 16-bit, stereo) holding pcm.
 inline std::string WriteTrackWav(const std::filesystem::path& path, const Bytes& pcm) {
   WriteFile(path, WavFile(2, 44100, 16, pcm));

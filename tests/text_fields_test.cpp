@@ -152,6 +152,22 @@ TEST_F(TextFieldsTest, MarkerKeysActOnlyWithoutFocus) {
   song.running = 0;
 }
 
+TEST_F(TextFieldsTest, SpacePlaysAndStopsUnlessAFieldIsEdited) {
+  EXPECT_EQ(textFields.FieldsKey(' '), 0);
+  EXPECT_EQ(song.running, 1);
+  EXPECT_EQ(controlManager.value[playButton], 1);
+  EXPECT_EQ(textFields.FieldsKey(' '), 0);
+  EXPECT_EQ(song.running, 0);
+  EXPECT_EQ(controlManager.value[playButton], 0);
+
+  SetName(4, "Keys");
+  textFields.FieldsMouseDown(kNameX + kGlyphWidth * 4, NameY(4));
+  EXPECT_EQ(textFields.FieldsKey(' '), 1);
+  EXPECT_EQ(song.running, 0);
+  EXPECT_EQ(std::string(tracks[4].name, 6), "Keys  ");
+  EXPECT_EQ(textFields.caret, 5);
+}
+
 TEST_F(TextFieldsTest, TimeShowsMinutesAndSeconds) {
   for (const auto& [s, text] : {std::pair{59, " 00:59"}, {60, " 01:00"}, {281, " 04:41"}}) {
     song.positionSeconds = s;

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <sstream>
 
 #include "base/bytes.h"
 #include "codecs/import.h"
@@ -38,14 +39,17 @@ TEST_F(WavTest, TenSecondsGoToTheArmedTrackAndSilenceTheRest) {
   const DialogCall& dialog = fakePlatform.dialogs[0];
   EXPECT_FALSE(dialog.save);
   EXPECT_EQ(dialog.startName, "");
-  const std::vector<FileFilter> filters = {{"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
-                                           {"Mp3 File (*.mp3)", "*.mp3"},
-                                           {"Wave File (*.wav)", "*.wav"},
-                                           {"Ogg File (*.ogg)", "*.ogg"}};
-  ASSERT_EQ(dialog.filters.size(), filters.size());
-  for (size_t i = 0; i < filters.size(); ++i) {
-    EXPECT_EQ(dialog.filters[i].text, filters[i].text);
-    EXPECT_EQ(dialog.filters[i].pattern, filters[i].pattern);
+  // Every kind at once first, then one entry for each, each listed in the first.
+  ASSERT_GE(dialog.filters.size(), 7u);
+  EXPECT_EQ(dialog.filters[0].text, "Audio files");
+  const std::string all = ";" + dialog.filters[0].pattern + ";";
+  for (size_t i = 1; i < dialog.filters.size(); ++i) {
+    std::istringstream patterns(dialog.filters[i].pattern);
+    for (std::string p; std::getline(patterns, p, ';');) {
+      if (p != "*") {
+        EXPECT_NE(all.find(";" + p + ";"), std::string::npos) << p;
+      }
+    }
   }
   EXPECT_GT(fakePlatform.flushes, 0) << "the lit button must be on screen during the load";
   EXPECT_TRUE(fakePlatform.messages.empty());
@@ -207,9 +211,9 @@ TEST_F(WavTest, AudioEndingInsideAFrameIsCutToWholeFrames) {
     Bytes file = WavFile(2, 44100, 16, {});
     file.resize(36);
     Append(file, "LIST", 25);
-    file.resize(file.size() + 25, 'x');
+    file.resize(file.size() + 26, 'x');  // with its pad byte
     Append(file, "data", claimed);
-    const Bytes pcm = Pattern(11);
+    const Bytes pcm = Pattern(10);
     file.insert(file.end(), pcm.begin(), pcm.end());
     ASSERT_EQ(file.size() % 2, 0u);
     WriteFile(dir + "loop odd.wav", file);
@@ -224,35 +228,78 @@ TEST_F(WavTest, AudioEndingInsideAFrameIsCutToWholeFrames) {
   }
 }
 
-TEST_F(WavTest, ImportDispatchesOnTheLastThreeCharactersInAnyCase) {
-  const Bytes pcm = Pattern(4000);
-  ASSERT_EQ(WriteWavFile(dir + "SONG.WAV", pcm.data(), 4000), 1);
-  Import(dir + "SONG.WAV");
-  EXPECT_EQ(Region(1, 0, 4000), pcm);
-
-  // No dot is needed before the three characters.
-  const Bytes other = Pattern(4000, 2);
-  ASSERT_EQ(WriteWavFile(dir + "songwav", other.data(), 4000), 1);
-  Import(dir + "songwav");
-  EXPECT_EQ(Region(1, 0, 4000), other);
-
-  // Too short to have an extension, or an unknown one: nothing at all happens.
+TEST_F(WavTest, ImportGoesByTheContentWhateverTheName) {
   const std::filesystem::path cwd = std::filesystem::current_path();
   std::filesystem::current_path(dir);
-  ASSERT_EQ(WriteWavFile("wav", pcm.data(), 4000), 1);
-  ASSERT_EQ(WriteWavFile("x.txt", pcm.data(), 4000), 1);
-  fakePlatform.Reset();
-  Import("wav");
-  Import("x.txt");
+  // Upper case, no dot, no extension at all, another kind's, and a name too short
+  // for one (relative, as a dialog never gives it).
+  uint32_t seed = 1;
+  for (const char* name : {"SONG.WAV", "songwav", "take", "take.mp3", "wav"}) {
+    const Bytes pcm = Pattern(4000, ++seed);
+    ASSERT_EQ(WriteWavFile(name, pcm.data(), 4000), 1);
+    Import(name);
+    EXPECT_EQ(Region(1, 0, 4000), pcm) << name;
+  }
   std::filesystem::current_path(cwd);
   EXPECT_TRUE(fakePlatform.messages.empty());
-  EXPECT_EQ(Region(1, 0, 4000), other);
+
+  // A name is no content: the track keeps what it had.
+  const Bytes before = Region(1, 0, 4000);
+  const std::string notes = dir + "notes.wav";
+  WriteFile(notes, Bytes(300, 'x'));
+  Import(notes);
+  EXPECT_EQ(fakePlatform.messages,
+            (std::vector<ShownMessage>{
+                {"ImportFileTo: not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file: " + notes,
+                 "Error"}}));
+  EXPECT_EQ(Region(1, 0, 4000), before);
 
   // A cancelled dialog does nothing either.
+  fakePlatform.Reset();
   fakePlatform.ScriptDialog(std::nullopt);
   ImportSoundFile();
-  EXPECT_EQ(fakePlatform.flushes, 2);
-  EXPECT_EQ(Region(1, 0, 4000), other);
+  EXPECT_EQ(fakePlatform.flushes, 0);
+  EXPECT_EQ(Region(1, 0, 4000), before);
+}
+
+TEST_F(WavTest, EveryChunkLayoutOfTheTracksFormatIsCopiedByteForByte) {
+  const Bytes pcm = Pattern(8000, 5);
+  const Bytes list = Pattern(25, 6);  // odd: a pad byte follows
+  const Bytes plain = FormatBody(1, 2, 44100, 16);
+  const Bytes eighteen = FormatBody(1, 2, 44100, 16, {0, 0});
+  const Bytes extensible = FormatBody(0xFFFE, 2, 44100, 16, ExtensibleTail(16));
+  const struct Case {
+    const char* what;
+    std::vector<RiffChunk> chunks;
+  } cases[] = {
+      {"18-byte format", {{"fmt ", eighteen}, {"data", pcm}}},
+      {"extensible PCM", {{"fmt ", extensible}, {"fact", {1, 2, 3, 4}}, {"data", pcm}}},
+      {"chunks before the format", {{"JUNK", Bytes(28)}, {"fmt ", plain}, {"data", pcm}}},
+      {"odd chunk, padded", {{"fmt ", plain}, {"LIST", list}, {"PAD ", Bytes(3)}, {"data", pcm}}},
+      {"chunks after the data", {{"fmt ", eighteen}, {"data", pcm}, {"LIST", list}, {"id3 ", {7}}}},
+  };
+  for (const Case& c : cases) {
+    const Bytes file = RiffWave(c.chunks);
+    WriteFile(dir + "layout.wav", file);
+    ASSERT_TRUE(IsTrackFormatWav(file)) << c.what;
+    FillTrack(1, 9000);
+    fakePlatform.Reset();
+
+    Import(dir + "layout.wav");
+
+    EXPECT_TRUE(fakePlatform.messages.empty()) << c.what;
+    EXPECT_EQ(Region(1, 0, 8000), pcm) << c.what;
+    EXPECT_TRUE(AllZero(Region(1, 8000, 1000))) << c.what;
+  }
+  // Close to the tracks' format is not it: these are converted.
+  EXPECT_FALSE(IsTrackFormatWav(RiffWave({{"fmt ", FormatBody(3, 2, 44100, 16)}})));
+  EXPECT_FALSE(IsTrackFormatWav(
+      RiffWave({{"fmt ", FormatBody(0xFFFE, 2, 44100, 16, ExtensibleTail(16, 3))}})));
+  EXPECT_FALSE(IsTrackFormatWav(RiffWave({{"fmt ", FormatBody(1, 2, 48000, 16)}})));
+  EXPECT_FALSE(IsTrackFormatWav(RiffWave({{"data", pcm}, {"fmt ", plain}})));
+  Bytes notWave = RiffWave({{"fmt ", plain}, {"data", pcm}});
+  notWave[8] = '@';
+  EXPECT_FALSE(IsTrackFormatWav(notWave));
 }
 
 TEST_F(WavTest, TheHeaderIsTheCanonicalFortyFourBytes) {

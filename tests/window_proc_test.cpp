@@ -11,6 +11,7 @@
 #include "panel/text_fields.h"
 #include "program_fixture.h"
 #include "song/song_commands.h"
+#include "song/song_file.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
 
@@ -32,6 +33,49 @@ TEST_F(WindowProcTest, WorkingFileIsCreatedOnceByTheFirstPaint) {
   std::filesystem::remove(WorkingFile());
   Paint();
   EXPECT_FALSE(std::filesystem::exists(WorkingFile()));
+}
+
+TEST_F(WindowProcTest, ASongNamedAtStartIsOpenedInsteadOfANewOne) {
+  Paint();
+  tracks[2].volume = 33;
+  ASSERT_EQ(SaveSongTo((folder / "start.svl").string()), 1);
+  // The program ends and is started again with the song's name, relative to the
+  // folder it is started in.
+  WindowProc(WM_DESTROY, 0, 0);
+  AppShutdown();
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  AppStartup();
+  SetStartSong("start.svl");
+  std::filesystem::current_path(cwd);
+  WindowProc(WM_CREATE, 0, 0);
+  fakePlatform.Reset();
+
+  Paint();
+
+  EXPECT_EQ(songPath, (folder / "start.svl").string());
+  EXPECT_EQ(tracks[2].volume, 33);
+  EXPECT_FALSE(std::filesystem::exists(WorkingFile()));
+  EXPECT_TRUE(fakePlatform.messages.empty());
+}
+
+TEST_F(WindowProcTest, ASongThatCannotBeOpenedAtStartGivesANewSong) {
+  for (const std::string& name : {(folder / "missing.svl").string(), folder.string()}) {
+    WindowProc(WM_DESTROY, 0, 0);
+    AppShutdown();
+    AppStartup();
+    SetStartSong(name);
+    WindowProc(WM_CREATE, 0, 0);
+    fakePlatform.Reset();
+
+    Paint();
+
+    EXPECT_EQ(fakePlatform.messages,
+              (std::vector<ShownMessage>{{"SongFileOpen - failed", "Error"}}))
+        << name;
+    EXPECT_EQ(songPath, WorkingFile()) << name;
+    EXPECT_EQ(std::filesystem::file_size(WorkingFile()), 8000u);
+  }
 }
 
 TEST_F(WindowProcTest, OnlyMenuCommand1000OpensAbout) {

@@ -66,12 +66,17 @@ constexpr Rect FieldReach(Rect field) {
 constexpr int kTimeChars = 6;
 constexpr Rect kTimeField = GlyphRow(331, 123, kTimeChars);
 
-// The track strips: one row per track, track 1 at the top.
+// The track strips: one row per track, track 1 at the top, across the tray that
+// holds them.
 constexpr int kTracks = 8;
 constexpr int kStripTop = 149;
 constexpr int kStripHeight = 18;
+constexpr Rect kStripTray{104, 148, 448, 294};
 constexpr int StripY(int t) {
   return kStripTop + kStripHeight * (t - 1);
+}
+constexpr Rect Strip(int t) {
+  return {kStripTray.left, StripY(t), kStripTray.right, StripY(t) + kStripHeight};
 }
 constexpr Rect Speaker(int t) {
   return {134, StripY(t), 155, StripY(t) + kStripHeight};

@@ -32,6 +32,7 @@ class ConsolePlatform : public Platform {
   void StopTimer() override {}
   // There is no message loop to end: the tool returns when its command is done.
   void Quit(int) override {}
+  void CloseWindow() override {}
 
   int failures = 0;  // messages shown: every one reports a failure
 

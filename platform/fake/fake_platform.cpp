@@ -61,6 +61,7 @@ void FakePlatform::Reset() {
   timerPeriod = 0;
   quitRequested = false;
   exitCode = -1;
+  windowCloses = 0;
   queue.Clear();
 }
 

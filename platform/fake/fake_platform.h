@@ -56,6 +56,7 @@ class FakePlatform : public Platform {
     quitRequested = true;
     exitCode = code;
   }
+  void CloseWindow() override { ++windowCloses; }
 
   // Delivers queued messages to WindowProc (in order, including those posted
   // while pumping) until the queue is empty; returns how many.
@@ -89,6 +90,7 @@ class FakePlatform : public Platform {
   uint32_t timerPeriod = 0;
   bool quitRequested = false;
   int exitCode = -1;
+  int windowCloses = 0;
 
  private:
   bool Dialog(bool save, const std::vector<FileFilter>& filters, std::string& name);

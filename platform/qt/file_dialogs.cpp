@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QStringList>
 
 namespace {
@@ -18,26 +17,6 @@ QStringList PatternsOf(const FileFilter& filter) {
   }
   return patterns;
 }
-
-// Qt appends the default suffix to a typed name only when saving; the open dialog
-// does it as well, so a typed "song" opens "song.svl" under the Sonavel filter.
-class FileDialog : public QFileDialog {
- public:
-  using QFileDialog::QFileDialog;
-
- protected:
-  void accept() override {
-    const QStringList files = selectedFiles();
-    if (acceptMode() == AcceptOpen && !defaultSuffix().isEmpty() && files.size() == 1) {
-      const QFileInfo typed(files.front());
-      const QFileInfo withSuffix(files.front() + '.' + defaultSuffix());
-      if (!typed.exists() && typed.suffix().isEmpty() && withSuffix.isFile()) {
-        selectFile(withSuffix.filePath());
-      }
-    }
-    QFileDialog::accept();
-  }
-};
 
 }  // namespace
 
@@ -66,7 +45,7 @@ QString DefaultSuffix(const FileFilter& filter) {
 
 bool RunFileDialog(QWidget* owner, FileDialogKind kind, const std::vector<FileFilter>& filters,
                    std::string& name) {
-  FileDialog dialog(owner);
+  QFileDialog dialog(owner);
   // Qt's own dialog, so the default suffix follows the selected filter before the
   // overwrite question is asked; desktop dialogs do not all report the filter.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -80,14 +59,16 @@ bool RunFileDialog(QWidget* owner, FileDialogKind kind, const std::vector<FileFi
   QStringList nameFilters;
   for (const FileFilter& f : filters) nameFilters << QtNameFilter(f);
   dialog.setNameFilters(nameFilters);
-  auto followFilter = [&dialog, &filters, &nameFilters](const QString& selected) {
-    const qsizetype i = nameFilters.indexOf(selected);
-    dialog.setDefaultSuffix(i >= 0 ? DefaultSuffix(filters[static_cast<size_t>(i)]) : QString());
-  };
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
-  if (!nameFilters.isEmpty()) {
-    dialog.selectNameFilter(nameFilters.front());
-    followFilter(nameFilters.front());
+  if (!nameFilters.isEmpty()) dialog.selectNameFilter(nameFilters.front());
+  // A typed name is taken as it is when opening: files are told by their
+  // content, so "take" must open "take", never "take.mp3".
+  if (kind == FileDialogKind::Save) {
+    auto followFilter = [&dialog, &filters, &nameFilters](const QString& selected) {
+      const qsizetype i = nameFilters.indexOf(selected);
+      dialog.setDefaultSuffix(i >= 0 ? DefaultSuffix(filters[static_cast<size_t>(i)]) : QString());
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
+    if (!nameFilters.isEmpty()) followFilter(nameFilters.front());
   }
   if (!name.empty()) dialog.selectFile(QFile::decodeName(name.c_str()));
   if (dialog.exec() != QDialog::Accepted) return false;

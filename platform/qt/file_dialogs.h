@@ -14,8 +14,9 @@ enum class FileDialogKind { Open, Save };
 // One Qt name filter: the entry's text with its patterns, space-separated, in the
 // parentheses Qt reads them from.
 QString QtNameFilter(const FileFilter& filter);
-// The extension the dialog appends to a typed name without one: that of the
-// filter's first pattern, empty when it names no single extension.
+// The extension the save dialog appends to a typed name without one: that of the
+// filter's first pattern, empty when it names no single extension. The open
+// dialog appends none.
 QString DefaultSuffix(const FileFilter& filter);
 
 // Runs the dialog modally over owner. `name` holds the start name and receives the

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QScreen>
+#include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -49,6 +50,10 @@ int main(int argc, char** argv) {
   std::string audioNotice;
   InstallDesktopWaveDevices(std::getenv("SONAVEL_AUDIO"), audioNotice);
   AppStartup();
+  // The song the desktop opens with the program (its entry passes %f), or the one
+  // named on the command line; Qt has taken its own options out already.
+  const QStringList arguments = QCoreApplication::arguments();
+  if (arguments.size() > 1) SetStartSong(QFile::encodeName(arguments[1]).toStdString());
 
   MainWindow window(qtPlatform);
   // A logout or Ctrl+C ends the program the way the close box does.

@@ -3,16 +3,34 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QIcon>
 #include <QImage>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPixmap>
+#include <QUrl>
+#include <string>
 
 #include "app/about.h"
 #include "app/icon.h"
 #include "app/menus.h"
 #include "platform/qt/qt_platform.h"
+
+namespace {
+
+// The one local file a drag carries; empty for anything else (several files, a
+// web address, text), which the window does not take.
+QString DraggedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  const QList<QUrl> urls = data->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
+  return urls.front().toLocalFile();
+}
+
+}  // namespace
 
 QIcon AppIcon() {
   const std::span<const uint32_t> pixels = AppIconPixels();
@@ -57,6 +75,7 @@ MainWindow::MainWindow(QtPlatform& p)
       });
     }
   }
+  setAcceptDrops(true);
   setCentralWidget(&panel);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   move(0, 0);
@@ -107,4 +126,28 @@ void MainWindow::closeEvent(QCloseEvent* e) {
   if (destroyed) return;
   destroyed = true;
   platform.Deliver({WM_DESTROY, 0, 0});
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* e) {
+  if (!DraggedFile(e->mimeData()).isEmpty()) e->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* e) {
+  if (!DraggedFile(e->mimeData()).isEmpty()) e->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* e) {
+  const QString file = DraggedFile(e->mimeData());
+  if (file.isEmpty()) return;
+  e->acceptProposedAction();
+  const QPoint at = panel.mapFrom(this, e->position().toPoint());
+  // The core takes the file after the event: the file manager waits for the drop
+  // to end, and an import may hold the window or open a message box.
+  QMetaObject::invokeMethod(
+      this,
+      [this, path = QFile::encodeName(file).toStdString(), at] {
+        platform.Deliver(
+            {WM_DROPFILES, reinterpret_cast<uintptr_t>(&path), MakePointParam(at.x(), at.y())});
+      },
+      Qt::QueuedConnection);
 }

@@ -1,4 +1,5 @@
-// The one top-level window: the fixed panel under the menu bar.
+// The one top-level window: the fixed panel under the menu bar. Files dropped on
+// it go to the core.
 #pragma once
 
 #include <QMainWindow>
@@ -22,6 +23,9 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
  private:
   void FillChoices(QMenu& submenu, uintptr_t command, const MenuChoices& choices);

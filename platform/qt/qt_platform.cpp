@@ -134,6 +134,10 @@ void QtPlatform::StopTimer() {
   timer.stop();
 }
 
+void QtPlatform::CloseWindow() {
+  if (window != nullptr) window->close();
+}
+
 void QtPlatform::Quit(int code) {
   quitAsked = true;
   exitCode = code;

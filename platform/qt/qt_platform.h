@@ -49,6 +49,7 @@ class QtPlatform : public QObject, public Platform {
   void StartTimer(uint32_t periodMs) override;
   void StopTimer() override;
   void Quit(int code) override;
+  void CloseWindow() override;
 
  private:
   MainWindow* window = nullptr;

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Writes the seed inputs of the fuzz targets into corpus/<target>/: a few small
 valid files of each kind (and near misses), so fuzzing starts from the shapes the
-readers accept. Run once; the output is committed. Needs sox, lame and oggenc."""
+readers accept. Run once; the output is committed. Needs sox, lame, oggenc, flac
+and opusenc. Names of targets on the command line make only their seeds."""
 import math
 import os
 import struct
 import subprocess
+import sys
 import tempfile
 import zlib
 
@@ -107,8 +109,48 @@ def song_seeds():
     put("song", "empty.svl", b"")
 
 
+def sniff_seeds():
+    """The first bytes of each kind of file, as the import reads them."""
+    fmt = struct.pack("<HHIIHH", 1, 2, 44100, 176400, 4, 16)
+    put("sniff", "wave.bin", b"RIFF\x24\0\0\0WAVEfmt \x10\0\0\0" + fmt + b"data\0\0\0\0")
+    put("sniff", "aiff.bin", b"FORM\0\0\0\x20AIFCFVER")
+    put("sniff", "flac.bin", b"fLaC\0\0\0\x22")
+    ogg = b"OggS\0\x02" + b"\0" * 20 + b"\x01\x1e"
+    put("sniff", "vorbis.bin", ogg + b"\x01vorbis")
+    put("sniff", "opus.bin", ogg + b"OpusHead")
+    frame = b"\xff\xfb\x90\x64" + b"\0" * 413
+    put("sniff", "mpeg.bin", b"junk" + frame * 3)
+    put("sniff", "id3.bin", b"ID3\x04\0\x10\0\0\0\x05" + b"\0" * 15 + b"fLaC")
+
+
+def sound_seeds():
+    """Tiny files of every kind libsndfile reads for the import."""
+    with tempfile.TemporaryDirectory() as tmp:
+        stereo = os.path.join(tmp, "stereo.wav")
+        with open(stereo, "wb") as f:
+            f.write(wav(pcm(64)))
+        made = {
+            "float.wav": ["sox", stereo, "-e", "floating-point", "-b", "32"],
+            "wavex24.wav": ["sox", stereo, "-b", "24", "-r", "48000"],
+            "ima.wav": ["sox", stereo, "-e", "ima-adpcm", "-c", "1"],
+            "pcm.aiff": ["sox", stereo, "-b", "16"],
+            "pcm.aifc": ["sox", stereo, "-t", "aifc"],
+        }
+        for name, command in made.items():
+            out = os.path.join(tmp, name)
+            subprocess.run(command + [out], check=True)
+            put("sound", name, open(out, "rb").read())
+        flac = os.path.join(tmp, "t.flac")
+        subprocess.run(["flac", "-s", "--no-padding", "-o", flac, stereo], check=True)
+        put("sound", "tiny.flac", open(flac, "rb").read())
+        opus = os.path.join(tmp, "t.opus")
+        subprocess.run(["opusenc", "--quiet", "--bitrate", "6", stereo, opus], check=True)
+        put("sound", "tiny.opus", open(opus, "rb").read())
+
+
+SEEDS = {"wav": wav_seeds, "mp3": encoded_seeds, "ogg": encoded_seeds, "skin": skin_seeds,
+         "song": song_seeds, "sniff": sniff_seeds, "sound": sound_seeds}
+
 if __name__ == "__main__":
-    wav_seeds()
-    encoded_seeds()
-    skin_seeds()
-    song_seeds()
+    for make in dict.fromkeys(SEEDS[t] for t in (sys.argv[1:] or SEEDS)):
+        make()

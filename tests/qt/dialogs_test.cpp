@@ -60,10 +60,9 @@ void Key(QWidget& w, int key) {
 }
 
 const std::vector<FileFilter> kImportFilters = {
-    {"Sound Files (*.mp3,*.wav,*.ogg)", "*.mp3;*.wav;*.ogg"},
-    {"Mp3 File (*.mp3)", "*.mp3"},
-    {"Wave File (*.wav)", "*.wav"},
-    {"Ogg File (*.ogg)", "*.ogg"},
+    {"Audio files", "*.wav;*.flac;*.mp3"},
+    {"WAV files", "*.wav;*.wave"},
+    {"MP3 files", "*.mp3"},
 };
 const std::vector<FileFilter> kExportFilters = {
     {"Wave File (*.wav)", "*.wav"},
@@ -73,12 +72,14 @@ const std::vector<FileFilter> kExportFilters = {
 }  // namespace
 
 TEST(FileFilters, PatternsGoWhereQtReadsThem) {
-  EXPECT_EQ(QtNameFilter(kImportFilters[0]), "Sound Files (*.mp3 *.wav *.ogg)");
+  EXPECT_EQ(QtNameFilter({"Sound Files (*.mp3,*.wav)", "*.mp3;*.wav"}),
+            "Sound Files (*.mp3 *.wav)");
+  EXPECT_EQ(QtNameFilter(kImportFilters[0]), "Audio files (*.wav *.flac *.mp3)");
   EXPECT_EQ(QtNameFilter({"Sonavel File (*.svl)", "*.svl"}), "Sonavel File (*.svl)");
   EXPECT_EQ(QtNameFilter({"All Files", "*.*"}), "All Files (*)");
   EXPECT_EQ(QtNameFilter({"Two", " *.a ; *.b ;"}), "Two (*.a *.b)");
 
-  EXPECT_EQ(DefaultSuffix(kImportFilters[0]), "mp3");
+  EXPECT_EQ(DefaultSuffix(kImportFilters[0]), "wav");
   EXPECT_EQ(DefaultSuffix({"Ogg File (*.ogg)", "*.ogg"}), "ogg");
   EXPECT_EQ(DefaultSuffix({"All Files", "*.*"}), "");
   EXPECT_EQ(DefaultSuffix({"Takes", "take*.wa?"}), "");
@@ -116,25 +117,26 @@ TEST_F(DialogTest, SaveAppendsTheChosenFiltersExtensionBeforeAskingToReplace) {
   EXPECT_TRUE(question.contains("take.ogg")) << question.toStdString();
 }
 
-TEST_F(DialogTest, OpenReturnsTheChosenFileAndCancelKeepsTheName) {
+TEST_F(DialogTest, OpenTakesATypedNameAsItIsAndCancelKeepsTheName) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  QFile song(dir.filePath("song.svl"));
-  ASSERT_TRUE(song.open(QIODevice::WriteOnly));
-  song.close();
-  const std::vector<FileFilter> filters = {{"Sonavel File (*.svl)", "*.svl"},
-                                           {"Wave File (*.wav)", "*.wav"}};
+  for (const char* name : {"take", "take.wav"}) {
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
 
-  // A typed name without extension finds the file of the selected type.
+  // No extension is appended, whatever entry is selected: "take" is a file too.
   WhenOpen<QFileDialog>([&](QFileDialog& dialog) {
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialog.defaultSuffix(), "");
     dialog.setDirectory(dir.path());
-    dialog.findChild<QLineEdit*>("fileNameEdit")->setText("song");
-    static_cast<QDialog&>(dialog).accept();  // as the Save or Open button does
+    Key(*dialog.findChild<QComboBox*>("fileTypeCombo"), Qt::Key_Down);
+    dialog.findChild<QLineEdit*>("fileNameEdit")->setText("take");
+    static_cast<QDialog&>(dialog).accept();  // as the Open button does
   });
   std::string name;
-  ASSERT_TRUE(platform->OpenFileDialog(filters, name));
-  EXPECT_EQ(QString::fromStdString(name), dir.filePath("song.svl"));
+  ASSERT_TRUE(platform->OpenFileDialog(kImportFilters, name));
+  EXPECT_EQ(QString::fromStdString(name), dir.filePath("take"));
 
   WhenOpen<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
   name = "kept.svl";

@@ -1,8 +1,10 @@
 // The real window on the offscreen platform: its shape, what a click and a paint
 // do, and how messages reach the core.
 #include <QAction>
+#include <QDropEvent>
 #include <QImage>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -323,7 +325,9 @@ TEST_F(WindowTest, ClosingDestroysOnceAndQuitKeepsTheCode) {
   QCoreApplication::processEvents();
   Received().clear();
   platform->StartTimer(100);
-  EXPECT_TRUE(window->close());
+  // The core's Quit closes the window the way the close box does.
+  platform->CloseWindow();
+  EXPECT_FALSE(window->isVisible());
   window->close();
   ASSERT_EQ(Received().size(), 1u);
   EXPECT_EQ(Received()[0].id, WM_DESTROY);
@@ -334,6 +338,54 @@ TEST_F(WindowTest, ClosingDestroysOnceAndQuitKeepsTheCode) {
   const uint32_t before = platform->ClockMs();
   const uint32_t after = platform->ClockMs();
   EXPECT_LE(after - before, 1000u);
+}
+
+TEST_F(WindowTest, OneLocalFileDroppedReachesTheCoreAfterTheDropWithItsPanelPoint) {
+  static std::string droppedPath;
+  static intptr_t droppedAt = 0;
+  static int drops = 0;
+  drops = 0;
+  platform->SetReceiver([](const Message& m) {
+    if (m.id != WM_DROPFILES) return;
+    ++drops;
+    // The path lives only while the message is handled.
+    droppedPath = *reinterpret_cast<const std::string*>(m.wParam);
+    droppedAt = m.lParam;
+  });
+  window->show();
+  QCoreApplication::processEvents();
+
+  QMimeData one;
+  one.setUrls({QUrl::fromLocalFile("/home/me/My Take.flac")});
+  QMimeData two;
+  two.setUrls({QUrl::fromLocalFile("/a.wav"), QUrl::fromLocalFile("/b.wav")});
+  QMimeData web;
+  web.setUrls({QUrl("https://example.org/a.wav")});
+  const geometry::Rect strip = geometry::Strip(4);
+  const QPoint onStrip = Panel().mapTo(window.get(), QPoint(strip.left + 3, strip.top + 2));
+  auto enterAccepted = [&](QMimeData& data) {
+    QDragEnterEvent enter(onStrip, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    return enter.isAccepted();
+  };
+  EXPECT_TRUE(enterAccepted(one));
+  EXPECT_FALSE(enterAccepted(two));
+  EXPECT_FALSE(enterAccepted(web));
+
+  QDropEvent drop(QPointF(onStrip), Qt::CopyAction, &one, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  EXPECT_EQ(drops, 0) << "not inside the drop event";
+  QCoreApplication::processEvents();
+  ASSERT_EQ(drops, 1);
+  EXPECT_EQ(droppedPath, "/home/me/My Take.flac");
+  EXPECT_EQ(PointParamX(droppedAt), strip.left + 3);
+  EXPECT_EQ(PointParamY(droppedAt), strip.top + 2);
+
+  QDropEvent refused(QPointF(onStrip), Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &refused);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(drops, 1);
 }
 
 namespace {

@@ -34,6 +34,8 @@ constexpr Box kTimeField = ToBox(geometry::kTimeField);
 
 using geometry::kStripHeight;
 using geometry::kTracks;
+// A file dropped anywhere on a strip of the tray goes into its track.
+constexpr Box kTray = ToBox(geometry::kStripTray);
 using geometry::StripY;
 constexpr Box Speaker(int t) {
   return ToBox(geometry::Speaker(t));

@@ -13,7 +13,6 @@ namespace {
 
 using namespace layout;
 
-constexpr Box kTray{104, 148, 448, 294};
 constexpr Box kTimeWindow = kTimeField.Inset(-6);
 
 void DrawTitle(Canvas& c) {

@@ -52,10 +52,13 @@ const std::vector<CommandEntry>& Commands() {
        RunSet},
       {"import",
        "svltool import SONG TRACK FILE",
-       "Imports FILE into track TRACK (1-8) as the recorder's Import button does,\n"
-       "by the name's last three letters: wav (44,100 Hz 16-bit stereo), ogg or\n"
-       "mp3. The file replaces the whole track; at most 4:41 is kept. A file whose\n"
-       "name begins with \"loop\" makes the track repeat it for the whole song.\n",
+       "Imports FILE into track TRACK (1-8) as the recorder's Import button does.\n"
+       "FILE is told by its content, whatever its name: WAV (any rate, 8 to 32-bit\n"
+       "integer, 32 or 64-bit float, ADPCM, any channels; RF64 too), AIFF and\n"
+       "AIFC, FLAC, Ogg Vorbis, Ogg Opus and MP3. Audio in another form than\n"
+       "44,100 Hz 16-bit stereo is converted. The file replaces the whole track; at\n"
+       "most 4:41 is kept. A file whose name begins with \"loop\" makes the track\n"
+       "repeat it for the whole song.\n",
        3,
        {},
        RunImport},

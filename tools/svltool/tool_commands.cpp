@@ -140,10 +140,6 @@ int RunImport(const Arguments& args) {
   int status = kExitUsage;
   const std::optional<int> track = TrackArgument(args, "import", &status);
   if (!track) return status;
-  const std::string extension = LowerExtension(args.positional[2]);
-  if (extension != "wav" && extension != "ogg" && extension != "mp3") {
-    return UsageError("import", "FILE must end in wav, ogg or mp3");
-  }
   // The loop rule reads the name after the last '/', as the file dialog's full
   // path always has one.
   std::error_code ec;

@@ -1,0 +1,122 @@
+#include "codecs/sound_file.h"
+
+#include <fcntl.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "base/file_handle.h"
+#include "codecs/convert.h"
+#include "codecs/import.h"
+#include "codecs/wav.h"
+
+namespace {
+
+struct SndfileClose {
+  void operator()(SNDFILE* f) const { sf_close(f); }
+};
+using SoundFile = std::unique_ptr<SNDFILE, SndfileClose>;
+
+// Samples (all channels) taken per read: enough to keep the calls few, little
+// enough to stay in the cache on the way to the converter.
+constexpr sf_count_t kSamplesPerRead = 16384;
+
+// libsndfile's messages may begin "Error : " and end with a full stop or a line
+// break; ours say "Error" already and go on after them.
+std::string Reason(const char* text) {
+  std::string reason = text != nullptr ? text : "";
+  static constexpr std::string_view kPrefix = "Error : ";
+  if (reason.starts_with(kPrefix)) reason.erase(0, kPrefix.size());
+  while (!reason.empty() && (reason.back() == '.' || reason.back() == '\n')) reason.pop_back();
+  return reason.empty() ? "the file could not be decoded" : reason;
+}
+
+// Samples in libsndfile's float scale (a 16-bit sample s reads as s / 32,768) to
+// 16 bits: rounded, so 16-bit audio stored in any form comes back to the same
+// samples, and limited, so samples past full scale clip instead of wrapping round
+// to the other extreme. A NaN from a damaged file is silence.
+void ToSixteenBits(std::span<const float> in, int16_t* out) {
+  for (size_t i = 0; i < in.size(); ++i) {
+    const float x = in[i] * 32768.f;
+    long v = 0;
+    if (x >= 32767.f) {
+      v = 32767;
+    } else if (x <= -32768.f) {
+      v = -32768;
+    } else if (x == x) {
+      v = std::lrintf(x);
+    }
+    out[i] = static_cast<int16_t>(v);
+  }
+}
+
+// Reads every frame into the converter until the file ends or the output is full;
+// returns the frames read. The length libsndfile reports is not trusted: ADPCM
+// files give whole blocks, and a damaged file ends where it breaks.
+//
+// The samples are read as floats and made 16-bit here: libsndfile's own 16-bit
+// reads scale floating-point files to almost nothing (unless told to normalise
+// them to their peak, which changes their level) and let decoded Opus wrap round
+// where it passes full scale, clipping switched on or not.
+int64_t ReadAll(SNDFILE* file, int channels, StereoConverter& converter) {
+  const sf_count_t frames = std::max<sf_count_t>(1, kSamplesPerRead / channels);
+  const size_t count = static_cast<size_t>(frames * channels);
+  std::vector<float> floats(count);
+  std::vector<int16_t> samples(count);
+  int64_t total = 0;
+  while (!converter.Full()) {
+    const sf_count_t got = sf_readf_float(file, floats.data(), frames);
+    if (got <= 0) break;
+    const size_t n = static_cast<size_t>(got * channels);
+    ToSixteenBits({floats.data(), n}, samples.data());
+    converter.Write({samples.data(), n});
+    total += got;
+  }
+  converter.Finish();
+  return total;
+}
+
+}  // namespace
+
+size_t DecodeSoundFile(const std::string& path, std::span<uint8_t> output, std::string* why) {
+  why->clear();
+  const FileHandle handle = FileHandle::Open(path, O_RDONLY);
+  if (!handle.IsOpen()) {
+    *why = "the file is missing or cannot be read";
+    return 0;
+  }
+  SF_INFO info{};
+  // The descriptor stays ours (close-on-exec, closed by the handle).
+  const SoundFile file(sf_open_fd(handle.Descriptor(), SFM_READ, &info, SF_FALSE));
+  if (!file) {
+    *why = Reason(sf_strerror(nullptr));
+    return 0;
+  }
+  StereoConverter converter(output);
+  if (!converter.SetFormat(info.channels, info.samplerate)) {
+    *why = "its rate or channels cannot be converted";
+    return 0;
+  }
+  const int64_t frames = ReadAll(file.get(), info.channels, converter);
+  // A file that opened but broke off before its first frame gives nothing; one
+  // that is merely empty gives an empty track, as an empty WAV does.
+  if (frames == 0 && sf_error(file.get()) != SF_ERR_NO_ERROR) {
+    *why = Reason(sf_strerror(file.get()));
+  }
+  return converter.Produced();
+}
+
+int LoadSoundFile(Track& track, const std::string& path) {
+  uint8_t* pcm = song.workBuffer.get() + kWavHeaderBytes;
+  std::string why;
+  const size_t length = DecodeSoundFile(path, {pcm, static_cast<size_t>(TrackRegionBytes)}, &why);
+  if (!why.empty()) {
+    ReportImportFailure("LoadSoundFile", why, path);
+    return 0;
+  }
+  return StoreImportedAudio(track, pcm, static_cast<int32_t>(length), path, 0);
+}

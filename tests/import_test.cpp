@@ -1,0 +1,172 @@
+// Import of every kind of sound file, told by content: the tracks' own WAV format
+// copied, everything else converted through libsndfile, the rest refused. The
+// files are made by the tools people use; a missing tool is said, and skipped.
+#include <cmath>
+#include <functional>
+#include <initializer_list>
+
+#include "codecs_fixture.h"
+
+namespace {
+
+struct Source {
+  const char* tool;
+  const char* name;     // as a user might have it named
+  const char* command;  // makes $out from $in
+};
+
+constexpr int64_t kBytes = 2 * int64_t{BytesPerSecond};
+
+class ImportTest : public CodecsTest {
+ protected:
+  // Makes each source from `in`, imports it into track 1 as the command does and
+  // hands `check` what landed there: kBytes and a second more.
+  void ImportEach(const std::string& in, std::initializer_list<Source> sources,
+                  const std::function<void(const Source&, const Bytes&)>& check) {
+    std::string missing;
+    for (const Source& s : sources) {
+      if (!HaveTool(s.tool)) {
+        missing += std::string(s.tool) + " ";
+        continue;
+      }
+      const std::string out = dir + s.name;
+      ASSERT_EQ(RunShell("in='" + in + "' out='" + out + "'; " + s.command + " >/dev/null 2>&1"), 0)
+          << s.command;
+      FillTrack(1, kBytes + BytesPerSecond);
+      fakePlatform.Reset();
+      Import(out);
+      EXPECT_TRUE(fakePlatform.messages.empty()) << s.name;
+      check(s, Region(1, 0, kBytes + BytesPerSecond));
+    }
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+  }
+};
+
+TEST_F(ImportTest, LosslessSourcesLandByteIdenticalToTheWav) {
+  // Noise, so any changed, shifted or swapped sample shows.
+  const Bytes pcm = Pattern(kBytes, 7);
+  ImportEach(WriteTrackWav(dir + "source.wav", pcm),
+             {
+                 {"flac", "take.flac", "flac -s -o \"$out\" \"$in\""},
+                 {"flac", "take.MP3", "flac -s -o \"$out\" \"$in\""},  // misnamed
+                 {"sox", "take.aiff", "sox \"$in\" \"$out\""},
+                 {"ffmpeg", "take.aifc", "ffmpeg -y -i \"$in\" -c:a pcm_s16le -f aiff \"$out\""},
+                 {"sox", "take24.wav", "sox \"$in\" -b 24 \"$out\""},
+                 {"sox", "float.wav", "sox \"$in\" -e floating-point -b 64 \"$out\""},
+                 {"ffmpeg", "rf64.wav", "ffmpeg -y -i \"$in\" -rf64 always \"$out\""},
+             },
+             [&](const Source& s, const Bytes& got) {
+               EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), got.begin())) << s.name;
+               EXPECT_TRUE(AllZero(Bytes(got.begin() + kBytes, got.end()))) << s.name;
+             });
+}
+
+TEST_F(ImportTest, OtherRatesLayoutsAndEncodingsAreConverted) {
+  // 500 Hz left, 1,500 Hz right, for two seconds at 48 kHz.
+  const std::string stereo = dir + "stereo48.wav";
+  WriteFile(stereo, WavFile(2, 48000, 16, Tone(2 * 48000, 48000, {500, 1500})));
+  ImportEach(stereo,
+             {
+                 {"sox", "48k.wav", "cp \"$in\" \"$out\""},
+                 {"sox", "22k-8bit.wav", "sox \"$in\" -r 22050 -b 8 \"$out\""},
+                 {"sox", "mono.wav", "sox \"$in\" \"$out\" remix 1"},
+                 {"sox", "six.wav", "sox \"$in\" \"$out\" remix 1 1 1 1 1 1"},
+                 {"sox", "ima.wav", "sox \"$in\" -e ima-adpcm \"$out\""},
+                 {"sox", "ms.wav", "sox \"$in\" -e ms-adpcm \"$out\""},
+                 {"flac", "48k.flac", "flac -s -o \"$out\" \"$in\""},
+                 {"opusenc", "take.oga", "opusenc --quiet \"$in\" \"$out\""},
+             },
+             [](const Source& s, const Bytes& got) {
+               // The pitch survives, so the rate was read and converted; one
+               // channel taken for both sides stays one.
+               const bool folded = std::string_view(s.name).starts_with("mono") ||
+                                   std::string_view(s.name).starts_with("six");
+               const double right = folded ? 1000 : 3000;
+               const uint8_t* middle = got.data() + BytesPerSecond / 2;
+               EXPECT_NEAR(CrossingsPerSecond(middle, BytesPerSecond, 0), 1000, 30) << s.name;
+               EXPECT_NEAR(CrossingsPerSecond(middle, BytesPerSecond, 1), right, right * 0.03)
+                   << s.name;
+               // Two seconds long: ADPCM pads its last block, Opus its first.
+               int64_t frames = static_cast<int64_t>(got.size()) / 4;
+               while (frames > 0 && LoadU32(&got[4 * (frames - 1)]) == 0) --frames;
+               EXPECT_NEAR(frames, 2 * 44100, 2000) << s.name;
+             });
+}
+
+TEST_F(ImportTest, LoudFloatingPointAudioClipsInsteadOfWrapping) {
+  // A 100 Hz sine at one and a half times full scale.
+  auto at = [](int f) {
+    return 1.5f * static_cast<float>(std::sin(2 * std::numbers::pi * 100 * f / 44100));
+  };
+  Bytes data(44100 * 8);
+  for (int f = 0; f < 44100; ++f) {
+    const float v[2] = {at(f), at(f)};
+    std::memcpy(&data[8 * f], v, 8);
+  }
+  WriteFile(dir + "loud", RiffWave({{"fmt ", FormatBody(3, 2, 44100, 32)}, {"data", data}}));
+  Import(dir + "loud");
+  const Bytes got = Region(1, 0, 44100 * 4);
+  int clipped = 0;
+  for (int f = 0; f < 44100; ++f) {
+    const int sample = LoadI16(&got[4 * f]);
+    // Never the other sign, as a wrapped sample would be.
+    ASSERT_FALSE((at(f) > 0.01f && sample < 0) || (at(f) < -0.01f && sample > 0)) << f;
+    if (sample == 32767 || sample == -32768) ++clipped;
+  }
+  EXPECT_GT(clipped, 44100 / 3);
+}
+
+TEST_F(ImportTest, ConvertedAudioStopsAtTheTracksEndAndLoopsByName) {
+  // Five minutes of 8 kHz mono: a small file that converts to more than a track.
+  WriteFile(dir + "Loop long.wav", WavFile(1, 8000, 16, Tone(300 * 8000, 8000, {200})));
+  Import(dir + "Loop long.wav");
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  EXPECT_EQ(tracks[1].loopOn, 1);
+  EXPECT_EQ(tracks[1].loopStart, 0);
+  EXPECT_EQ(tracks[1].loopEnd, TrackRegionBytes);
+  const Bytes last = Region(1, TrackRegionBytes - BytesPerSecond, BytesPerSecond);
+  EXPECT_NEAR(CrossingsPerSecond(last.data(), BytesPerSecond, 1), 400, 5);
+  EXPECT_TRUE(AllZero(Region(2, 0, 4)));
+}
+
+TEST_F(ImportTest, FilesNoReaderCanDecodeAreRefusedNamingTheFile) {
+  const Bytes flacStart = {'f', 'L', 'a', 'C', 0, 0, 0, 0x22, 0x10, 0, 0x10};
+  const struct {
+    const char* name;
+    Bytes bytes;
+    const char* why;  // the message's start; the file's path ends it
+  } cases[] = {
+      {"missing.wav", {}, "ImportFileTo: the file is missing or cannot be read"},
+      {"folder.wav", {}, "ImportFileTo: not a file"},
+      {"empty.flac", {}, "ImportFileTo: the file is empty"},
+      {"text.mp3", Bytes(500, 'a'), "ImportFileTo: not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3"},
+      // A codec no reader knows, an AIFF and a FLAC cut inside their headers.
+      {"codec.wav", RiffWave({{"fmt ", FormatBody(0x1234, 2, 44100, 16)}, {"data", Bytes(40)}}),
+       "LoadSoundFile: "},
+      {"cut.aiff",
+       {'F', 'O', 'R', 'M', 0, 0, 1, 0, 'A', 'I', 'F', 'F', 'C', 'O'},
+       "LoadSoundFile: "},
+      {"cut.flac", flacStart, "LoadSoundFile: "},
+  };
+  const Bytes before = FillTrack(1, 1000);
+  tracks[1].loopOn = 1;
+  for (const auto& c : cases) {
+    const std::string path = dir + c.name;
+    if (c.name == std::string("folder.wav")) std::filesystem::create_directory(path);
+    if (!c.bytes.empty() || c.name == std::string("empty.flac")) WriteFile(path, c.bytes);
+    fakePlatform.Reset();
+
+    EXPECT_EQ(ImportFileTo(tracks[1], path), 0) << c.name;
+
+    ASSERT_EQ(fakePlatform.messages.size(), 1u) << c.name;
+    const std::string& text = fakePlatform.messages[0].text;
+    EXPECT_TRUE(text.starts_with(c.why)) << text;
+    // It ends with the path, and a reason stands between.
+    ASSERT_TRUE(text.ends_with(": " + path)) << text;
+    EXPECT_GT(text.size() - path.size() - 2, text.find(": ") + 2) << text;
+    EXPECT_EQ(Region(1, 0, 1000), before) << c.name;
+    EXPECT_EQ(tracks[1].loopOn, 1) << c.name;
+  }
+}
+
+}  // namespace
