@@ -18,6 +18,7 @@
 #include "program_fixture.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
+#include "test_support.h"
 #include "ui/control_manager.h"
 #include "ui/geometry.h"
 
@@ -25,11 +26,6 @@ namespace {
 
 constexpr int kDefaultEvents = 200'000;
 constexpr uint64_t kDefaultSeed = 20'261'207;
-
-uint64_t FromEnvironment(const char* name, uint64_t fallback) {
-  const char* text = std::getenv(name);
-  return text != nullptr && *text != '\0' ? std::strtoull(text, nullptr, 10) : fallback;
-}
 
 using namespace geometry;
 
