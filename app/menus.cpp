@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/audio_devices.h"
 #include "panel/commands.h"
 #include "platform/platform.h"
 #include "song/undo.h"
@@ -23,7 +24,11 @@ constexpr MenuEntry kEditEntries[] = {
     {kUndoCommand, "&Undo", "Ctrl+Z"},
     {kRedoCommand, "&Redo", "Ctrl+Shift+Z;Ctrl+Y"},
 };
-constexpr MenuEntry kAudioEntries[] = {{kMeasureLatencyCommand, "&Measure Latency…"}};
+constexpr MenuEntry kAudioEntries[] = {
+    {kMeasureLatencyCommand, "&Measure Latency…"},
+    {kOutputDeviceCommand, "&Output Device", "", OutputDeviceChoices},
+    {kInputDeviceCommand, "&Input Device", "", InputDeviceChoices},
+};
 constexpr MenuEntry kHelpEntries[] = {{kAboutCommand, "&About"}};
 
 constexpr Menu kMenus[] = {{"&File", kFileEntries},
@@ -52,7 +57,7 @@ std::span<const Menu> MenuBar() {
   return kMenus;
 }
 
-int RunMenuCommand(uintptr_t command) {
+int RunMenuCommand(uintptr_t command, intptr_t choice) {
   switch (command) {
     case kAboutCommand:
       platform().ShowAbout();
@@ -83,6 +88,12 @@ int RunMenuCommand(uintptr_t command) {
       return 1;
     case kMeasureLatencyCommand:
       MeasureLatencyCommand();
+      return 1;
+    case kOutputDeviceCommand:
+      ChooseOutputDevice(choice);
+      return 1;
+    case kInputDeviceCommand:
+      ChooseInputDevice(choice);
       return 1;
     default:
       return 0;

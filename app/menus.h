@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 // Menu commands (the WM_COMMAND wParam).
 constexpr uintptr_t kAboutCommand = 1000;
@@ -17,13 +19,24 @@ constexpr uintptr_t kExportCommand = 1104;
 constexpr uintptr_t kQuitCommand = 1105;
 constexpr uintptr_t kUndoCommand = 1200;
 constexpr uintptr_t kRedoCommand = 1201;
+constexpr uintptr_t kOutputDeviceCommand = 1300;
+constexpr uintptr_t kInputDeviceCommand = 1301;
 constexpr uintptr_t kMeasureLatencyCommand = 1350;
+
+// The items of a submenu of choices, asked for each time it opens.
+struct MenuChoices {
+  std::vector<std::string> items;  // none: the submenu is shown disabled
+  int chosen = -1;                 // the item marked as chosen; -1 for none
+};
 
 struct MenuEntry {
   uintptr_t command = 0;  // 0: a separator
   const char* text = "";  // '&' marks the access key
   // Key sequences in the portable form "Ctrl+Shift+Z", several joined by ';'.
   const char* shortcuts = "";
+  // Set for a submenu of choices: choosing item i sends WM_COMMAND with the
+  // entry's command and lParam i.
+  MenuChoices (*choices)() = nullptr;
 };
 
 struct Menu {
@@ -34,8 +47,9 @@ struct Menu {
 // The menus in the order they stand in the bar.
 std::span<const Menu> MenuBar();
 
-// Runs the entry whose command this is; 0 when no entry has it.
-int RunMenuCommand(uintptr_t command);
+// Runs the entry whose command this is, with the item chosen from its
+// submenu; 0 when no entry has it.
+int RunMenuCommand(uintptr_t command, intptr_t choice = 0);
 
 // Brings the entries that change (Undo and Redo name what they undo, and are
 // greyed out when there is nothing) up to date; the front end's menu is told

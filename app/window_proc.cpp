@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "app/audio_devices.h"
 #include "app/keys.h"
 #include "app/menus.h"
 #include "audio/latency_measure.h"
@@ -38,6 +39,7 @@ void OnCreate() {
   ForgetMenuState();
   controlManager.LoadSkin();
   textFields.Init();
+  ApplyDeviceSettings();
   MixerInit();
   RecordInit();
   platform().StartTimer(100);
@@ -80,7 +82,7 @@ intptr_t Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       textFields.FieldsKey(MapChar(static_cast<int>(wParam)));
       return 0;
     case WM_COMMAND:
-      RunMenuCommand(wParam);
+      RunMenuCommand(wParam, lParam);
       return 0;
     case WM_DROPFILES:
       DropFile(*reinterpret_cast<const std::string*>(wParam), px, py);

@@ -28,6 +28,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 # The libraries the programs link against, with the versions dpkg-shlibdeps finds.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Help opens the page in the desktop's browser.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+# Help opens the page in the desktop's browser; the desktop entry's second action
+# runs the program on PipeWire's JACK.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, pipewire-jack")
 include(CPack)

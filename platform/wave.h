@@ -10,13 +10,16 @@
 // Where capture sits on the playback timeline is the device's business: in a
 // run, the first byte of the first input buffer is what arrived at the input
 // while the output was playing the first byte of the first output buffer written
-// after the input's Start, and capture is continuous from there. What the device
+// after the input's Start (a device drops what it captured before that, or pads
+// with silence), and capture is continuous from there. What the device
 // cannot place, the time sound spends outside the program (the output's and the
 // input's converters and buffers, a sound server, the air), it reports as its
 // round trip, and the core shifts takes by that (or by a measured value).
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct WaveHeader {
   uint8_t* data = nullptr;
@@ -30,7 +33,24 @@ struct WaveHeader {
 constexpr int kWaveOk = 0;
 constexpr int kWaveStillPlaying = 33;
 
-class WaveOutDevice {
+// Which device of the sound system a wave device opens. Devices that take no
+// choice (a JACK client is routed by the server's connections) keep the
+// defaults, which offer none.
+class DeviceChoice {
+ public:
+  virtual ~DeviceChoice() = default;
+  // The devices by name, for the user to choose from; false when this device
+  // takes no choice.
+  virtual bool DeviceNames(std::vector<std::string>& names) {
+    names.clear();
+    return false;
+  }
+  // The device every later Open uses: one of the names, or empty for the
+  // system's default.
+  virtual void ChooseDevice(const std::string& name) { static_cast<void>(name); }
+};
+
+class WaveOutDevice : public DeviceChoice {
  public:
   virtual ~WaveOutDevice() = default;
   virtual int Open() = 0;
@@ -43,7 +63,7 @@ class WaveOutDevice {
   virtual uint32_t Generation() const = 0;
 };
 
-class WaveInDevice {
+class WaveInDevice : public DeviceChoice {
  public:
   virtual ~WaveInDevice() = default;
   virtual int Open() = 0;

@@ -19,28 +19,6 @@ namespace {
 constexpr uint32_t kLoopFrames = 1234;
 constexpr int16_t kOldTake = 7;
 
-// Short loud bursts, four a second, in a track that is silent between them.
-int16_t ClickSample(int64_t frame) {
-  const int64_t at = frame % 11025;
-  return at >= 1000 && at < 1020 ? static_cast<int16_t>(20000 - 900 * (at - 1000)) : 0;
-}
-
-// The frames (from byte `from`) where a burst begins in a stretch of stereo audio.
-std::vector<int64_t> Onsets(const Bytes& audio, int32_t from) {
-  std::vector<int64_t> onsets;
-  int64_t quiet = 1000;
-  for (size_t i = 0; i + 3 < audio.size(); i += 4) {
-    const int v = LoadI16(audio.data() + i);
-    if (v > 2000 || v < -2000) {
-      if (quiet >= 1000) onsets.push_back((from + static_cast<int64_t>(i)) / 4);
-      quiet = 0;
-    } else {
-      ++quiet;
-    }
-  }
-  return onsets;
-}
-
 class LatencyTest : public ProgramTest {
  protected:
   void SetUp() override {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -33,9 +34,11 @@ class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fakePlatform.Reset();
+    // A parameterised test's name holds a '/': one folder, not two.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
     folder = std::filesystem::temp_directory_path() /
-             ("sonavel-test-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+             ("sonavel-test-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     programDir = folder.string() + "/";

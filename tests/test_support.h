@@ -1,6 +1,7 @@
 // Helpers every kind of test shares: bytes and files, a pattern in which a
 // misplaced copy shows, the track regions of a song file, WAV files built by
-// hand, a full disk on demand and the outside tools.
+// hand, a full disk on demand, a click track and where its bursts begin, and
+// the outside tools.
 #pragma once
 
 #include <sys/resource.h>
@@ -211,6 +212,28 @@ class ScopedEnv {
   bool had_ = false;
   std::string old_;
 };
+
+// Short loud bursts, four a second, in a track that is silent between them.
+inline int16_t ClickSample(int64_t frame) {
+  const int64_t at = frame % 11025;
+  return at >= 1000 && at < 1020 ? static_cast<int16_t>(20000 - 900 * (at - 1000)) : 0;
+}
+
+// The frames (from byte `from`) where a burst begins in a stretch of stereo audio.
+inline std::vector<int64_t> Onsets(const Bytes& audio, int32_t from) {
+  std::vector<int64_t> onsets;
+  int64_t quiet = 1000;
+  for (size_t i = 0; i + 3 < audio.size(); i += 4) {
+    const int v = LoadI16(audio.data() + i);
+    if (v > 2000 || v < -2000) {
+      if (quiet >= 1000) onsets.push_back((from + static_cast<int64_t>(i)) / 4);
+      quiet = 0;
+    } else {
+      ++quiet;
+    }
+  }
+  return onsets;
+}
 
 inline bool HaveTool(const char* tool) {
   return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;

@@ -68,6 +68,8 @@ void FakePlatform::Reset() {
 int FakeWaveOut::Open() {
   if (openResult != kWaveOk) return openResult;
   isOpen = true;
+  ++opens;
+  devices.opened = devices.chosen;
   ++generation;
   return kWaveOk;
 }
@@ -140,6 +142,7 @@ int FakeWaveIn::Open() {
   isOpen = true;
   started = false;
   ++opens;
+  devices.opened = devices.chosen;
   ++generation;
   return kWaveOk;
 }

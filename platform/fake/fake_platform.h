@@ -97,6 +97,19 @@ class FakePlatform : public Platform {
   MessageQueue queue;
 };
 
+// The device list a fake offers, and what the core chose from it.
+struct FakeDeviceList {
+  bool offered = true;  // false: the device takes no choice, as JACK's
+  std::vector<std::string> names;
+  std::string chosen;
+  std::string opened;  // what was chosen at the latest Open
+
+  bool Names(std::vector<std::string>& out) const {
+    out = names;
+    return offered;
+  }
+};
+
 class FakeWaveIn;
 
 class FakeWaveOut : public WaveOutDevice {
@@ -106,6 +119,8 @@ class FakeWaveOut : public WaveOutDevice {
   int Write(WaveHeader& header) override;
   int Reset() override;
   uint32_t Generation() const override { return generation; }
+  bool DeviceNames(std::vector<std::string>& names) override { return devices.Names(names); }
+  void ChooseDevice(const std::string& name) override { devices.chosen = name; }
 
   // The front n queued buffers finish playing and come back.
   int CompleteOutput(int n);
@@ -123,7 +138,9 @@ class FakeWaveOut : public WaveOutDevice {
   int openResult = kWaveOk;
   int writeResult = kWaveOk;
   int resets = 0;
+  int opens = 0;
   uint32_t generation = 1;
+  FakeDeviceList devices;
 
  private:
   uint32_t frontPlayed = 0;       // bytes of the front buffer already played
@@ -138,6 +155,8 @@ class FakeWaveIn : public WaveInDevice {
   int Reset() override;
   int Close() override;
   uint32_t Generation() const override { return generation; }
+  bool DeviceNames(std::vector<std::string>& names) override { return devices.Names(names); }
+  void ChooseDevice(const std::string& name) override { devices.chosen = name; }
   uint32_t RoundTripFrames() const override { return roundTripFrames; }
 
   // Captures bytes into the queued buffers, handing back each one that fills;
@@ -150,6 +169,7 @@ class FakeWaveIn : public WaveInDevice {
   int opens = 0;
   int closes = 0;
   uint32_t generation = 1;
+  FakeDeviceList devices;
   uint32_t roundTripFrames = 0;  // what the device reports
 };
 

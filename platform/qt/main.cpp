@@ -1,17 +1,18 @@
-// The desktop program: the Sonavel window on Qt, sound through SDL.
+// The desktop program: the Sonavel window on Qt, sound through JACK or SDL.
 #include <QApplication>
 #include <QFile>
 #include <QScreen>
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "app/window_proc.h"
 #include "base/paths.h"
+#include "platform/jack/desktop_audio.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/quit_signals.h"
-#include "platform/sdl/sdl_wave.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ int main(int argc, char** argv) {
   ChooseWorkDir();
   QtPlatform qtPlatform;
   InstallPlatform(&qtPlatform);
-  InstallSdlWaveDevices();
+  std::string audioNotice;
+  InstallDesktopWaveDevices(std::getenv("SONAVEL_AUDIO"), audioNotice);
   AppStartup();
   // The song the desktop opens with the program (its entry passes %f), or the one
   // named on the command line; Qt has taken its own options out already.
@@ -56,8 +58,11 @@ int main(int argc, char** argv) {
   MainWindow window(qtPlatform);
   // A logout or Ctrl+C ends the program the way the close box does.
   QuitSignals quitSignals([&window] { window.close(); });
-  const int exitCode = RunMainWindow(qtPlatform, window);
+  if (!audioNotice.empty()) qtPlatform.ShowMessage(audioNotice, "Sonavel");
+  // A quit signal may already have come while the notice was up.
+  const int exitCode =
+      qtPlatform.QuitAsked() ? qtPlatform.ExitCode() : RunMainWindow(qtPlatform, window);
   AppShutdown();
-  ReleaseSdlWaveDevices();
+  ReleaseDesktopWaveDevices();
   return exitCode;
 }

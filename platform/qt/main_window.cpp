@@ -1,5 +1,6 @@
 #include "platform/qt/main_window.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
@@ -56,6 +57,15 @@ MainWindow::MainWindow(QtPlatform& p)
         menu->addSeparator();
         continue;
       }
+      if (entry.choices != nullptr) {
+        QMenu* submenu = menu->addMenu(QString::fromUtf8(entry.text));
+        // Asked afresh whenever the menu opens: devices come and go.
+        connect(menu, &QMenu::aboutToShow, submenu,
+                [this, submenu, command = entry.command, choices = entry.choices] {
+                  FillChoices(*submenu, command, choices());
+                });
+        continue;
+      }
       QAction* action = menu->addAction(QString::fromUtf8(entry.text));
       action->setShortcuts(QKeySequence::listFromString(QString::fromUtf8(entry.shortcuts)));
       const uintptr_t command = entry.command;
@@ -71,6 +81,25 @@ MainWindow::MainWindow(QtPlatform& p)
   move(0, 0);
   panel.setFocus();
   platform.AttachWindow(this);
+}
+
+void MainWindow::FillChoices(QMenu& submenu, uintptr_t command, const MenuChoices& choices) {
+  submenu.clear();
+  submenu.setEnabled(!choices.items.empty());
+  auto* group = new QActionGroup(&submenu);
+  for (size_t i = 0; i < choices.items.size(); ++i) {
+    // A device's name is shown as it is, '&' included.
+    QString text = QString::fromStdString(choices.items[i]);
+    text.replace(QLatin1Char('&'), QLatin1String("&&"));
+    QAction* item = submenu.addAction(text);
+    item->setCheckable(true);
+    item->setChecked(static_cast<int>(i) == choices.chosen);
+    group->addAction(item);
+    const auto index = static_cast<intptr_t>(i);
+    connect(item, &QAction::triggered, this, [this, command, index] {
+      platform.Deliver({WM_COMMAND, command, index});
+    });
+  }
 }
 
 QAction* MainWindow::MenuAction(uintptr_t command) const {

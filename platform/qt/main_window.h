@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMenu>
 #include <cstdint>
 #include <map>
 
+#include "app/menus.h"
 #include "platform/qt/panel_widget.h"
 
 class QtPlatform;
@@ -26,6 +28,8 @@ class MainWindow : public QMainWindow {
   void dropEvent(QDropEvent* e) override;
 
  private:
+  void FillChoices(QMenu& submenu, uintptr_t command, const MenuChoices& choices);
+
   QtPlatform& platform;
   // A member, not a heap child: it leaves the window before the window goes.
   PanelWidget panel;

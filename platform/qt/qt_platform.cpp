@@ -32,6 +32,13 @@ QtPlatform::QtPlatform() : receiver(ToWindowProc) {
   // would let them stutter by up to 5% of the period.
   timer.setTimerType(Qt::PreciseTimer);
   connect(&timer, &QTimer::timeout, this, [this] { Deliver({WM_TIMER, 1, 0}); });
+  if (posted.WakeFd() >= 0) {
+    postedNotifier = std::make_unique<QSocketNotifier>(posted.WakeFd(), QSocketNotifier::Read);
+    connect(postedNotifier.get(), &QSocketNotifier::activated, this, [this] {
+      posted.Drain([](const Message& m, void* self) { static_cast<QtPlatform*>(self)->Deliver(m); },
+                   this);
+    });
+  }
 }
 
 QtPlatform::~QtPlatform() = default;
@@ -112,7 +119,9 @@ void QtPlatform::SleepMs(uint32_t ms) {
 }
 
 void QtPlatform::Post(const Message& message) {
-  // Queued calls to one receiver are delivered in the order they were posted.
+  if (postedNotifier && posted.Post(message)) return;
+  // Without the queue (no eventfd, or the queue full against every expectation)
+  // Qt's own queued call still delivers it; it allocates, but nothing is lost.
   QMetaObject::invokeMethod(
       this, [this, message] { Deliver(message); }, Qt::QueuedConnection);
 }

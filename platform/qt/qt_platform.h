@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <memory>
 
+#include "platform/notice_ring.h"
 #include "platform/platform.h"
 
 class MainWindow;
@@ -51,6 +54,10 @@ class QtPlatform : public QObject, public Platform {
  private:
   MainWindow* window = nullptr;
   QTimer timer;
+  // Posts come from the audio callbacks too: they go through a queue that
+  // neither allocates nor locks, watched by the event loop.
+  NoticeRing posted;
+  std::unique_ptr<QSocketNotifier> postedNotifier;
   Receiver receiver;
   int exitCode = 0;
   bool quitAsked = false;

@@ -1,10 +1,11 @@
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_wave_devices.h"
 
-SdlWaveIn::SdlWaveIn() {
+SdlWaveIn::SdlWaveIn(PlaybackClock& c) : clock(c) {
   // Room enough that queuing from the core never allocates while SDL's thread
   // is copying.
   queue.reserve(16);
@@ -17,7 +18,7 @@ SdlWaveIn::~SdlWaveIn() {
 int SdlWaveIn::Open() {
   if (device != 0) Close();
   // SDL opens capture paused: nothing is taken from the card before Start.
-  const SDL_AudioDeviceID opened = OpenSdlDevice(true, &SdlWaveIn::Callback, this);
+  const SDL_AudioDeviceID opened = OpenSdlDevice(true, chosen, &SdlWaveIn::Callback, this);
   if (opened == 0) return kSdlOpenFailed;
   device = opened;
   const std::lock_guard<std::mutex> hold(lock);
@@ -46,6 +47,13 @@ int SdlWaveIn::Start() {
   {
     const std::lock_guard<std::mutex> hold(lock);
     capturing = true;
+    clock.captureStart = -1;
+    arrived = 0;
+    arrivalOrigin = INT64_MAX;
+    keptBytes = 0;
+    // With no playback there is nothing to line up with: capture at once.
+    placed = !clock.outputRunning.load();
+    clock.startRequested = !placed;
   }
   SDL_PauseAudioDevice(device, 0);
   return kWaveOk;
@@ -87,8 +95,15 @@ uint32_t SdlWaveIn::Generation() const {
   return generation;
 }
 
+bool SdlWaveIn::DeviceNames(std::vector<std::string>& names) {
+  SdlDeviceNames(true, names);
+  return true;
+}
+
 void SdlWaveIn::HandBackLocked(bool notify) {
   capturing = false;
+  placed = false;
+  clock.startRequested = false;
   for (WaveHeader* header : queue) {
     header->done = 1;
     header->queued = 0;
@@ -104,11 +119,54 @@ void SdlWaveIn::Callback(void* self, Uint8* stream, int length) {
 void SdlWaveIn::Capture(const Uint8* stream, size_t length) {
   const std::lock_guard<std::mutex> hold(lock);
   if (!capturing) return;
+  if (placed) {
+    Store(stream, length);
+  } else {
+    Place(stream, length);
+  }
+}
+
+void SdlWaveIn::Place(const Uint8* stream, size_t length) {
+  // The chunk's last frame arrived about now.
+  arrived += static_cast<int64_t>(length / 4);
+  arrivalOrigin = std::min(arrivalOrigin, SteadyNs() - FramesToNs(arrived));
+  const int64_t start = clock.captureStart.load();
+  // Until the output has begun that buffer, all that arrives came before it.
+  if (start < 0) return;
+  const size_t keep = std::min(length, sizeof kept - keptBytes);
+  std::memcpy(kept + keptBytes, stream, keep);
+  keptBytes += keep;
+  if (keep == length && keptBytes + length <= sizeof kept) return;
+  const int64_t playbackOrigin = clock.Origin();
+  const auto keptFrames = static_cast<int64_t>(keptBytes / 4);
+  // The playback frame handed to SDL while the first kept frame arrived.
+  const int64_t first = NsToFrames(arrivalOrigin - playbackOrigin) + arrived - keptFrames;
+  if (first + keptFrames <= start) {
+    keptBytes = 0;
+    return;
+  }
+  placed = true;
+  const size_t skip = first < start ? static_cast<size_t>(start - first) * 4 : 0;
+  // More silence than the queued buffers hold is lost like any input without
+  // a buffer; the first sound arrives well within them.
+  if (first > start) Store(nullptr, static_cast<size_t>(first - start) * 4);
+  Store(kept + skip, keptBytes - skip);
+  keptBytes = 0;
+}
+
+void SdlWaveIn::Store(const Uint8* bytes, size_t length) {
   size_t used = 0;
   while (!queue.empty()) {
     WaveHeader* front = queue.front();
     const size_t take = std::min<size_t>(length - used, front->bufferLength - front->bytesRecorded);
-    if (take != 0) std::memcpy(front->data + front->bytesRecorded, stream + used, take);
+    if (take != 0) {
+      uint8_t* to = front->data + front->bytesRecorded;
+      if (bytes != nullptr) {
+        std::memcpy(to, bytes + used, take);
+      } else {
+        std::memset(to, 0, take);
+      }
+    }
     used += take;
     front->bytesRecorded += static_cast<uint32_t>(take);
     if (front->bytesRecorded < front->bufferLength) break;  // the input is used up

@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_wave_devices.h"
 
-SdlWaveOut::SdlWaveOut() {
+SdlWaveOut::SdlWaveOut(PlaybackClock& c) : clock(c) {
   // The engine keeps two buffers in flight; room for more so that queuing from
   // the core never allocates while SDL's thread is copying.
   queue.reserve(16);
@@ -16,13 +16,16 @@ SdlWaveOut::~SdlWaveOut() {
 
 int SdlWaveOut::Open() {
   if (device != 0) Close();
-  const SDL_AudioDeviceID opened = OpenSdlDevice(false, &SdlWaveOut::Callback, this);
+  const SDL_AudioDeviceID opened = OpenSdlDevice(false, chosen, &SdlWaveOut::Callback, this);
   if (opened == 0) return kSdlOpenFailed;
   device = opened;
   {
     const std::lock_guard<std::mutex> hold(lock);
     ++generation;
+    handed = 0;
+    clock.ForgetOrigins();
   }
+  clock.outputRunning = true;
   // Playing from the start: silence until the first buffer arrives, so a Write
   // is heard without a separate start.
   SDL_PauseAudioDevice(device, 0);
@@ -30,6 +33,7 @@ int SdlWaveOut::Open() {
 }
 
 void SdlWaveOut::Close() {
+  clock.outputRunning = false;
   if (device != 0) {
     // Joins SDL's thread: no callback runs after this.
     SDL_CloseAudioDevice(device);
@@ -51,6 +55,7 @@ int SdlWaveOut::Write(WaveHeader& header) {
   header.done = 0;
   header.queued = 1;
   queue.push_back(&header);
+  if (clock.startRequested.exchange(false)) startsCapture = &header;
   return kWaveOk;
 }
 
@@ -62,6 +67,11 @@ uint32_t SdlWaveOut::Generation() const {
   return generation;
 }
 
+bool SdlWaveOut::DeviceNames(std::vector<std::string>& names) {
+  SdlDeviceNames(false, names);
+  return true;
+}
+
 void SdlWaveOut::HandBackLocked(bool notify) {
   for (WaveHeader* header : queue) {
     header->done = 1;
@@ -70,6 +80,7 @@ void SdlWaveOut::HandBackLocked(bool notify) {
   }
   queue.clear();
   played = 0;
+  startsCapture = nullptr;
 }
 
 void SdlWaveOut::Callback(void* self, Uint8* stream, int length) {
@@ -80,8 +91,13 @@ void SdlWaveOut::Fill(Uint8* stream, size_t length) {
   size_t filled = 0;
   {
     const std::lock_guard<std::mutex> hold(lock);
+    clock.AddOrigin(SteadyNs() - FramesToNs(handed));
     while (!queue.empty()) {
       WaveHeader* front = queue.front();
+      if (front == startsCapture && played == 0) {
+        clock.captureStart = handed + static_cast<int64_t>(filled / 4);
+        startsCapture = nullptr;
+      }
       const size_t take = std::min<size_t>(length - filled, front->bufferLength - played);
       if (take != 0) std::memcpy(stream + filled, front->data + played, take);
       filled += take;
@@ -94,6 +110,7 @@ void SdlWaveOut::Fill(Uint8* stream, size_t length) {
       // Posted under the lock so a Reset can never slip its notices in front.
       platform().Post({MM_WOM_DONE, generation, reinterpret_cast<intptr_t>(front)});
     }
+    handed += static_cast<int64_t>(length / 4);
   }
   std::memset(stream + filled, 0, length - filled);
 }

@@ -30,6 +30,7 @@ int Usage() {
       "usage: e2e_audio signal SEED SECONDS OUT\n"
       "       e2e_audio mix OUT BYTES FILE:FROM:TO:LENGTH:VOLUME...\n"
       "       e2e_audio same A OFFSET_A B|zero OFFSET_B LENGTH\n"
+      "       e2e_audio find A OFFSET_A LENGTH B\n"
       "       e2e_audio first-sound|first-silence FILE [FROM]\n"
       "       e2e_audio header SONG\n"
       "       e2e_audio places\n",
@@ -136,6 +137,28 @@ int Same(const std::string& a, int64_t offsetA, const std::string& b, int64_t of
   return 0;
 }
 
+// Prints where in B the LENGTH bytes of A at OFFSET_A first occur, on a frame
+// boundary; -1 when nowhere.
+int Find(const std::string& a, int64_t offsetA, int64_t length, const std::string& b) {
+  Bytes first;
+  Bytes second;
+  if (!ReadFile(a, first) || !ReadFile(b, second)) return 1;
+  int64_t found = -1;
+  if (offsetA >= 0 && length > 0 && offsetA + length <= static_cast<int64_t>(first.size())) {
+    const auto from = first.begin() + offsetA;
+    for (auto at = second.begin();; at += 4) {
+      at = std::search(at, second.end(), from, from + length);
+      if (at == second.end() || (at - second.begin()) % 4 == 0) {
+        if (at != second.end()) found = at - second.begin();
+        break;
+      }
+      at -= (at - second.begin()) % 4;
+    }
+  }
+  std::printf("%lld\n", static_cast<long long>(found));
+  return 0;
+}
+
 // Prints the offset of the first frame at or after FROM that is (or is not)
 // silent, -1 when there is none.
 int FirstFrame(const std::string& path, int64_t from, bool sound) {
@@ -219,6 +242,9 @@ int main(int argc, char** argv) {
   if (command == "same" && argc == 7 && Number(argv[3], n[0]) && Number(argv[5], n[1]) &&
       Number(argv[6], n[2])) {
     return Same(argv[2], n[0], argv[4], n[1], n[2]);
+  }
+  if (command == "find" && argc == 6 && Number(argv[3], n[0]) && Number(argv[4], n[1])) {
+    return Find(argv[2], n[0], n[1], argv[5]);
   }
   if ((command == "first-sound" || command == "first-silence") &&
       (argc == 3 || (argc == 4 && Number(argv[3], n[0])))) {

@@ -202,6 +202,9 @@ TEST_F(DialogTest, MessageBoxShowsWhatWasDrawnAndLetsMessagesFlow) {
   size_t deliveredWhileOpen = 0;
   WhenOpen<QMessageBox>([&](QMessageBox& box) {
     paintsBeforeBox = counter.paints;
+    // Posted messages arrive through the event loop's watch on their queue,
+    // which the box's own loop runs too.
+    QCoreApplication::processEvents();
     deliveredWhileOpen = Received().size();
     EXPECT_EQ(box.windowTitle(), "Error");
     EXPECT_EQ(box.text(), "SongFileOpen - failed");

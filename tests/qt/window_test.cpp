@@ -14,6 +14,7 @@
 
 #include "app/menus.h"
 #include "app/window_proc.h"
+#include "platform/fake/fake_platform.h"
 #include "qt/qt_test_support.h"
 #include "ui/geometry.h"
 
@@ -24,6 +25,38 @@ namespace {
     ::testing::AddGlobalTestEnvironment(new QtTestEnvironment);
 
 class WindowTest : public WindowFixture {};
+
+// A submenu of choices is filled from the core each time its menu opens, the
+// chosen item checked, and an item sends the entry's command with its index;
+// with nothing to choose from, the submenu is disabled.
+void ExpectChoices(QMenu& menu, QAction& item, const MenuEntry& entry) {
+  ASSERT_NE(item.menu(), nullptr) << entry.text;
+  EXPECT_EQ(item.text(), entry.text);
+  fakeWaveOut.devices = {true, {"Speakers", "A & B"}, "", ""};
+  fakeWaveIn.devices = {true, {"Speakers", "A & B"}, "", ""};
+  InstallWaveDevices(&fakeWaveOut, &fakeWaveIn);
+  emit menu.aboutToShow();
+  const MenuChoices choices = entry.choices();
+  const QList<QAction*> shown = item.menu()->actions();
+  ASSERT_EQ(static_cast<size_t>(shown.size()), choices.items.size()) << entry.text;
+  EXPECT_TRUE(item.menu()->isEnabled());
+  EXPECT_EQ(shown[2]->text(), "A && B");
+  EXPECT_TRUE(shown[choices.chosen]->isChecked());
+  Received().clear();
+  shown[2]->trigger();
+  ASSERT_EQ(Received().size(), 1u) << entry.text;
+  EXPECT_EQ(Received()[0].id, WM_COMMAND);
+  EXPECT_EQ(Received()[0].wParam, entry.command);
+  EXPECT_EQ(Received()[0].lParam, 2);
+
+  fakeWaveOut.devices.offered = false;
+  fakeWaveIn.devices.offered = false;
+  emit menu.aboutToShow();
+  EXPECT_FALSE(item.menu()->isEnabled());
+  EXPECT_TRUE(item.menu()->actions().isEmpty());
+  fakeWaveOut.devices = {};
+  fakeWaveIn.devices = {};
+}
 
 constexpr int kWidth = geometry::kPanel.Width();
 constexpr int kHeight = geometry::kPanel.Height();
@@ -104,6 +137,10 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
       QAction* item = items[static_cast<qsizetype>(i)];
       if (entry.command == 0) {
         EXPECT_TRUE(item->isSeparator());
+        continue;
+      }
+      if (entry.choices != nullptr) {
+        ExpectChoices(*menus[static_cast<qsizetype>(m)]->menu(), *item, entry);
         continue;
       }
       EXPECT_EQ(item->text(), entry.text);

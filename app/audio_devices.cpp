@@ -1,0 +1,72 @@
+#include "app/audio_devices.h"
+
+#include <algorithm>
+#include <string>
+
+#include "audio/stream.h"
+#include "base/settings.h"
+#include "panel/transport.h"
+#include "platform/wave.h"
+#include "song/song_state.h"
+
+namespace {
+
+constexpr char kOutputSetting[] = "output_device";
+constexpr char kInputSetting[] = "input_device";
+constexpr char kSystemDefault[] = "System default";
+
+MenuChoices Choices(DeviceChoice& device, const char* setting) {
+  std::vector<std::string> names;
+  if (!device.DeviceNames(names)) return {};
+  MenuChoices choices;
+  choices.items.push_back(kSystemDefault);
+  choices.items.insert(choices.items.end(), names.begin(), names.end());
+  const std::string stored = ReadSetting(setting);
+  if (stored.empty()) {
+    choices.chosen = 0;
+    return choices;
+  }
+  auto at = std::find(choices.items.begin() + 1, choices.items.end(), stored);
+  // A device unplugged since it was chosen stays the choice: it is used again
+  // once it is back, and the default stands in meanwhile.
+  if (at == choices.items.end()) at = choices.items.insert(at, stored);
+  choices.chosen = static_cast<int>(at - choices.items.begin());
+  return choices;
+}
+
+// The name behind item `item` of the menu as it was shown; false when there
+// is no such item.
+bool Choose(DeviceChoice& device, const char* setting, intptr_t item) {
+  const MenuChoices choices = Choices(device, setting);
+  if (item < 0 || static_cast<size_t>(item) >= choices.items.size()) return false;
+  const std::string name = item == 0 ? std::string() : choices.items[static_cast<size_t>(item)];
+  if (song.running != 0) StopToStart();
+  // Not kept when the settings cannot be written, but still used this time.
+  WriteSetting(setting, name);
+  device.ChooseDevice(name);
+  return true;
+}
+
+}  // namespace
+
+void ApplyDeviceSettings() {
+  waveOut().ChooseDevice(ReadSetting(kOutputSetting));
+  waveIn().ChooseDevice(ReadSetting(kInputSetting));
+}
+
+MenuChoices OutputDeviceChoices() {
+  return Choices(waveOut(), kOutputSetting);
+}
+
+MenuChoices InputDeviceChoices() {
+  return Choices(waveIn(), kInputSetting);
+}
+
+void ChooseOutputDevice(intptr_t item) {
+  // The output stays open from start-up on: open it again on the new device.
+  if (Choose(waveOut(), kOutputSetting, item)) PlayStart();
+}
+
+void ChooseInputDevice(intptr_t item) {
+  Choose(waveIn(), kInputSetting, item);
+}

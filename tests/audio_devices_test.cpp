@@ -1,0 +1,102 @@
+// Choosing the sound devices from the Audio menu: what the menu lists, what is
+// kept in the settings, and when the choice takes effect.
+#include "app/audio_devices.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "base/settings.h"
+#include "program_fixture.h"
+#include "song/song_state.h"
+#include "test_support.h"
+
+namespace {
+
+class AudioDevicesTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    // The settings and the devices' lists are in place before the program
+    // starts, as they are on a desktop.
+    settings = MakeTempFolder("devices");
+    ASSERT_FALSE(settings.empty());
+    setenv("XDG_CONFIG_HOME", settings.c_str(), 1);
+    fakeWaveOut.devices = {true, {"Speakers", "USB & Co"}, "", ""};
+    fakeWaveIn.devices = {true, {"Microphone", "USB & Co"}, "", ""};
+    WriteSetting("input_device", "USB & Co");
+    ProgramTest::SetUp();
+  }
+  void TearDown() override {
+    ProgramTest::TearDown();
+    fakeWaveOut.devices = {};
+    fakeWaveIn.devices = {};
+    unsetenv("XDG_CONFIG_HOME");
+    std::filesystem::remove_all(settings);
+  }
+  std::string settings;
+};
+
+TEST_F(AudioDevicesTest, StoredChoicesReachTheDevicesBeforeTheyOpen) {
+  EXPECT_EQ(fakeWaveOut.devices.opened, "");
+  EXPECT_EQ(fakeWaveIn.devices.chosen, "USB & Co");
+  const MenuChoices out = OutputDeviceChoices();
+  EXPECT_EQ(out.items, (std::vector<std::string>{"System default", "Speakers", "USB & Co"}));
+  EXPECT_EQ(out.chosen, 0);
+  EXPECT_EQ(InputDeviceChoices().chosen, 2);
+}
+
+TEST_F(AudioDevicesTest, ChoosingAnOutputKeepsItAndOpensTheOutputOnItAtOnce) {
+  const int opens = fakeWaveOut.opens;
+  WindowProc(WM_COMMAND, kOutputDeviceCommand, 1);
+  EXPECT_EQ(ReadSetting("output_device"), "Speakers");
+  EXPECT_EQ(fakeWaveOut.opens, opens + 1);
+  EXPECT_EQ(fakeWaveOut.devices.opened, "Speakers");
+  EXPECT_TRUE(fakeWaveOut.isOpen);
+  EXPECT_EQ(OutputDeviceChoices().chosen, 1);
+
+  WindowProc(WM_COMMAND, kOutputDeviceCommand, 0);
+  EXPECT_EQ(ReadSetting("output_device", "unset"), "");
+  EXPECT_EQ(fakeWaveOut.devices.opened, "") << "back to the system's default";
+
+  // An item the menu never had changes nothing.
+  WindowProc(WM_COMMAND, kOutputDeviceCommand, 3);
+  WindowProc(WM_COMMAND, kOutputDeviceCommand, -1);
+  EXPECT_EQ(fakeWaveOut.opens, opens + 2);
+}
+
+TEST_F(AudioDevicesTest, ChoosingDuringARecordingStopsItFirstAndKeepsTheTake) {
+  Paint();
+  Click(Middle(geometry::Arm(3)));
+  Click(Middle(geometry::kPlay));
+  ASSERT_EQ(song.running, 1);
+  const std::vector<uint8_t> take(2 * 16384, 0x5A);
+  fakeWaveIn.FeedInput(take);
+  fakePlatform.Pump();
+  fakePlatform.Advance(1000);
+
+  WindowProc(WM_COMMAND, kInputDeviceCommand, 1);
+  EXPECT_EQ(song.running, 0);
+  EXPECT_EQ(song.positionMs, 0);
+  EXPECT_EQ(RegionOf(WorkingFile(), 3, 0, take.size()), take);
+  EXPECT_EQ(ReadSetting("input_device"), "Microphone");
+  // The input opens for each recording: the next one uses the new device.
+  Click(Middle(geometry::kPlay));
+  EXPECT_EQ(fakeWaveIn.devices.opened, "Microphone");
+}
+
+TEST_F(AudioDevicesTest, AChosenDeviceThatIsGoneStaysTheChoice) {
+  fakeWaveIn.devices.names = {"Microphone"};
+  const MenuChoices in = InputDeviceChoices();
+  EXPECT_EQ(in.items, (std::vector<std::string>{"System default", "Microphone", "USB & Co"}));
+  EXPECT_EQ(in.chosen, 2);
+}
+
+TEST_F(AudioDevicesTest, DevicesRoutedElsewhereOfferNoChoice) {
+  fakeWaveOut.devices.offered = false;
+  EXPECT_TRUE(OutputDeviceChoices().items.empty());
+  const int opens = fakeWaveOut.opens;
+  WindowProc(WM_COMMAND, kOutputDeviceCommand, 0);
+  EXPECT_EQ(fakeWaveOut.opens, opens);
+  EXPECT_EQ(ReadSetting("output_device", "unset"), "unset");
+}
+
+}  // namespace

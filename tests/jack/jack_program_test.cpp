@@ -1,0 +1,215 @@
+// The whole core on the JACK devices, its outputs looped back to its inputs
+// through another client on a server the test starts: Measure Latency finds the
+// loop, takes of a click track then line up with it, and without the
+// measurement lag by exactly that much. jackd's dummy driver at two periods,
+// and PipeWire's JACK when run through pw-jack. Time is real here: the fake
+// platform's clock and timer follow the wall clock, and every wait has a
+// generous deadline, so a slow machine makes the test slower, never red.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/menus.h"
+#include "audio/latency_measure.h"
+#include "audio/round_trip.h"
+#include "base/settings.h"
+#include "platform/jack/jack_wave.h"
+#include "program_fixture.h"
+#include "song/song_file.h"
+#include "test_servers.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kTakes = 10;
+constexpr int kTakeMs = 700;
+// Onsets are compared up to here: the stop comes later, and the last frames
+// of a take are the round trip's, stored earlier.
+constexpr int kComparedMs = kTakeMs - 100;
+// Runs spoiled by an xrun are recorded again, this many times at most.
+constexpr int kRetries = 5;
+
+class JackProgram : public ProgramTest, public ::testing::WithParamInterface<uint32_t> {
+ protected:
+  // Called by the fixtures below once their server is up.
+  void StartProgram() {
+    std::string problem;
+    ASSERT_EQ(StartJackAudio(problem), 1) << problem;
+    InstallJackWaveDevices();
+    InstallPlatform(&fakePlatform);
+    ProgramTest::SetUp();
+    started = true;
+    Paint();
+    ASSERT_EQ(SongFileIsOpen(), 1);
+    ASSERT_TRUE(LoopPorts("sonavel", LoopKind::Peer, &problem)) << problem;
+    ASSERT_TRUE(xruns.Start());
+    Bytes clicks(12 * size_t{BytesPerSecond});
+    for (size_t i = 0; i < clicks.size(); i += 2) {
+      StoreI16(clicks.data() + i, ClickSample(static_cast<int64_t>(i / 4)));
+    }
+    FileWrite(tracks[1], clicks.data(), 0, static_cast<int32_t>(clicks.size()));
+    tracks[1].playOn = 1;
+  }
+
+  void TearDown() override {
+    xruns.Stop();
+    if (started) ProgramTest::TearDown();
+    ClearLoops();
+    ReleaseJackWaveDevices();
+    std::filesystem::remove_all(config);
+  }
+
+  // The program runs for `ms` of real time: notices handled as they come, a
+  // timer tick every 100 ms. Stops early once `done` holds.
+  template <typename Done>
+  void Run(int ms, Done done) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    auto nextTick = Clock::now() + std::chrono::milliseconds(100);
+    while (Clock::now() < end && !done()) {
+      fakePlatform.Pump();
+      if (Clock::now() >= nextTick) {
+        nextTick += std::chrono::milliseconds(100);
+        fakePlatform.Advance(100);
+        WindowProc(WM_TIMER, 1, 0);
+        fakePlatform.Pump();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+  void Run(int ms) {
+    Run(ms, [] { return false; });
+  }
+
+  // Measure Latency from the menu: the frames its message reports; -1 when
+  // it reported none, -2 when every try had xruns.
+  int64_t Measure() {
+    for (int attempt = 0; attempt < kRetries; ++attempt) {
+      fakePlatform.messages.clear();
+      const uint32_t before = xruns.Count();
+      WindowProc(WM_COMMAND, kMeasureLatencyCommand, 0);
+      fakePlatform.Pump();
+      // The measurement gives up by itself after five seconds of the clock.
+      Run(30000, [] { return !MeasuringLatency(); });
+      if (xruns.Count() != before) continue;
+      long long frames = -1;
+      if (fakePlatform.messages.size() != 1 ||
+          std::sscanf(fakePlatform.messages[0].text.c_str(), "Round trip: %lld frames", &frames) !=
+              1) {
+        std::string shown;
+        for (const ShownMessage& m : fakePlatform.messages) shown += " [" + m.text + "]";
+        ADD_FAILURE() << "not one round trip shown:" << shown;
+      }
+      return frames;
+    }
+    return -2;
+  }
+
+  // A take into track 2 from second `second`; false when an xrun spoiled it.
+  bool Take(int second) {
+    if (song.armedTrack != 2) Click(Middle(geometry::Arm(2)));
+    song.positionMs = second * 1000;
+    const uint32_t before = xruns.Count();
+    Click(Middle(geometry::kPlay));
+    EXPECT_EQ(song.running, 1);
+    Run(kTakeMs);
+    Click(Middle(geometry::kPlay));
+    EXPECT_EQ(song.running, 0);
+    return xruns.Count() == before;
+  }
+
+  std::vector<int64_t> TrackOnsets(int t, int second) {
+    const int32_t from = second * BytesPerSecond;
+    return Onsets(RegionOf(WorkingFile(), t, from, size_t{kComparedMs} * BytesPerSecond / 1000),
+                  from);
+  }
+
+  // Takes from second 0 on, each checked against the click track: its bursts
+  // land `lag` frames after the track's, give or take a frame.
+  void ExpectTakesLag(int takes, int64_t lag) {
+    for (int i = 0; i < takes; ++i) {
+      int attempt = 0;
+      while (!Take(i) && ++attempt < kRetries) {
+      }
+      if (attempt == kRetries) GTEST_SKIP() << "too busy: every try at take " << i << " had xruns";
+      const std::vector<int64_t> played = TrackOnsets(1, i);
+      const std::vector<int64_t> taken = TrackOnsets(2, i);
+      ASSERT_GE(played.size(), 2u);
+      ASSERT_EQ(taken.size(), played.size()) << "take " << i;
+      for (size_t k = 0; k < played.size(); ++k) {
+        EXPECT_NEAR(taken[k] - played[k], lag, 1) << "take " << i << ", burst " << k;
+      }
+    }
+  }
+
+  // The whole story: the loop measured, takes in line, then the value reset.
+  void MeasureAndRecord(uint32_t loopFrames) {
+    const int64_t measured = Measure();
+    if (measured == -2) GTEST_SKIP() << "too busy: every measurement had xruns";
+    ASSERT_EQ(measured, loopFrames);
+    EXPECT_EQ(ReadSetting("round_trip_frames"), std::to_string(measured));
+    ExpectTakesLag(kTakes, 0);
+    if (HasFatalFailure() || IsSkipped()) return;
+
+    // Without the measured value the device's own figure counts: the ports'
+    // latencies, which know nothing of a loop through another client.
+    ASSERT_EQ(WriteSetting("round_trip_frames", ""), 1);
+    EXPECT_EQ(RoundTripFrames(), 0u);
+    ExpectTakesLag(1, measured);
+  }
+
+  std::string config = MakeTempFolder("config");
+  ScopedEnv settings{"XDG_CONFIG_HOME", config};
+  XrunCounter xruns;
+  bool started = false;
+};
+
+class JackdProgram : public JackProgram {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Start(44100, GetParam())) << server.Problem();
+    StartProgram();
+  }
+  void TearDown() override {
+    JackProgram::TearDown();
+    server.Stop();
+  }
+  TestJackServer server;
+};
+
+TEST_P(JackdProgram, MeasuredLoopLinesTakesUpWithTheClickTrack) {
+  // Through another client the loop is one period long.
+  MeasureAndRecord(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Periods, JackdProgram, ::testing::Values(1024u, 256u));
+
+// Run by ctest through pw-jack, against a private graph.
+class PipeWireProgram : public JackProgram {
+ protected:
+  void SetUp() override {
+    if (!OnPipeWireJack()) GTEST_SKIP() << "not running on PipeWire's libjack (use pw-jack)";
+    if (!pipewire.Start(GetParam())) GTEST_SKIP() << "no PipeWire here: " << pipewire.Problem();
+    StartProgram();
+  }
+  void TearDown() override {
+    JackProgram::TearDown();
+    pipewire.Stop();
+  }
+  TestPipeWire pipewire;
+};
+
+TEST_P(PipeWireProgram, MeasuredLoopLinesTakesUpWithTheClickTrack) {
+  // A quantum through another client, as on jackd.
+  MeasureAndRecord(GetParam());
+}
+
+// The desktop's usual quantum; the devices' own tests cover the small one.
+INSTANTIATE_TEST_SUITE_P(Quanta, PipeWireProgram, ::testing::Values(1024u));
+
+}  // namespace
