@@ -235,10 +235,15 @@ inline std::vector<int64_t> Onsets(const Bytes& audio, int32_t from) {
   return onsets;
 }
 
-inline bool HaveTool(const char* tool) {
-  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 inline int RunShell(const std::string& command) {
   return std::system(command.c_str());
+}
+
+inline bool HaveTool(const char* tool) {
+  // Appended piece by piece: GCC 12 misreads a chain of + on a temporary string
+  // as writing past it (-Warray-bounds) once GoogleTest comes precompiled.
+  std::string command = "command -v ";
+  command += tool;
+  command += " >/dev/null 2>&1";
+  return RunShell(command) == 0;
 }
