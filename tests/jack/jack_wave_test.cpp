@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "device_test_support.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/jack/desktop_audio.h"
 #include "platform/jack/jack_wave_devices.h"
@@ -23,28 +24,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-std::vector<Message> received;
-
-void Receive(const Message& m) {
-  received.push_back(m);
-}
-
-// Collects posted messages until `done` holds or five seconds pass.
-template <typename Done>
-bool CollectUntil(Done done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  for (;;) {
-    fakePlatform.PumpTo(Receive);
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
-
-bool WaitForMessages(size_t count) {
-  return CollectUntil([count] { return received.size() >= count; });
-}
 
 // Never a zero sample, so a frame of silence cannot pass for it, and no run of
 // it repeats within a second, so a shifted copy shows.
@@ -58,21 +37,6 @@ Bytes Pattern(size_t size, uint32_t seed) {
     if (i + 1 < size) bytes[i + 1] = static_cast<uint8_t>(sample >> 8);
   }
   return bytes;
-}
-
-WaveHeader HeaderFor(Bytes& bytes) {
-  WaveHeader h;
-  h.data = bytes.data();
-  h.bufferLength = static_cast<uint32_t>(bytes.size());
-  return h;
-}
-
-Message Notice(uint32_t id, uint32_t generation, const WaveHeader* h) {
-  return {id, generation, reinterpret_cast<intptr_t>(h)};
-}
-
-MATCHER_P(IsMessage, expected, "") {
-  return arg.id == expected.id && arg.wParam == expected.wParam && arg.lParam == expected.lParam;
 }
 
 class JackDevices : public ::testing::Test {

@@ -17,29 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "device_test_support.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/wave.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<Message> received;
-
-void Receive(const Message& m) {
-  received.push_back(m);
-}
-
-// Collects posted messages until `count` have arrived or five seconds pass.
-bool WaitForMessages(size_t count) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  for (;;) {
-    fakePlatform.PumpTo(Receive);
-    if (received.size() >= count) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
 
 // Never zero, so it cannot be mistaken for the silence around it.
 std::vector<uint8_t> Pattern(size_t size, unsigned seed) {
@@ -51,21 +35,6 @@ std::vector<uint8_t> Pattern(size_t size, unsigned seed) {
 std::vector<uint8_t> ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-WaveHeader HeaderFor(std::vector<uint8_t>& bytes) {
-  WaveHeader h;
-  h.data = bytes.data();
-  h.bufferLength = static_cast<uint32_t>(bytes.size());
-  return h;
-}
-
-Message Notice(uint32_t id, uint32_t generation, const WaveHeader* h) {
-  return {id, generation, reinterpret_cast<intptr_t>(h)};
-}
-
-MATCHER_P(IsMessage, expected, "") {
-  return arg.id == expected.id && arg.wParam == expected.wParam && arg.lParam == expected.lParam;
 }
 
 class SdlWaveTest : public ::testing::Test {
