@@ -1,7 +1,7 @@
 // Nothing the user made is destroyed: a second window leaves the first one's song
 // alone, a song another program holds is neither opened nor saved over, a working
-// song that holds anything is kept when it is left, and the last take or import
-// can be undone and redone.
+// song that holds anything is kept when it is left, and takes and imports can be
+// undone and redone.
 #include <fcntl.h>
 
 #include <filesystem>
@@ -146,7 +146,7 @@ TEST_F(WorkKeptTest, LeavingAWorkingSongThatHoldsAnythingKeepsItWhole) {
   EXPECT_FALSE(std::filesystem::exists(WorkingFile()));
 }
 
-TEST_F(WorkKeptTest, TheLastTakeOrImportIsUndoneAndRedoneExactly) {
+TEST_F(WorkKeptTest, TakesAndImportsAreUndoneAndRedoneExactly) {
   Paint();
   EXPECT_EQ(Entry(kUndoCommand).text, "&Undo");
   EXPECT_FALSE(Entry(kUndoCommand).enabled);
@@ -172,7 +172,7 @@ TEST_F(WorkKeptTest, TheLastTakeOrImportIsUndoneAndRedoneExactly) {
   EXPECT_EQ(tracks[1].loopOn, 1);
   EXPECT_EQ(tracks[1].loopStart, 0);
   EXPECT_EQ(tracks[1].loopEnd, static_cast<int32_t>(loop.size()));
-  EXPECT_FALSE(Entry(kUndoCommand).enabled);
+  EXPECT_EQ(Entry(kUndoCommand).text, "&Undo Import on Track 1") << "the step before it is next";
   EXPECT_EQ(Entry(kRedoCommand).text, "&Redo Recording on Track 1");
   Menu(kRedoCommand);
   EXPECT_EQ(track1(), afterTake);

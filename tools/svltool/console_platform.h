@@ -17,9 +17,11 @@ class ConsolePlatform : public Platform {
   void Flush() override {}
   void ShowMessage(std::string_view text, std::string_view caption) override;
   void Beep() override {}
-  // The tool names its files on the command line: a dialog is always cancelled.
+  // The tool takes its files and values from the command line: a dialog or a
+  // form is always cancelled.
   bool OpenFileDialog(const std::vector<FileFilter>&, std::string&) override { return false; }
   bool SaveFileDialog(const std::vector<FileFilter>&, std::string&) override { return false; }
+  bool AskForm(std::string_view, std::vector<FormField>&) override { return false; }
   void ShowAbout() override {}
   void SetMenuEntry(uintptr_t, std::string_view, bool) override {}
   void OpenLocalPage(std::string_view, std::string_view) override {}
