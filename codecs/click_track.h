@@ -7,9 +7,9 @@
 #include "song/song_state.h"
 
 struct ClickSettings {
-  int bpm = 120;          // 30 to 300 beats per minute
-  int beatsPerBar = 4;    // 1 to 12
-  int levelDb = -12;      // the peak of a click, -60 to 0 dBFS
+  int bpm = 120;        // 30 to 300 beats per minute
+  int beatsPerBar = 4;  // 1 to 12
+  int levelDb = -12;    // the peak of a click, -60 to 0 dBFS
 };
 constexpr int kClickBpmLowest = 30;
 constexpr int kClickBpmHighest = 300;

@@ -41,13 +41,6 @@ std::vector<std::filesystem::path> Kept() {
 
 class WorkKeptTest : public ProgramTest {
  protected:
-  void Menu(uintptr_t command) {
-    WindowProc(WM_COMMAND, command, 0);
-    fakePlatform.Pump();
-  }
-  FakePlatform::MenuEntryState Entry(uintptr_t command) {
-    return fakePlatform.menuEntries[command];
-  }
   // Imports pcm as a WAV file of that name into track t.
   void ImportInto(int t, const std::string& name, const Bytes& pcm) {
     if (song.armedTrack != t) Click(Middle(geometry::Arm(t)));
@@ -198,9 +191,12 @@ TEST_F(WorkKeptTest, TakesAndImportsAreUndoneAndRedoneExactly) {
   EXPECT_FALSE(Entry(kRedoCommand).enabled);
 }
 
-// Undo data that cannot be written costs nothing but the undo.
+// Undo data that cannot be written costs nothing but the undo: of the take, and
+// of what came before it, which no longer lies under the track as it is.
 TEST_F(WorkKeptTest, WithoutRoomForUndoDataTheTakeIsStillWritten) {
   Paint();
+  ImportInto(2, "before.wav", Pattern(BytesPerSecond, 5));
+  ASSERT_TRUE(Entry(kUndoCommand).enabled);
   PrepareUndo();
   const auto cache = std::filesystem::path(UserFolder("XDG_CACHE_HOME", ".cache")).parent_path();
   const std::filesystem::path aside = cache.string() + ".aside";
