@@ -1,8 +1,12 @@
 #include "song/song_commands.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "panel/commands.h"
+#include "song/notices.h"
+#include "song/unsaved.h"
 #include "song_fixture.h"
 
 namespace {
@@ -273,17 +277,97 @@ TEST_F(SongCommandsTest, OpenLeavesTheWorkingSongAndLoadsTheChosenOne) {
   EXPECT_EQ(songPath, a);
   EXPECT_EQ(tracks[1].volume, 33);
 
-  // Cancelling keeps the song; a missing file leaves none open.
+  // Cancelling keeps the song, and so does a file that cannot be opened.
   fakePlatform.ScriptDialog(std::nullopt);
   OpenSong();
   EXPECT_EQ(songPath, a);
   fakePlatform.ScriptDialog(dir + "missing.svl");
   OpenSong();
   EXPECT_EQ(fakePlatform.dialogs.back().startName, "");
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"SongFileOpen - failed", "Error"}}));
-  EXPECT_EQ(SongFileIsOpen(), 0);
-  // The song that was left got its header on the way out.
-  EXPECT_EQ(ReadBytes(a, 0, 1)[0], 2);
+  EXPECT_EQ(
+      fakePlatform.messages,
+      (std::vector<ShownMessage>{
+          {"SongFileOpen - failed\n" + dir + "missing.svl: No such file or directory", "Error"}}));
+  EXPECT_EQ(songPath, a);
+  EXPECT_EQ(SongFileIsOpen(), 1);
+}
+
+// Whatever stops the chosen file from being opened, the open song stays open and
+// the chosen file is not written.
+TEST_F(SongCommandsTest, AFailedOpenKeepsTheOpenSongAndTheFileAsItWas) {
+  StartWorkingSong();
+  const std::string wav = dir + "take.svl";
+  WriteFile(wav, WavFile(2, 44100, 16, Pattern(400)));
+  const std::string text = dir + "notes.svl";
+  WriteFile(text, Bytes(300, 'x'));
+  const std::string readOnly = MakeSong("kept.svl", 10);
+  ::chmod(readOnly.c_str(), 0444);
+  const std::string held = MakeSong("held.svl", 10);
+  const FileHandle other = FileHandle::Open(held, O_RDONLY);
+  ASSERT_EQ(other.TryLock(), FileHandle::Lock::Held);
+
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {wav, "SongFileOpen - failed\n" + wav + ": not a Sonavel song"},
+      {text, "SongFileOpen - failed\n" + text + ": not a Sonavel song"},
+      {dir, "SongFileOpen - failed\n" + dir + ": Is a directory"},
+      {held, "Another Sonavel window has the song " + held + " open. Close it there first."},
+      // Leaving the working song would move it away before it could be opened.
+      {songPath, "SongFileOpen - failed\n" + songPath + ": it is already the open song"},
+  };
+  // Root writes into any file.
+  if (::geteuid() != 0) {
+    cases.push_back({readOnly, "SongFileOpen - failed\n" + readOnly + ": Permission denied"});
+  }
+  for (const auto& [path, message] : cases) {
+    const Bytes before = path == dir ? Bytes{} : ReadFile(path);
+    fakePlatform.Reset();
+    EXPECT_EQ(OpenSongFrom(path), 0);
+    ASSERT_EQ(fakePlatform.messages.size(), 1u) << path;
+    EXPECT_EQ(fakePlatform.messages[0].text, message);
+    EXPECT_EQ(songPath, dir + "default.svl");
+    EXPECT_EQ(SongFileIsOpen(), 1);
+    if (path != dir) {
+      EXPECT_EQ(ReadFile(path), before) << path;
+    }
+  }
+  EXPECT_TRUE(HoldsPattern(songPath, BytesPerSecond));
+  EXPECT_FALSE(std::filesystem::exists(UnsavedFolder()));
+}
+
+// While a song is moved or copied by Save As, no other window can take it (nor
+// the copy): both stay locked until the copy is complete.
+TEST_F(SongCommandsTest, SaveAsKeepsTheSongLockedUntilTheCopyIsComplete) {
+  static std::vector<std::pair<int, int>> held;  // source, copy at each step
+  static std::string source, copy;
+  InstallSongNotices({.progress = [](int value) {
+    if (value != 0) held.push_back({SongFileHeldElsewhere(source), SongFileHeldElsewhere(copy)});
+  }});
+  const auto expectAllHeld = [] {
+    EXPECT_GE(held.size(), 8u);
+    for (const auto& [s, c] : held) EXPECT_TRUE(s == 1 && c == 1);
+    held.clear();
+  };
+
+  source = MakeSong("a.svl", 1000);
+  copy = dir + "b.svl";
+  ASSERT_EQ(SongFileOpen(source), 1);
+  EXPECT_EQ(SaveSongTo(copy), 1);
+  expectAllHeld();
+  EXPECT_EQ(SongFileHeldElsewhere(copy), 1);
+  EXPECT_EQ(SongFileHeldElsewhere(source), 0);
+
+  char pattern[] = "/dev/shm/sonavel-song-XXXXXX";
+  if (mkdtemp(pattern) != nullptr) {
+    workDir = std::string(pattern) + "/";
+    StartWorkingSong();
+    source = songPath;
+    copy = dir + "c.svl";
+    EXPECT_EQ(SaveSongTo(copy), 1);
+    expectAllHeld();
+    EXPECT_FALSE(std::filesystem::exists(source));
+    std::filesystem::remove_all(pattern);
+  }
+  InstallSongNotices({});
 }
 
 }  // namespace

@@ -2,9 +2,14 @@
 // and only the ten most recent stay.
 #include "song/unsaved.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <set>
 
+#include "base/file_handle.h"
+#include "song/song_commands.h"
 #include "song_fixture.h"
 
 namespace {
@@ -15,6 +20,24 @@ class UnsavedTest : public SongFolderTest {
     const std::string path = dir + "default.svl";
     WriteFile(path, Bytes(SongHeaderBytes, mark));
     return path;
+  }
+  // A kept song named for `stamp`, last written at `modified`.
+  std::string KeptAt(const std::string& stamp, std::time_t modified) {
+    std::filesystem::create_directories(UnsavedFolder());
+    const std::string path = UnsavedFolder() + "unsaved-" + stamp + ".svl";
+    WriteFile(path, Bytes(SongHeaderBytes));
+    const timespec times[2] = {{modified, 0}, {modified, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    return path;
+  }
+  // Ten kept songs stamped ahead of this zone's clock (kept in a zone east of
+  // it), written an hour ago and later, oldest first.
+  std::vector<std::string> TenKeptEastward() {
+    std::vector<std::string> kept;
+    const std::time_t hourAgo = std::time(nullptr) - 3600;
+    for (int i = 0; i < 10; ++i)
+      kept.push_back(KeptAt("20991231-00000" + std::to_string(i), hourAgo + i));
+    return kept;
   }
   std::set<std::string> Names() {
     std::set<std::string> names;
@@ -69,6 +92,44 @@ TEST_F(UnsavedTest, TheEleventhSongRemovesTheOldestAndNothingElse) {
   EXPECT_TRUE(names.contains("unsaved-20261207-130000.svl"));
   EXPECT_TRUE(names.contains("notes.txt"));
   EXPECT_TRUE(names.contains("unsaved-mine.svl"));
+}
+
+// The rotation goes by when songs were kept or last written, never by the local
+// times in their names, and never removes the song it has just kept.
+TEST_F(UnsavedTest, TheSongJustKeptStaysWhateverTheNamesSay) {
+  const std::vector<std::string> kept = TenKeptEastward();
+  const std::string now = KeepUnsaved(Leftover(1));
+  EXPECT_TRUE(std::filesystem::exists(now));
+  EXPECT_FALSE(std::filesystem::exists(kept[0]));
+  for (int i = 1; i < 10; ++i) EXPECT_TRUE(std::filesystem::exists(kept[i])) << i;
+}
+
+TEST_F(UnsavedTest, AKeptSongThatIsOpenSomewhereIsNeverRemoved) {
+  const std::vector<std::string> kept = TenKeptEastward();
+  const FileHandle other = FileHandle::Open(kept[0], O_RDONLY);
+  ASSERT_EQ(other.TryLock(), FileHandle::Lock::Held);
+  KeepUnsaved(Leftover(1));
+  EXPECT_EQ(Names().size(), 11u);
+  EXPECT_EQ(ReadFile(kept[0]), Bytes(SongHeaderBytes));
+}
+
+// A kept song reopened and recorded into takes the newest place; given a name,
+// it leaves the rotation altogether.
+TEST_F(UnsavedTest, AReopenedKeptSongIsKeptFromWhenItWasLastWritten) {
+  const std::vector<std::string> kept = TenKeptEastward();
+  ASSERT_EQ(OpenSongFrom(kept[0]), 1);
+  FillPattern(BytesPerSecond);
+  ASSERT_EQ(FileWrite(tracks[1], song.workBuffer.get(), 0, BytesPerSecond), BytesPerSecond);
+  SongFileClose();
+  KeepUnsaved(Leftover(1));
+  EXPECT_TRUE(std::filesystem::exists(kept[0]));
+  EXPECT_FALSE(std::filesystem::exists(kept[1]));
+
+  ASSERT_EQ(OpenSongFrom(kept[2]), 1);
+  ASSERT_EQ(SaveSongTo(dir + "named.svl"), 1);
+  EXPECT_FALSE(std::filesystem::exists(kept[2]));
+  EXPECT_EQ(songPath, dir + "named.svl");
+  EXPECT_EQ(FileSize(songPath), SongHeaderBytes);
 }
 
 }  // namespace
