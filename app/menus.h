@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/menu_choices.h"
+
 // Menu commands (the WM_COMMAND wParam).
 constexpr uintptr_t kAboutCommand = 1000;
 // The File menu's: each the command of the panel's button of that name.
@@ -22,12 +24,6 @@ constexpr uintptr_t kRedoCommand = 1201;
 constexpr uintptr_t kOutputDeviceCommand = 1300;
 constexpr uintptr_t kInputDeviceCommand = 1301;
 constexpr uintptr_t kMeasureLatencyCommand = 1350;
-
-// The items of a submenu of choices, asked for each time it opens.
-struct MenuChoices {
-  std::vector<std::string> items;  // none: the submenu is shown disabled
-  int chosen = -1;                 // the item marked as chosen; -1 for none
-};
 
 struct MenuEntry {
   uintptr_t command = 0;  // 0: a separator

@@ -8,7 +8,7 @@
 #include "base/paths.h"
 #include "codecs/export.h"
 #include "codecs/import.h"
-#include "panel/panel.h"
+#include "panel/controls.h"
 #include "panel/transport.h"
 #include "platform/platform.h"
 #include "song/song_commands.h"

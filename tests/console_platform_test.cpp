@@ -1,10 +1,10 @@
 // The command-line platform: one line per message, counted as failures; dialogs
 // that cancel; waits that do not wait.
-#include "platform/console/console_platform.h"
+#include "tools/svltool/console_platform.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/fake/fake_platform.h"
+#include "tests/fake/fake_platform.h"
 
 namespace {
 

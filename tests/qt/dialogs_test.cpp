@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "platform/qt/file_dialogs.h"
+#include "desktop/file_dialogs.h"
 #include "qt/qt_test_support.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/jack/desktop_audio.h"
+#include "devices/desktop_audio.h"
 
 #include <cstdio>
 #include <string_view>
 
-#include "platform/jack/jack_wave.h"
-#include "platform/sdl/sdl_wave.h"
+#include "devices/jack/jack_wave.h"
+#include "devices/sdl/sdl_wave.h"
 
 namespace {
 AudioPath installed = AudioPath::Sdl;

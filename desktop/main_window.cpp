@@ -1,4 +1,4 @@
-#include "platform/qt/main_window.h"
+#include "desktop/main_window.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -18,7 +18,7 @@
 #include "app/about.h"
 #include "app/icon.h"
 #include "app/menus.h"
-#include "platform/qt/qt_platform.h"
+#include "desktop/qt_platform.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <map>
 
 #include "app/menus.h"
-#include "platform/qt/panel_widget.h"
+#include "desktop/panel_widget.h"
 
 class QtPlatform;
 

@@ -1,4 +1,4 @@
-#include "platform/qt/panel_widget.h"
+#include "desktop/panel_widget.h"
 
 #include <QImage>
 #include <QKeyEvent>
@@ -6,8 +6,8 @@
 #include <QPainter>
 #include <cmath>
 
-#include "platform/qt/key_input.h"
-#include "platform/qt/qt_platform.h"
+#include "desktop/key_input.h"
+#include "desktop/qt_platform.h"
 #include "ui/control_manager.h"
 
 PanelWidget::PanelWidget(QtPlatform& p, QWidget* parent) : QWidget(parent), platform(p) {

@@ -1,6 +1,6 @@
-#include "platform/jack/jack_wave.h"
+#include "devices/jack/jack_wave.h"
 
-#include "platform/jack/jack_wave_devices.h"
+#include "devices/jack/jack_wave_devices.h"
 
 namespace {
 JackSession session;

@@ -1,4 +1,4 @@
-#include "platform/qt/key_input.h"
+#include "desktop/key_input.h"
 
 #include "app/keys.h"
 

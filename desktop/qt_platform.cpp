@@ -1,4 +1,4 @@
-#include "platform/qt/qt_platform.h"
+#include "desktop/qt_platform.h"
 
 #include <time.h>
 
@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "app/window_proc.h"
-#include "platform/qt/about_box.h"
-#include "platform/qt/file_dialogs.h"
-#include "platform/qt/main_window.h"
+#include "desktop/about_box.h"
+#include "desktop/file_dialogs.h"
+#include "desktop/main_window.h"
 
 namespace {
 

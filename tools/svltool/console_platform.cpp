@@ -1,4 +1,4 @@
-#include "platform/console/console_platform.h"
+#include "tools/svltool/console_platform.h"
 
 #include <time.h>
 

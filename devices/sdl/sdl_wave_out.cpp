@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "devices/sdl/sdl_wave_devices.h"
 #include "platform/platform.h"
-#include "platform/sdl/sdl_wave_devices.h"
 
 SdlWaveOut::SdlWaveOut(PlaybackClock& c) : clock(c) {
   // The engine keeps two buffers in flight; room for more so that queuing from

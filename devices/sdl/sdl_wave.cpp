@@ -1,11 +1,11 @@
-#include "platform/sdl/sdl_wave.h"
+#include "devices/sdl/sdl_wave.h"
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 
-#include "platform/sdl/sdl_wave_devices.h"
+#include "devices/sdl/sdl_wave_devices.h"
 
 namespace {
 

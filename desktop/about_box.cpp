@@ -1,4 +1,4 @@
-#include "platform/qt/about_box.h"
+#include "desktop/about_box.h"
 
 #include <QDialog>
 #include <QFontMetrics>
@@ -11,7 +11,7 @@
 
 #include "app/about.h"
 #include "app/icon.h"
-#include "platform/qt/main_window.h"
+#include "desktop/main_window.h"
 
 namespace {
 

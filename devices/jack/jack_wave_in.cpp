@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <atomic>
 
-#include "platform/jack/jack_wave_devices.h"
-#include "platform/jack/sample_convert.h"
+#include "devices/jack/jack_wave_devices.h"
+#include "devices/jack/sample_convert.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/qt/quit_signals.h"
+#include "desktop/quit_signals.h"
 
 #include <fcntl.h>
 #include <unistd.h>

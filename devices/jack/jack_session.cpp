@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/jack/jack_wave_devices.h"
+#include "devices/jack/jack_wave_devices.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/file_dialogs.h"
+#include "desktop/file_dialogs.h"
 
 #include <QFile>
 #include <QFileDialog>

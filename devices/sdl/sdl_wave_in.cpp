@@ -2,8 +2,8 @@
 #include <climits>
 #include <cstring>
 
+#include "devices/sdl/sdl_wave_devices.h"
 #include "platform/platform.h"
-#include "platform/sdl/sdl_wave_devices.h"
 
 SdlWaveIn::SdlWaveIn(PlaybackClock& c) : clock(c) {
   // Room enough that queuing from the core never allocates while SDL's thread

@@ -9,10 +9,10 @@
 
 #include "app/window_proc.h"
 #include "base/paths.h"
-#include "platform/jack/desktop_audio.h"
-#include "platform/qt/main_window.h"
-#include "platform/qt/qt_platform.h"
-#include "platform/qt/quit_signals.h"
+#include "desktop/main_window.h"
+#include "desktop/qt_platform.h"
+#include "desktop/quit_signals.h"
+#include "devices/desktop_audio.h"
 
 namespace {
 
