@@ -13,6 +13,7 @@
 #include "audio/recording.h"
 #include "audio/stream.h"
 #include "codecs/import.h"
+#include "codecs/imported_audio.h"
 #include "panel/commands.h"
 #include "panel/panel.h"
 #include "panel/text_fields.h"

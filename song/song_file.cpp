@@ -1,6 +1,7 @@
 #include "song/song_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -202,6 +203,13 @@ FileHandle OpenNextSong(const std::string& path) {
   }
   if (file.TryLock() == FileHandle::Lock::HeldElsewhere) {
     ReportSongInUse(path);
+    return {};
+  }
+  // Removed from unsaved/ between the open and the lock: it would be worked on
+  // with no name left to find it by.
+  struct stat st {};
+  if (::fstat(file.Descriptor(), &st) != 0 || st.st_nlink == 0) {
+    RefuseOpen(path, std::strerror(ENOENT));
     return {};
   }
   return file;
