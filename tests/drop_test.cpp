@@ -86,28 +86,4 @@ TEST_F(DropTest, DropsAreRefusedWhileTheTransportRunsAndNoSoundIsSaid) {
   EXPECT_TRUE(fakePlatform.messages[0].text.ends_with(text));
 }
 
-// What a dropped file is depends on its bytes, not its name; the window's own
-// working song is refused, not moved away into unsaved/ and lost sight of.
-TEST_F(DropTest, DropsAreToldByContentAndTheOpenWorkingSongIsRefused) {
-  const Bytes pcm = Pattern(4000, 3);
-  const std::string wav = Wav("take.svl", pcm);
-  const Bytes wavBytes = ReadFile(wav);
-  Drop(wav, Middle(geometry::Strip(2)));
-  EXPECT_EQ(TrackStart(2), pcm);
-  EXPECT_EQ(songPath, WorkingFile());
-  EXPECT_TRUE(fakePlatform.messages.empty());
-
-  Drop(WorkingFile(), Middle(geometry::Strip(4)));
-  EXPECT_EQ(
-      fakePlatform.messages,
-      (std::vector<ShownMessage>{
-          {"SongFileOpen - failed\n" + WorkingFile() + ": it is already the open song", "Error"}}));
-  EXPECT_EQ(songPath, WorkingFile());
-  EXPECT_EQ(TrackStart(2), pcm);
-  EXPECT_FALSE(std::filesystem::exists(folder / "unsaved"));
-
-  NewSong();  // the song with the import is kept
-  EXPECT_EQ(ReadFile(wav), wavBytes);
-}
-
 }  // namespace

@@ -21,22 +21,18 @@ class UnsavedTest : public SongFolderTest {
     WriteFile(path, Bytes(SongHeaderBytes, mark));
     return path;
   }
-  // A kept song named for `stamp`, last written at `modified`.
-  std::string KeptAt(const std::string& stamp, std::time_t modified) {
-    std::filesystem::create_directories(UnsavedFolder());
-    const std::string path = UnsavedFolder() + "unsaved-" + stamp + ".svl";
-    WriteFile(path, Bytes(SongHeaderBytes));
-    const timespec times[2] = {{modified, 0}, {modified, 0}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-    return path;
-  }
   // Ten kept songs stamped ahead of this zone's clock (kept in a zone east of
-  // it), written an hour ago and later, oldest first.
+  // it), written an hour ago and a second apart, oldest first.
   std::vector<std::string> TenKeptEastward() {
+    std::filesystem::create_directories(UnsavedFolder());
     std::vector<std::string> kept;
-    const std::time_t hourAgo = std::time(nullptr) - 3600;
-    for (int i = 0; i < 10; ++i)
-      kept.push_back(KeptAt("20991231-00000" + std::to_string(i), hourAgo + i));
+    for (int i = 0; i < 10; ++i) {
+      kept.push_back(UnsavedFolder() + "unsaved-20991231-00000" + std::to_string(i) + ".svl");
+      WriteFile(kept.back(), Bytes(SongHeaderBytes));
+      const timespec at[2] = {{std::time(nullptr) - 3600 + i, 0},
+                              {std::time(nullptr) - 3600 + i, 0}};
+      ::utimensat(AT_FDCWD, kept.back().c_str(), at, 0);
+    }
     return kept;
   }
   std::set<std::string> Names() {
@@ -95,22 +91,19 @@ TEST_F(UnsavedTest, TheEleventhSongRemovesTheOldestAndNothingElse) {
 }
 
 // The rotation goes by when songs were kept or last written, never by the local
-// times in their names, and never removes the song it has just kept.
-TEST_F(UnsavedTest, TheSongJustKeptStaysWhateverTheNamesSay) {
+// times in their names; it never removes the song just kept, nor one held open.
+TEST_F(UnsavedTest, RotationGoesByTimeKeptAndSparesTheNewAndTheHeld) {
   const std::vector<std::string> kept = TenKeptEastward();
-  const std::string now = KeepUnsaved(Leftover(1));
-  EXPECT_TRUE(std::filesystem::exists(now));
+  {
+    const FileHandle other = FileHandle::Open(kept[0], O_RDONLY);
+    ASSERT_EQ(other.TryLock(), FileHandle::Lock::Held);
+    EXPECT_TRUE(std::filesystem::exists(KeepUnsaved(Leftover(1))));
+    EXPECT_EQ(Names().size(), 11u);
+  }
+  EXPECT_TRUE(std::filesystem::exists(KeepUnsaved(Leftover(2))));
   EXPECT_FALSE(std::filesystem::exists(kept[0]));
-  for (int i = 1; i < 10; ++i) EXPECT_TRUE(std::filesystem::exists(kept[i])) << i;
-}
-
-TEST_F(UnsavedTest, AKeptSongThatIsOpenSomewhereIsNeverRemoved) {
-  const std::vector<std::string> kept = TenKeptEastward();
-  const FileHandle other = FileHandle::Open(kept[0], O_RDONLY);
-  ASSERT_EQ(other.TryLock(), FileHandle::Lock::Held);
-  KeepUnsaved(Leftover(1));
-  EXPECT_EQ(Names().size(), 11u);
-  EXPECT_EQ(ReadFile(kept[0]), Bytes(SongHeaderBytes));
+  EXPECT_FALSE(std::filesystem::exists(kept[1]));
+  EXPECT_EQ(Names().size(), 10u);
 }
 
 // A kept song reopened and recorded into takes the newest place; given a name,

@@ -48,62 +48,37 @@ TEST_F(WindowProcTest, ASongNamedAtStartIsOpenedWhateverItsName) {
   EXPECT_TRUE(fakePlatform.messages.empty());
 }
 
-// A sound file goes into a track of a new song and is only read: the song header
-// is never written over its own.
-TEST_F(WindowProcTest, SoundFilesNamedAtStartGoIntoTracksAndStayAsTheyWere) {
+// Sound files go into tracks of a new song, one each, and are only read; a song
+// among other files, a ninth sound file and what is neither are refused by name.
+TEST_F(WindowProcTest, SoundFilesNamedAtStartGoIntoTracksAndAreOnlyRead) {
   const Bytes a = Pattern(4000, 1);
-  const Bytes b = Pattern(4000, 2);
   const std::string take = WriteTrackWav(folder / "take.wav", a);
-  const std::string other = WriteTrackWav(folder / "other.svl", b);
-  const Bytes takeBytes = ReadFile(take);
-
+  const Bytes wav = ReadFile(take);
   Restart({"take.wav"});
-  EXPECT_EQ(songPath, WorkingFile());
   EXPECT_EQ(RegionOf(songPath, 1, 0, a.size()), a);
   EXPECT_TRUE(fakePlatform.messages.empty());
 
-  // One track each, in order; what is neither song nor sound is refused by name,
-  // and a song among other files is not opened.
-  const std::string text = (folder / "notes.txt").string();
+  const std::string song = (folder / "song.svl").string(), text = (folder / "notes.svl").string();
+  WriteFile(song, Bytes(SongHeaderBytes));
   WriteFile(text, Bytes(100, 'x'));
-  Restart({take, text, "other.svl"});
-  EXPECT_EQ(RegionOf(songPath, 1, 0, a.size()), a);
-  EXPECT_EQ(RegionOf(songPath, 2, 0, b.size()), b);
-  ASSERT_EQ(fakePlatform.messages.size(), 1u);
-  EXPECT_NE(fakePlatform.messages[0].text.find("not a WAV"), std::string::npos);
-  EXPECT_NE(fakePlatform.messages[0].text.find(text), std::string::npos);
+  std::vector<std::string> files{song, text};
+  files.resize(11, take);
+  Restart(files);
+  EXPECT_EQ(RegionOf(songPath, 8, 0, a.size()), a);
+  ASSERT_EQ(fakePlatform.messages.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_NE(fakePlatform.messages[i].text.find(files[i]), std::string::npos) << i;
+  }
 
-  Restart({});  // the songs are left, their headers written
-  EXPECT_EQ(ReadFile(take), takeBytes);
-  EXPECT_EQ(ReadFile(text), Bytes(100, 'x'));
-}
-
-TEST_F(WindowProcTest, WhatCannotBeOpenedAtStartGivesANewSongAndIsLeftAlone) {
-  Paint();
-  ASSERT_EQ(SaveSongTo((folder / "song.svl").string()), 1);
-  NewSong();
-  const std::string text = (folder / "notes.svl").string();
-  WriteFile(text, Bytes(100, 'x'));
   for (const std::string& name : {text, (folder / "missing.svl").string(), folder.string()}) {
     Restart({name});
     ASSERT_EQ(fakePlatform.messages.size(), 1u) << name;
     EXPECT_NE(fakePlatform.messages[0].text.find(name), std::string::npos);
     EXPECT_EQ(songPath, WorkingFile()) << name;
-    EXPECT_EQ(std::filesystem::file_size(WorkingFile()), 8000u);
   }
+  Restart({});  // the songs are left, their headers written
+  EXPECT_EQ(ReadFile(take), wav);
   EXPECT_EQ(ReadFile(text), Bytes(100, 'x'));
-
-  // A song named with others is refused; more sound files than tracks too.
-  std::vector<std::string> files{(folder / "song.svl").string()};
-  for (int n = 0; n < 9; ++n) {
-    files.push_back(WriteTrackWav(folder / ("t" + std::to_string(n) + ".wav"), Pattern(400, n)));
-  }
-  Restart(files);
-  ASSERT_EQ(fakePlatform.messages.size(), 2u);
-  EXPECT_EQ(fakePlatform.messages[0].text, "SongFileOpen - failed\n" + files[0] +
-                                               ": a song is opened only when it is named alone");
-  EXPECT_EQ(fakePlatform.messages[1].text, "ImportFileTo: no empty track is left: " + files.back());
-  EXPECT_EQ(RegionOf(songPath, 8, 0, 400), Pattern(400, 7));
 }
 
 TEST_F(WindowProcTest, OnlyMenuCommand1000OpensAbout) {
