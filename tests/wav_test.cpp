@@ -248,16 +248,15 @@ TEST_F(WavTest, ImportGoesByTheContentWhateverTheName) {
   std::filesystem::current_path(cwd);
   EXPECT_TRUE(fakePlatform.messages.empty());
 
-  // A name is no content: the track keeps what it had. A UTF-16 text begins
-  // with bytes that read as an MPEG header, but is no MP3 either.
+  // A name is no content: the track keeps what it had. A UTF-16 text, whose byte
+  // order mark reads as an MPEG header, is no MP3 either.
   const Bytes before = Region(1, 0, 4000);
   Bytes utf16 = {0xFF, 0xFE};
   for (const char c : std::string("Take 3, bars 12 to 20\n"))
     utf16.insert(utf16.end(), {uint8_t(c), 0});
-  for (const auto& [name, bytes] :
-       {std::pair{"notes.wav", Bytes(300, 'x')}, {"notes.txt", utf16}}) {
-    const std::string notes = dir + name;
-    WriteFile(notes, bytes);
+  const std::string notes = dir + "notes.wav";
+  for (const Bytes& text : {Bytes(300, 'x'), utf16}) {
+    WriteFile(notes, text);
     fakePlatform.Reset();
     Import(notes);
     EXPECT_EQ(fakePlatform.messages,
