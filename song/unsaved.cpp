@@ -58,7 +58,7 @@ bool NewerThan(const Kept& a, const Kept& b) {
 // Removes the file unless another program (or another window) has it open as
 // its song; the lock is held while the name goes, so it cannot be taken in between.
 void RemoveUnlessHeld(const std::filesystem::path& path) {
-  const FileHandle file = FileHandle::Open(path.string(), O_RDONLY);
+  const FileHandle file = FileHandle::Open(path.string(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
   if (!file.IsOpen() || file.TryLock() == FileHandle::Lock::HeldElsewhere) return;
   ::unlink(path.c_str());
 }
