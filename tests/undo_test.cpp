@@ -5,7 +5,6 @@
 
 #include <utility>
 
-#include "song/song_header.h"
 #include "song_fixture.h"
 
 namespace {
@@ -33,16 +32,7 @@ class UndoTest : public SongFolderTest {
     ASSERT_EQ(KeepForUndo(UndoKind::Recording, tracks[t], LoopOf(tracks[t]), offset, n), 1);
     ASSERT_EQ(FileWriteOrDropUndo(tracks[t], source.data(), offset, n), n);
   }
-  // Every setting the song file keeps, and the first seconds of tracks 1 to 3.
-  static Bytes State() {
-    const auto header = EncodeSongHeader();
-    Bytes state(header.begin(), header.end());
-    for (int t = 1; t <= 3; ++t) {
-      const Bytes audio = RegionOf(songPath, t, 0, 2 * BytesPerSecond);
-      state.insert(state.end(), audio.begin(), audio.end());
-    }
-    return state;
-  }
+  static Bytes State() { return SongSnapshot(songPath, 3, 2 * BytesPerSecond); }
 };
 
 TEST_F(UndoTest, AFileThatEndedInsideTheRangeEndsThereAgain) {
@@ -126,10 +116,7 @@ TEST_F(UndoTest, UndoLeavesSettingsTheChangeDidNotSwitchAlone) {
 TEST_F(UndoTest, TheOldestStepsGoWhenTheKeptBytesPassTheLimit) {
   const int64_t saved = std::exchange(undoByteLimit, 3 * int64_t{BytesPerSecond});
   Put(1, Pattern(4 * BytesPerSecond, 9));
-  for (int i = 0; i < 4; ++i) {
-    Change(1, Pattern(BytesPerSecond, i), i * BytesPerSecond);
-    FinishUndoStep();
-  }
+  for (int i = 0; i < 4; ++i) Change(1, Pattern(BytesPerSecond, i), i * BytesPerSecond);
   int undone = 0;
   while (Undo() == 1) ++undone;
   undoByteLimit = saved;
