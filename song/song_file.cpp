@@ -94,9 +94,10 @@ int SongFileIsOpen() {
 
 int RequireOpenSong() {
   if (songFile.IsOpen()) return 1;
-  platform().ShowMessage("No song is open, so there is nowhere to record or import. Open a song "
-                         "or start a new one first.",
-                         "Error");
+  platform().ShowMessage(
+      "No song is open, so there is nowhere to record or import. Open a song "
+      "or start a new one first.",
+      "Error");
   return 0;
 }
 
@@ -130,9 +131,8 @@ int SongFileInit() {
       platform().ShowMessage("SongFileInit - failed", "Error");
       return 0;
     }
-    platform().ShowMessage("The song of the last session was kept as " + kept +
-                               ". Open brings it back.",
-                           "Song kept");
+    platform().ShowInformation(
+        "The song of the last session was kept as " + kept + ". Open brings it back.", "Song kept");
   }
   songFile = std::move(file);
   songPath = path;
@@ -179,9 +179,9 @@ int SongFileHeldElsewhere(const std::string& path) {
 }
 
 void ReportSongInUse(const std::string& path) {
-  platform().ShowMessage("Another Sonavel window has the song " + path +
-                             " open. Close it there first.",
-                         "Song in use");
+  platform().ShowMessage(
+      "Another Sonavel window has the song " + path + " open. Close it there first.",
+      "Song in use");
 }
 
 void SongFileWriteHeader() {

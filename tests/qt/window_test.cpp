@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <thread>
@@ -153,7 +154,34 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
     }
   }
   EXPECT_EQ(menus.back()->text(), "&Help");
-  EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "&About");
+  EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "Sonavel &Help");
+  EXPECT_EQ(menus.back()->menu()->actions()[1]->text(), "&About");
+}
+
+TEST_F(WindowTest, F1OnTheWindowAsksForTheHelpPage) {
+  window->show();
+  window->activateWindow();
+  QCoreApplication::processEvents();
+  Received().clear();
+  QTest::keyClick(window.get(), Qt::Key_F1);
+  ASSERT_EQ(Received().size(), 1u);
+  EXPECT_EQ(Received()[0].id, WM_COMMAND);
+  EXPECT_EQ(Received()[0].wParam, kHelpCommand);
+}
+
+TEST_F(WindowTest, ASecondWindowOpensOffsetAndTheTitleFollowsTheCore) {
+  EXPECT_EQ(window->pos(), QPoint(0, 0));
+  {
+    MainWindow second(*platform);
+    EXPECT_EQ(second.pos(), QPoint(32, 32));
+  }
+  // The second one's place is free again for the next.
+  platform->AttachWindow(window.get());
+  MainWindow third(*platform);
+  EXPECT_EQ(third.pos(), QPoint(32, 32));
+
+  platform->SetTitle("First Song \u2014 Sonavel 2.2");
+  EXPECT_EQ(third.windowTitle(), QString::fromUtf8("First Song \u2014 Sonavel 2.2"));
 }
 
 TEST_F(WindowTest, PressAtPanelPixelReachesTheControlManager) {
