@@ -2,8 +2,10 @@
 # The whole user story on the real program: a private X display (Xvfb), the mouse
 # and keys from xdotool, SDL's disk driver as the sound card. Name track 1, import
 # a WAV into it and play it; arm track 2 and record a known input between the
-# markers; save, quit, start again, open the song, export it; then check what was
-# played, what the song file holds and what the export holds, sample by sample.
+# markers; save, quit, start again, open the song, export it; in a later run add
+# a click track and a bounce through the Track menu and undo the bounce; then check
+# what was played, what the song files hold and what the export holds, sample by
+# sample.
 #
 # usage: run_e2e.sh PROGRAM E2E_AUDIO OUT
 # Screenshots of every step and the logs stay in OUT. Exits 77 (skipped) only
