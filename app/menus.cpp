@@ -4,6 +4,7 @@
 
 #include "app/audio_devices.h"
 #include "panel/commands.h"
+#include "panel/track_commands.h"
 #include "platform/platform.h"
 #include "song/undo.h"
 
@@ -24,6 +25,10 @@ constexpr MenuEntry kEditEntries[] = {
     {kUndoCommand, "&Undo", "Ctrl+Z"},
     {kRedoCommand, "&Redo", "Ctrl+Shift+Z;Ctrl+Y"},
 };
+constexpr MenuEntry kTrackEntries[] = {
+    {kClickTrackCommand, "&Click Track\u2026"},
+    {kBounceCommand, "&Bounce to Track\u2026"},
+};
 constexpr MenuEntry kAudioEntries[] = {
     {kMeasureLatencyCommand, "&Measure Latency…"},
     {kOutputDeviceCommand, "&Output Device", "", OutputDeviceChoices},
@@ -34,6 +39,7 @@ constexpr MenuEntry kHelpEntries[] = {{kHelpCommand, "Sonavel &Help", "F1"},
 
 constexpr Menu kMenus[] = {{"&File", kFileEntries},
                            {"&Edit", kEditEntries},
+                           {"&Track", kTrackEntries},
                            {"&Audio", kAudioEntries},
                            {"&Help", kHelpEntries}};
 
@@ -89,6 +95,12 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
       return 1;
     case kRedoCommand:
       RedoLastChange();
+      return 1;
+    case kClickTrackCommand:
+      ClickTrackCommand();
+      return 1;
+    case kBounceCommand:
+      BounceCommand();
       return 1;
     case kMeasureLatencyCommand:
       MeasureLatencyCommand();

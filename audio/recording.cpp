@@ -79,6 +79,7 @@ int RecordStop() {
       if (FileWriteOrDropUndo(armed, song.workBuffer.get(), b, c - b) < c - b) {
         ShowError("Not enough disk space to save the recording");
       }
+      FinishUndoStep();
     }
   }
   return result;

@@ -13,6 +13,7 @@
 #include "app/window_proc.h"
 #include "desktop/about_box.h"
 #include "desktop/file_dialogs.h"
+#include "desktop/form_dialog.h"
 #include "desktop/main_window.h"
 
 namespace {
@@ -85,6 +86,11 @@ bool QtPlatform::OpenFileDialog(const std::vector<FileFilter>& filters, std::str
 bool QtPlatform::SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
   Flush();
   return RunFileDialog(window, FileDialogKind::Save, filters, name);
+}
+
+bool QtPlatform::AskForm(std::string_view title, std::vector<FormField>& fields) {
+  Flush();
+  return RunFormDialog(window, title, fields);
 }
 
 void QtPlatform::ShowAbout() {

@@ -41,6 +41,7 @@ class QtPlatform : public QObject, public Platform {
   void Beep() override;
   bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
+  bool AskForm(std::string_view title, std::vector<FormField>& fields) override;
   void ShowAbout() override;
   void SetTitle(std::string_view title) override;
   void SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) override;

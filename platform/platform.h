@@ -54,6 +54,16 @@ struct FileFilter {
   std::string pattern;  // "*.svl", several joined by ';'
 };
 
+// One line of a small form: a whole number from `minimum` to `maximum`, or, when
+// `choices` is not empty, one of them (the value is its index).
+struct FormField {
+  std::string label;  // '&' marks the access key
+  int value = 0;
+  int minimum = 0;
+  int maximum = 0;
+  std::vector<std::string> choices;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -76,6 +86,11 @@ class Platform {
   // receives the chosen one; false when cancelled.
   virtual bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) = 0;
   virtual bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) = 0;
+
+  // A modal form owned by the main window, with OK and Cancel, titled as given.
+  // `fields` hold the values it starts with and receive those chosen; false
+  // when cancelled.
+  virtual bool AskForm(std::string_view title, std::vector<FormField>& fields) = 0;
 
   virtual void ShowAbout() = 0;
   // The window's title bar shows this.

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "song/song_header.h"
 #include "song/song_state.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -212,6 +213,18 @@ class ScopedEnv {
   bool had_ = false;
   std::string old_;
 };
+
+// Every setting a song file keeps, then the first `bytes` of tracks 1 to `count`
+// of the song at path: what an undo must bring back.
+inline Bytes SongSnapshot(const std::filesystem::path& path, int count, size_t bytes) {
+  const auto header = EncodeSongHeader();
+  Bytes all(header.begin(), header.end());
+  for (int t = 1; t <= count; ++t) {
+    const Bytes audio = RegionOf(path, t, 0, bytes);
+    all.insert(all.end(), audio.begin(), audio.end());
+  }
+  return all;
+}
 
 // Short loud bursts, four a second, in a track that is silent between them.
 inline int16_t ClickSample(int64_t frame) {

@@ -34,6 +34,16 @@ bool FakePlatform::Dialog(bool save, const std::vector<FileFilter>& filters, std
   return true;
 }
 
+bool FakePlatform::AskForm(std::string_view title, std::vector<FormField>& fields) {
+  forms.push_back({std::string(title), fields});
+  if (formAnswers.empty()) return false;
+  std::optional<std::vector<int>> answer = std::move(formAnswers.front());
+  formAnswers.pop_front();
+  if (!answer) return false;
+  for (size_t i = 0; i < answer->size() && i < fields.size(); ++i) fields[i].value = (*answer)[i];
+  return true;
+}
+
 bool FakePlatform::OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
   return Dialog(false, filters, name);
 }
@@ -64,6 +74,8 @@ void FakePlatform::Reset() {
   menuEntries.clear();
   dialogs.clear();
   dialogAnswers.clear();
+  forms.clear();
+  formAnswers.clear();
   timerPeriod = 0;
   quitRequested = false;
   exitCode = -1;

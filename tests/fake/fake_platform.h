@@ -22,6 +22,11 @@ struct ShownMessage {
   bool operator==(const ShownMessage&) const = default;
 };
 
+struct FormCall {
+  std::string title;
+  std::vector<FormField> fields;  // as the form was opened
+};
+
 struct DialogCall {
   bool save = false;
   std::vector<FileFilter> filters;
@@ -37,6 +42,7 @@ class FakePlatform : public Platform {
   void Beep() override { ++beeps; }
   bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
+  bool AskForm(std::string_view title, std::vector<FormField>& fields) override;
   void ShowAbout() override { ++aboutShown; }
   void SetTitle(std::string_view text) override { title = text; }
   void SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) override {
@@ -73,6 +79,12 @@ class FakePlatform : public Platform {
   void ScriptDialog(std::optional<std::string> answer) {
     dialogAnswers.push_back(std::move(answer));
   }
+  // Answers for the next forms, in order: the values to set from the first
+  // field on (fewer keep the rest as they are); nullopt cancels. A form with no
+  // answer left is cancelled.
+  void ScriptForm(std::optional<std::vector<int>> values) {
+    formAnswers.push_back(std::move(values));
+  }
   void Advance(uint32_t ms) { clock += ms; }
   void Reset();  // forget everything recorded
 
@@ -92,6 +104,8 @@ class FakePlatform : public Platform {
   std::map<uintptr_t, MenuEntryState> menuEntries;
   std::vector<DialogCall> dialogs;
   std::deque<std::optional<std::string>> dialogAnswers;
+  std::vector<FormCall> forms;
+  std::deque<std::optional<std::vector<int>>> formAnswers;
   uint32_t clock = 0;
   uint32_t timerPeriod = 0;
   bool quitRequested = false;

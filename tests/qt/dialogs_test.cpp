@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -142,6 +143,31 @@ TEST_F(DialogTest, OpenTakesATypedNameAsItIsAndCancelKeepsTheName) {
   name = "kept.svl";
   EXPECT_FALSE(platform->OpenFileDialog(kImportFilters, name));
   EXPECT_EQ(name, "kept.svl");
+}
+
+TEST_F(DialogTest, AFormShowsItsFieldsAndReturnsWhatTheUserSet) {
+  std::vector<FormField> fields = {{"&Tempo", 120, 30, 300, {}},
+                                   {"T&rack", 1, 0, 2, {"Track 1", "Track 2", "Track 3"}}};
+  WhenOpen<QDialog>([](QDialog& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Click Track");
+    auto* tempo = dialog.findChild<QSpinBox*>();
+    auto* track = dialog.findChild<QComboBox*>();
+    ASSERT_TRUE(tempo != nullptr && track != nullptr);
+    EXPECT_EQ(tempo->value(), 120);
+    EXPECT_EQ(tempo->maximum(), 300);
+    EXPECT_EQ(track->currentText(), "Track 2");
+    EXPECT_EQ(dialog.findChild<QLabel*>()->buddy(), tempo);
+    tempo->findChild<QLineEdit*>()->setText("96");
+    track->setCurrentIndex(2);
+    Key(dialog, Qt::Key_Return);
+  });
+  ASSERT_TRUE(platform->AskForm("Click Track", fields));
+  EXPECT_EQ(fields[0].value, 96);
+  EXPECT_EQ(fields[1].value, 2);
+
+  WhenOpen<QDialog>([](QDialog& dialog) { Key(dialog, Qt::Key_Escape); });
+  EXPECT_FALSE(platform->AskForm("Click Track", fields));
+  EXPECT_EQ(fields[0].value, 96);
 }
 
 TEST_F(DialogTest, AboutBoxFollowsTheTemplateAndClosesEveryWay) {

@@ -74,10 +74,11 @@ TEST_F(SvltoolTest, HelpForTheToolAndEveryCommand) {
   EXPECT_EQ(help.status, 0);
   for (const char* usage :
        {"svltool new SONG", "svltool info SONG [--json]", "svltool set SONG TRACK",
-        "svltool import SONG TRACK FILE", "svltool export SONG OUT"}) {
+        "svltool import SONG TRACK FILE", "svltool click SONG TRACK --bpm N",
+        "svltool bounce SONG TRACK", "svltool export SONG OUT"}) {
     EXPECT_NE(help.out.find(usage), std::string::npos) << usage;
   }
-  for (const char* command : {"new", "info", "set", "import", "export"}) {
+  for (const char* command : {"new", "info", "set", "import", "click", "bounce", "export"}) {
     const ToolResult r = Run({command, "--help"});
     EXPECT_EQ(r.status, 0) << command;
     EXPECT_EQ(r.out.rfind(std::string("usage: svltool ") + command, 0), 0u) << r.out;
@@ -278,7 +279,9 @@ TEST_F(SvltoolTest, ImportsAWavIntoTheNamedTrack) {
   EXPECT_EQ(SampleAt(start, 6), 1234);
   EXPECT_EQ(ReadBytes(song, RegionStart(2) + 2 * kSecond, 8), std::vector<uint8_t>(8, 0));
   EXPECT_EQ(ReadBytes(song, RegionStart(1), 8), std::vector<uint8_t>(8, 0));
-  EXPECT_NE(Run({"info", song}).out.find("    2     0       0       0     0          0         0"),
+  // Switched on to be heard, and named after the file.
+  EXPECT_NE(Run({"info", song})
+                .out.find("    2     1       0       0     0          0         0  tone\n"),
             std::string::npos);
 }
 
@@ -289,7 +292,7 @@ TEST_F(SvltoolTest, ALoopNameLoopsAlsoWhenGivenWithoutAFolder) {
   const ToolResult r = Run({"import", song, "4", "Loop_beat.wav"}, dir.string());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(Run({"info", song, "--json"})
-                .out.find("{\"track\":4,\"play\":0,\"volume\":0,\"effect\":0,\"loop\":1,"
+                .out.find("{\"track\":4,\"play\":1,\"volume\":0,\"effect\":0,\"loop\":1,"
                           "\"loopStart\":0,\"loopEnd\":176400,"),
             std::string::npos);
 
@@ -297,7 +300,7 @@ TEST_F(SvltoolTest, ALoopNameLoopsAlsoWhenGivenWithoutAFolder) {
   File("beat.wav", ConstantWav(44100, 500));
   ASSERT_EQ(Run({"import", song, "4", (dir / "beat.wav").string()}).status, 0);
   EXPECT_NE(Run({"info", song, "--json"})
-                .out.find("{\"track\":4,\"play\":0,\"volume\":0,"
+                .out.find("{\"track\":4,\"play\":1,\"volume\":0,"
                           "\"effect\":0,\"loop\":0,"),
             std::string::npos);
 }
@@ -394,7 +397,7 @@ TEST_F(SvltoolTest, ExportsTheWholeMixAsWav) {
 TEST_F(SvltoolTest, TheArmedTrackIsSilentBetweenTheMarkers) {
   NewSong();
   ASSERT_EQ(Run({"import", song, "2", File("a.wav", ConstantWav(44100 * 4, 1000))}).status, 0);
-  ASSERT_EQ(Run({"set", song, "2", "--volume", "90"}).status, 0);
+  ASSERT_EQ(Run({"set", song, "2", "--volume", "90", "--play", "0"}).status, 0);
   const std::string out = (dir / "mix.wav").string();
 
   // Speaker off: not armed, not heard.
@@ -409,6 +412,25 @@ TEST_F(SvltoolTest, TheArmedTrackIsSilentBetweenTheMarkers) {
   // The default markers cover the whole song.
   ASSERT_EQ(Run({"export", song, out, "--armed", "2"}).status, 0);
   EXPECT_EQ(SampleAt(ReadBytes(out, 44 + kSecond / 2, 2), 0), 0);
+}
+
+TEST_F(SvltoolTest, ClickAndBounceWriteTracksAsTheTrackMenuDoes) {
+  NewSong();
+  EXPECT_EQ(Run({"click", song, "1"}).status, 2) << "a tempo is needed";
+  ToolResult r = Run({"click", song, "1", "--bpm", "96", "--beats", "3", "--level", "-6"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // The second beat lies 27,562.5 frames in: it starts on the frame after.
+  EXPECT_EQ(ReadBytes(song, RegionStart(1) + 27562 * 4, 4), std::vector<uint8_t>(4, 0));
+  EXPECT_NE(ReadBytes(song, RegionStart(1) + 27563 * 4, 4), std::vector<uint8_t>(4, 0));
+  ASSERT_EQ(Run({"set", song, "1", "--volume", "90"}).status, 0);
+  r = Run({"bounce", song, "5"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadBytes(song, RegionStart(5) + 27562 * 4, 4), std::vector<uint8_t>(4, 0));
+  EXPECT_NE(ReadBytes(song, RegionStart(5) + 27563 * 4, 4), std::vector<uint8_t>(4, 0));
+  const std::string info = Run({"info", song}).out;
+  EXPECT_NE(info.find("    5     1      90       0     0          0         0  Bounce 1\n"),
+            std::string::npos)
+      << info;
 }
 
 TEST_F(SvltoolTest, ExportsOggAndReportsAFolderItCannotWrite) {

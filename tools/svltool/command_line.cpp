@@ -62,6 +62,28 @@ const std::vector<CommandEntry>& Commands() {
        3,
        {},
        RunImport},
+      {"click",
+       "svltool click SONG TRACK --bpm N [--beats N] [--level DB]",
+       "Writes a click for the whole song into track TRACK (1-8), as the recorder's\n"
+       "Track > Click Track does: a short tone on every beat, the first beat of each\n"
+       "bar higher, silence between. It replaces the whole track; the track is\n"
+       "switched on, stops looping and, when it has no name, is named \"Click N\".\n"
+       "  --bpm N      the tempo, 30 to 300 beats per minute\n"
+       "  --beats N    beats per bar, 1 to 12 (default 4)\n"
+       "  --level DB   the peak of a click, -60 to 0 dBFS (default -12)\n",
+       2,
+       {{"--bpm", true}, {"--beats", true}, {"--level", true}},
+       RunClick},
+      {"bounce",
+       "svltool bounce SONG TRACK",
+       "Mixes every other track whose speaker is on into track TRACK (1-8), as the\n"
+       "recorder's Track > Bounce to Track does: the track then holds exactly what\n"
+       "the export would of those tracks (volumes, reverb and loops included). Their\n"
+       "speakers go off; TRACK plays, dry, at volume 90, no longer loops and, when\n"
+       "it has no name, is named \"Bounce\" with the numbers of the tracks mixed.\n",
+       2,
+       {},
+       RunBounce},
       {"export",
        "svltool export SONG OUT [--armed T] [--in MS] [--out MS]",
        "Renders the whole 4:41 mix, as the recorder's Export button does, and\n"

@@ -13,6 +13,8 @@
 #include <optional>
 
 #include "base/file_handle.h"
+#include "codecs/bounce.h"
+#include "codecs/click_track.h"
 #include "codecs/export.h"
 #include "codecs/file_io.h"
 #include "codecs/import.h"
@@ -136,7 +138,7 @@ int RunSet(const Arguments& args) {
   if (*play >= 0) t.playOn = static_cast<uint8_t>(*play);
   if (*effect >= 0) t.effectOn = static_cast<uint8_t>(*effect);
   if (*volume >= 0) t.volume = static_cast<int8_t>(*volume);
-  if (name) StoreName(t, *name);
+  if (name) SetTrackName(t, *name);
   SongFileClose();
   return Status(session);
 }
@@ -154,6 +156,41 @@ int RunImport(const Arguments& args) {
   if (!OpenSong(session, args.positional[0], SongAccess::ReadWrite)) return kExitFailure;
   ImportFileTo(tracks[*track], ec ? args.positional[2] : file);
   // The loop switch and offsets the import set belong to the song's header.
+  SongFileClose();
+  return Status(session);
+}
+
+int RunClick(const Arguments& args) {
+  int status = kExitUsage;
+  const std::optional<int> track = TrackArgument(args, "click", &status);
+  if (!track) return status;
+  if (!args.Has("--bpm")) return UsageError("click", "'--bpm' is needed");
+  const std::optional<int> bpm =
+      IntOption(args, "click", "--bpm", kClickBpmLowest, kClickBpmHighest, 0, &status);
+  if (!bpm) return status;
+  const ClickSettings start;
+  const std::optional<int> beats =
+      IntOption(args, "click", "--beats", 1, kClickBeatsMost, start.beatsPerBar, &status);
+  if (!beats) return status;
+  const std::optional<int> level =
+      IntOption(args, "click", "--level", kClickLevelLowest, 0, start.levelDb, &status);
+  if (!level) return status;
+
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadWrite)) return kExitFailure;
+  WriteClickTrack(tracks[*track], {*bpm, *beats, *level});
+  // The settings the click changed belong to the song's header.
+  SongFileClose();
+  return Status(session);
+}
+
+int RunBounce(const Arguments& args) {
+  int status = kExitUsage;
+  const std::optional<int> track = TrackArgument(args, "bounce", &status);
+  if (!track) return status;
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadWrite)) return kExitFailure;
+  BounceTo(tracks[*track]);
   SongFileClose();
   return Status(session);
 }
