@@ -3,9 +3,12 @@
 #include <fcntl.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "base/file_handle.h"
+#include "codecs/ffmpeg_import.h"
 #include "codecs/mp3.h"
 #include "codecs/ogg.h"
 #include "codecs/sniff.h"
@@ -48,7 +51,8 @@ int ImportFileTo(Track& track, const std::string& path) {
   {
     const FileHandle file = FileHandle::Open(path, O_RDONLY);
     if (!file.IsOpen()) {
-      ReportImportFailure(kRoutine, "the file is missing or cannot be read", path);
+      ReportImportFailure(kRoutine, "the file is missing or cannot be read", path,
+                          std::strerror(errno));
       return 0;
     }
     // A folder opens too, and a device or pipe could not be read twice.
@@ -67,6 +71,7 @@ int ImportFileTo(Track& track, const std::string& path) {
     case SoundKind::Mp3:
       return LoadMp3(track, path);
     case SoundKind::Aiff:
+    case SoundKind::Caf:
     case SoundKind::Flac:
     case SoundKind::OggOpus:
     case SoundKind::OggFlac:
@@ -74,11 +79,12 @@ int ImportFileTo(Track& track, const std::string& path) {
     case SoundKind::Unknown:
       break;
   }
-  ReportImportFailure(kRoutine,
-                      sniffed.head.empty() ? "the file is empty"
-                                           : "not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file",
-                      path);
-  return 0;
+  if (sniffed.head.empty()) {
+    ReportImportFailure(kRoutine, "the file is empty", path);
+    return 0;
+  }
+  return LoadWithFfmpeg(track, path, kRoutine,
+                        "not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file");
 }
 
 void ApplyLoopName(Track& track, std::string_view path, int32_t start, int32_t end) {
@@ -119,9 +125,11 @@ int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::
   return 1;
 }
 
-void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path) {
+void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path,
+                         std::string_view reason) {
   std::string text(routine);
   text.append(": ").append(why).append(": ").append(path);
+  if (!reason.empty()) text.append("\n").append(path).append(": ").append(reason);
   platform().ShowMessage(text, "Error");
 }
 

@@ -4,13 +4,13 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cmath>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 #include "base/file_handle.h"
 #include "codecs/convert.h"
+#include "codecs/ffmpeg_import.h"
 #include "codecs/import.h"
 #include "codecs/wav.h"
 
@@ -35,25 +35,6 @@ std::string Reason(const char* text) {
   return reason.empty() ? "the file could not be decoded" : reason;
 }
 
-// Samples in libsndfile's float scale (a 16-bit sample s reads as s / 32,768) to
-// 16 bits: rounded, so 16-bit audio stored in any form comes back to the same
-// samples, and limited, so samples past full scale clip instead of wrapping round
-// to the other extreme. A NaN from a damaged file is silence.
-void ToSixteenBits(std::span<const float> in, int16_t* out) {
-  for (size_t i = 0; i < in.size(); ++i) {
-    const float x = in[i] * 32768.f;
-    long v = 0;
-    if (x >= 32767.f) {
-      v = 32767;
-    } else if (x <= -32768.f) {
-      v = -32768;
-    } else if (x == x) {
-      v = std::lrintf(x);
-    }
-    out[i] = static_cast<int16_t>(v);
-  }
-}
-
 // Reads every frame into the converter until the file ends or the output is full;
 // returns the frames read. The length libsndfile reports is not trusted: ADPCM
 // files give whole blocks, and a damaged file ends where it breaks.
@@ -72,7 +53,7 @@ int64_t ReadAll(SNDFILE* file, int channels, StereoConverter& converter) {
     const sf_count_t got = sf_readf_float(file, floats.data(), frames);
     if (got <= 0) break;
     const size_t n = static_cast<size_t>(got * channels);
-    ToSixteenBits({floats.data(), n}, samples.data());
+    for (size_t i = 0; i < n; ++i) samples[i] = FloatToSixteenBits(floats[i]);
     converter.Write({samples.data(), n});
     total += got;
   }
@@ -114,9 +95,6 @@ int LoadSoundFile(Track& track, const std::string& path) {
   uint8_t* pcm = song.workBuffer.get() + kWavHeaderBytes;
   std::string why;
   const size_t length = DecodeSoundFile(path, {pcm, static_cast<size_t>(TrackRegionBytes)}, &why);
-  if (!why.empty()) {
-    ReportImportFailure("LoadSoundFile", why, path);
-    return 0;
-  }
+  if (!why.empty()) return LoadWithFfmpeg(track, path, "LoadSoundFile", why);
   return StoreImportedAudio(track, pcm, static_cast<int32_t>(length), path, 0);
 }

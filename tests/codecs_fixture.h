@@ -90,6 +90,21 @@ class CodecsTest : public ::testing::Test {
     FileWrite(tracks[n], pattern.data(), 0, static_cast<int32_t>(count));
     return pattern;
   }
+  // A failure message: its first line, then the file and the reason (the one
+  // given, or any) on a line of their own.
+  static void ExpectFailureText(const std::string& text, const std::string& first,
+                                const std::string& path, const std::string& reason = {}) {
+    const size_t newline = text.find('\n');
+    ASSERT_NE(newline, std::string::npos) << text;
+    EXPECT_EQ(text.substr(0, newline), first);
+    const std::string second = text.substr(newline + 1);
+    EXPECT_TRUE(second.starts_with(path + ": ")) << text;
+    if (reason.empty()) {
+      EXPECT_GT(second.size(), path.size() + 2) << text;
+    } else {
+      EXPECT_EQ(second, path + ": " + reason);
+    }
+  }
   // Runs the import command on a path, as the dialog would hand it over.
   static void Import(const std::string& path) {
     fakePlatform.ScriptDialog(path);

@@ -87,7 +87,7 @@ TEST_F(ExportTest, TheNameIsOfferedAgainAtTheNextExport) {
 TEST_F(ExportTest, ANameThatChoosesNoFormatRendersAndWritesNothing) {
   std::memset(song.workBuffer.get(), 0x5A, 1000);
   song.mixSecond = 7;
-  for (const char* name : {"mix.mp3", "mix.txt", "mix.wv", "mix.oga"}) {
+  for (const char* name : {"mix.txt", "mix.wv", "mix.oga", "mix.flac.bak", "mix.mp4"}) {
     Export(dir + name);
     EXPECT_FALSE(std::filesystem::exists(dir + name)) << name;
   }
@@ -129,9 +129,11 @@ TEST_F(ExportTest, WithoutTheMixBlockAnExportIsRefusedAsAtStartUp) {
   EXPECT_FALSE(std::filesystem::exists(dir + "mix.wav"));
 }
 
-TEST_F(ExportTest, AnExportThatCannotBeWrittenIsReported) {
+TEST_F(ExportTest, AnExportThatCannotBeWrittenIsReportedWithTheReason) {
   Export(dir + "missing/mix.wav");
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"WriteWavFile - failed", "Error"}}));
+  ASSERT_EQ(fakePlatform.messages.size(), 1u);
+  ExpectFailureText(fakePlatform.messages[0].text, "WriteWavFile - failed", dir + "missing/mix.wav",
+                    "No such file or directory");
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 
 #include "base/file_handle.h"
 #include "codecs/export.h"
-#include "codecs/file_io.h"
 #include "codecs/import.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
@@ -154,9 +153,8 @@ int RunImport(const Arguments& args) {
 }
 
 int RunExport(const Arguments& args) {
-  const std::string extension = LowerExtension(args.positional[1]);
-  if (extension != "wav" && extension != "ogg") {
-    return UsageError("export", "OUT must end in wav or ogg");
+  if (ExportFormatOf(args.positional[1]) == ExportFormat::None) {
+    return UsageError("export", "OUT must end in wav, ogg, flac or mp3");
   }
   int status = kExitUsage;
   const int songMs = SongSeconds * 1000;
