@@ -70,6 +70,6 @@ class StereoConverter {
   size_t produced_ = 0;
   int channels_ = 0;
   std::unique_ptr<soxr, SoxrDelete> resampler_;
-  std::vector<int16_t> stereo_;         // frames folded to two channels
+  std::vector<int16_t> stereo_;             // frames folded to two channels
   std::vector<ChannelSide> sideOfChannel_;  // for wider layouts
 };

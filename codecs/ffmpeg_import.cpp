@@ -158,9 +158,8 @@ bool ToSixteenBits(const AVFrame& frame, int16_t* out) {
   const bool planar = av_sample_fmt_is_planar(format) != 0;
   switch (av_get_packed_sample_fmt(format)) {
     case AV_SAMPLE_FMT_U8:
-      Interleave<uint8_t>(frame, planar, out, [](uint8_t v) {
-        return static_cast<int16_t>((v - 128) * 256);
-      });
+      Interleave<uint8_t>(frame, planar, out,
+                          [](uint8_t v) { return static_cast<int16_t>((v - 128) * 256); });
       return true;
     case AV_SAMPLE_FMT_S16:
       Interleave<int16_t>(frame, planar, out, [](int16_t v) { return v; });

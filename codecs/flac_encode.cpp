@@ -80,17 +80,20 @@ int WriteFlacFile(const std::string& path, const uint8_t* pcm, uint32_t n) {
   info.channels = 2;
   info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
   {
-    const std::unique_ptr<SNDFILE, SndfileClose> file(sf_open_virtual(&io, SFM_WRITE, &info, &memory));
+    const std::unique_ptr<SNDFILE, SndfileClose> file(
+        sf_open_virtual(&io, SFM_WRITE, &info, &memory));
     const sf_count_t frames = n / 4;
-    if (!file || sf_writef_short(file.get(), reinterpret_cast<const short*>(pcm), frames) != frames) {
+    if (!file ||
+        sf_writef_short(file.get(), reinterpret_cast<const short*>(pcm), frames) != frames) {
       platform().ShowMessage(FailureText(kFailed, path, std::string_view(sf_strerror(file.get()))),
                              "Error");
       return 0;
     }
   }
   if (memory.overflow) {
-    platform().ShowMessage(FailureText(kFailed, path, "the encoded audio came out larger than the room kept for it"),
-                           "Error");
+    platform().ShowMessage(
+        FailureText(kFailed, path, "the encoded audio came out larger than the room kept for it"),
+        "Error");
     return 0;
   }
   int error = 0;

@@ -28,7 +28,7 @@ std::vector<unsigned short> Utf16Text(std::string_view utf8) {
   static constexpr uint32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};
   for (size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<uint8_t>(utf8[i]);
-    const int extra = lead < 0x80            ? 0
+    const int extra = lead < 0x80             ? 0
                       : (lead & 0xE0) == 0xC0 ? 1
                       : (lead & 0xF0) == 0xE0 ? 2
                       : (lead & 0xF8) == 0xF0 ? 3
@@ -65,8 +65,8 @@ void SetTitle(lame_global_flags* lame, std::string_view title) {
   id3tag_init(lame);
   id3tag_v2_only(lame);
   if (title.empty()) return;
-  const bool ascii = std::all_of(title.begin(), title.end(),
-                                 [](char c) { return c >= 0x20 && c < 0x7F; });
+  const bool ascii =
+      std::all_of(title.begin(), title.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
   if (ascii) {
     id3tag_set_title(lame, std::string(title).c_str());
   } else {

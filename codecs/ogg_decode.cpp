@@ -1,6 +1,5 @@
 #include <vorbis/codec.h>
 
-
 #include "codecs/convert.h"
 #include "codecs/diagnostics.h"
 #include "codecs/memory_io.h"

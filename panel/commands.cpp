@@ -103,6 +103,8 @@ void ExportMix() {
   static const std::vector<FileFilter> filters = {
       {"Wave File (*.wav)", "*.wav"},
       {"Ogg File (*.ogg)", "*.ogg"},
+      {"FLAC File (*.flac)", "*.flac"},
+      {"MP3 File (*.mp3)", "*.mp3"},
   };
   std::string name = exportName;
   if (!platform().SaveFileDialog(filters, name)) return;

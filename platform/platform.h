@@ -52,6 +52,7 @@ constexpr int PointParamY(intptr_t lParam) {
 struct FileFilter {
   std::string text;     // "Sonavel File (*.svl)"
   std::string pattern;  // "*.svl", several joined by ';'
+  bool operator==(const FileFilter&) const = default;
 };
 
 class Platform {

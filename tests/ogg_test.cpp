@@ -143,6 +143,22 @@ TEST_F(OggTest, WiderLayoutsAreFoldedToTheirSides) {
   EXPECT_GT(leftPower, 100 * rightPower);
 }
 
+TEST_F(OggTest, TheCodersSayWhatTheyFindOnlyWhenAskedTo) {
+  const Bytes ogg = Encode(Tone(4410, 44100, {440, 440}));
+  for (const char* debug : {"", "0", "1"}) {
+    ScopedEnv env("SONAVEL_DEBUG", debug);
+    testing::internal::CaptureStderr();
+    Decode(ogg);
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (debug == std::string("1")) {
+      EXPECT_NE(said.find("Bitstream is 2 channel, 44100Hz"), std::string::npos) << said;
+      EXPECT_TRUE(said.ends_with("Done.\n")) << said;
+    } else {
+      EXPECT_EQ(said, "") << debug;
+    }
+  }
+}
+
 TEST_F(OggTest, FilesThatGiveNoAudioAreRefusedAndLeaveTheTrack) {
   WriteFile(dir + "garbage.ogg", Pattern(100000));
   WriteFile(dir + "empty.ogg", {});
