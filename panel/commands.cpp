@@ -83,13 +83,22 @@ void ImportSoundFile() {
   // Files are told by their content, so the last entry offers every file: a take
   // saved without an extension imports as well as one with.
   static const std::vector<FileFilter> filters = {
-      {"Audio files", "*.wav;*.wave;*.aif;*.aiff;*.aifc;*.flac;*.ogg;*.oga;*.opus;*.mp3"},
+      {"Audio files",
+       "*.wav;*.wave;*.aif;*.aiff;*.aifc;*.caf;*.flac;*.ogg;*.oga;*.opus;*.mp3;*.m4a;*.m4b;"
+       "*.aac;*.webm;*.mka;*.wma;*.ac3;*.mp4;*.mkv;*.mov"},
       {"WAV files", "*.wav;*.wave"},
       {"AIFF files", "*.aif;*.aiff;*.aifc"},
+      {"CAF files", "*.caf"},
       {"FLAC files", "*.flac"},
       {"Ogg Vorbis files", "*.ogg;*.oga"},
       {"Opus files", "*.opus"},
       {"MP3 files", "*.mp3"},
+      {"M4A and AAC files", "*.m4a;*.m4b;*.aac"},
+      {"WebM and Matroska files", "*.webm;*.mka"},
+      {"WMA files", "*.wma"},
+      {"AC-3 files", "*.ac3"},
+      // FFmpeg takes the first sound of a video.
+      {"Video files", "*.mp4;*.mkv;*.mov;*.webm"},
       {"All files", "*"},
   };
   std::string path;
