@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "audio/stream.h"
+#include "audio/playback.h"
 #include "base/settings.h"
 #include "panel/transport.h"
 #include "platform/wave.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "app/menus.h"
+#include "app/menu_choices.h"
 
 // Tells the wave devices the stored choices; before they first open.
 void ApplyDeviceSettings();

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/menu_choices.h"
+
 // Menu commands (the WM_COMMAND wParam).
 constexpr uintptr_t kAboutCommand = 1000;
 // The File menu's: each the command of the panel's button of that name.
@@ -17,17 +19,14 @@ constexpr uintptr_t kSaveAsCommand = 1102;
 constexpr uintptr_t kImportCommand = 1103;
 constexpr uintptr_t kExportCommand = 1104;
 constexpr uintptr_t kQuitCommand = 1105;
+// The File menu's two other exports, run on the Export button.
+constexpr uintptr_t kExportBetweenMarkersCommand = 1106;
+constexpr uintptr_t kExportTracksCommand = 1107;
 constexpr uintptr_t kUndoCommand = 1200;
 constexpr uintptr_t kRedoCommand = 1201;
 constexpr uintptr_t kOutputDeviceCommand = 1300;
 constexpr uintptr_t kInputDeviceCommand = 1301;
 constexpr uintptr_t kMeasureLatencyCommand = 1350;
-
-// The items of a submenu of choices, asked for each time it opens.
-struct MenuChoices {
-  std::vector<std::string> items;  // none: the submenu is shown disabled
-  int chosen = -1;                 // the item marked as chosen; -1 for none
-};
 
 struct MenuEntry {
   uintptr_t command = 0;  // 0: a separator

@@ -8,6 +8,7 @@
 #include "app/keys.h"
 #include "app/menus.h"
 #include "audio/latency_measure.h"
+#include "audio/playback.h"
 #include "audio/recording.h"
 #include "audio/stream.h"
 #include "panel/commands.h"

@@ -8,8 +8,8 @@
 
 #include "audio/capture.h"
 #include "audio/correlation.h"
+#include "audio/playback.h"
 #include "audio/round_trip.h"
-#include "audio/stream.h"
 #include "base/buffer.h"
 #include "base/bytes.h"
 #include "base/settings.h"

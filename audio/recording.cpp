@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "audio/capture.h"
+#include "audio/playback.h"
 #include "audio/round_trip.h"
-#include "audio/stream.h"
 #include "platform/platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"

@@ -2,108 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 #include "audio/capture.h"
 #include "audio/latency_measure.h"
 #include "audio/mixer.h"
+#include "audio/playback.h"
 #include "audio/recording.h"
 #include "audio/reverb.h"
-#include "base/buffer.h"
 #include "platform/platform.h"
 #include "song/notices.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
-
-RunState runState;
-
-namespace {
-
-// The two playback buffers and their headers live from start-up to shut-down;
-// nothing is allocated while a run streams.
-struct Output {
-  Buffer buffers[2];
-  WaveHeader headers[2];
-  bool open = false;
-};
-Output output;
-
-bool HaveBuffers() {
-  return output.buffers[0] && output.buffers[1];
-}
-
-bool BlockLeft() {
-  return TrackRegionBytes - runState.queueOffset >= BytesPerSecond;
-}
-
-void ShowError(const char* text) {
-  platform().ShowMessage(text, "Error");
-}
-
-void FillHeader(int i) {
-  if (BlockLeft()) {
-    MixBlock();
-    std::memcpy(output.buffers[i].get(), runState.mixBlock, BytesPerSecond);
-    runState.queueOffset += BytesPerSecond;
-  } else {
-    // Past the last whole second the buffer is queued all the same: as silence.
-    std::memset(output.buffers[i].get(), 0, BytesPerSecond);
-  }
-  output.headers[i].bufferLength = BytesPerSecond;
-}
-
-}  // namespace
-
-int AudioInit() {
-  if (!MixerBlocksInit()) {
-    platform().Beep();
-    ShowError("Error: PlayStart");
-    return 0;
-  }
-  PlayStart();
-  return 0;
-}
-
-int PlayStart() {
-  Buffer a = TryAllocate(BytesPerSecond);
-  Buffer b = TryAllocate(BytesPerSecond);
-  if (!a || !b) {
-    platform().Beep();
-    ShowError("Error: PlayStart");
-    return 1;
-  }
-  output.buffers[0] = std::move(a);
-  output.buffers[1] = std::move(b);
-  if (output.open) {
-    waveOut().Close();
-    output.open = false;
-  }
-  if (waveOut().Open() != kWaveOk) {
-    ShowError("Error: Wave Output Init failed");
-    return 1;
-  }
-  output.open = true;
-  for (int i = 0; i < 2; ++i) {
-    output.headers[i] = WaveHeader{};
-    output.headers[i].data = output.buffers[i].get();
-    output.headers[i].bufferLength = BytesPerSecond;
-  }
-  return 0;
-}
-
-void AudioRelease() {
-  if (output.open) {
-    waveOut().Reset();
-    waveOut().Close();
-    output.open = false;
-  }
-  for (int i = 0; i < 2; ++i) {
-    output.headers[i] = WaveHeader{};
-    output.buffers[i].reset();
-  }
-  MixerBlocksRelease();
-  EffectRelease();
-}
 
 uint32_t ClockUpdate() {
   const uint32_t now = platform().ClockMs();
@@ -159,77 +68,13 @@ int TransportStop() {
   return 0;
 }
 
-int PlayPrefill() {
-  song.mixSecond = runState.startOffset / BytesPerSecond;
-  runState.queueOffset = runState.startOffset;
-  if (!HaveBuffers()) return 1;
-  FillHeader(0);
-  FillHeader(1);
-  // The third second waits in runState.mixBlock for the first buffer that comes back; one
-  // that could never be queued is not worth mixing.
-  if (BlockLeft()) MixBlock();
-  return 1;
-}
-
-int PlayQueue() {
-  if (!HaveBuffers()) {
-    // Without buffers the device was never opened: report it as the writes would.
-    ShowError("Error: waveOutWrite failed 1");
-    ShowError("Error: waveOutWrite failed 2");
-    return 1;
-  }
-  const char* failures[2] = {"Error: waveOutWrite failed 1", "Error: waveOutWrite failed 2"};
-  for (int i = 0; i < 2; ++i) {
-    const int result = waveOut().Write(output.headers[i]);
-    if (result != kWaveOk && result != kWaveStillPlaying) ShowError(failures[i]);
-  }
-  return 1;
-}
-
-int PlaySeconds(std::span<const uint8_t> audio) {
-  if (!HaveBuffers()) return 0;
-  int queued = 0;
-  for (size_t i = 0; i < 2; ++i) {
-    const size_t from = std::min(audio.size(), i * BytesPerSecond);
-    const size_t n = std::min<size_t>(audio.size() - from, BytesPerSecond);
-    std::memcpy(output.buffers[i].get(), audio.data() + from, n);
-    std::memset(output.buffers[i].get() + n, 0, BytesPerSecond - n);
-    output.headers[i].bufferLength = BytesPerSecond;
-    if (waveOut().Write(output.headers[i]) == kWaveOk) ++queued;
-  }
-  return queued;
-}
-
-void PlayReset() {
-  if (output.open) waveOut().Reset();
-}
-
-int WavePortOut(WaveHeader& header) {
-  std::memcpy(header.data, runState.mixBlock, BytesPerSecond);
-  header.bufferLength = BytesPerSecond;
-  if (waveOut().Write(header) != kWaveOk) {
-    ShowError("Error: WavePortOut - waveOutWrite failed (MM_WOM_DONE)");
-  }
-  return 0;
-}
-
-void PlayRefill(WaveHeader& header) {
-  if (song.running == 0) return;
-  if (!BlockLeft()) return;
-  WavePortOut(header);
-  runState.queueOffset += BytesPerSecond;
-  runState.audibleSecond += 1;
-  if (BlockLeft()) MixBlock();
-}
-
 int WaveMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   auto* header = reinterpret_cast<WaveHeader*>(lParam);
   switch (message) {
     case MM_WOM_DONE:
       // Only our own buffers of the device's current run: a stop's returns are
       // stale by the time they arrive, and a new run has its own.
-      if (wParam == waveOut().Generation() &&
-          (header == &output.headers[0] || header == &output.headers[1])) {
+      if (wParam == waveOut().Generation() && IsOutputHeader(header)) {
         PlayRefill(*header);
       }
       return 1;

@@ -1,6 +1,6 @@
 #include <benchmark/benchmark.h>
 
-#include "platform/fake/fake_platform.h"
+#include "tests/fake/fake_platform.h"
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);

@@ -23,11 +23,11 @@
 #include <vector>
 
 #include "base/bytes.h"
-#include "platform/fake/fake_platform.h"
-#include "platform/jack/jack_wave.h"
-#include "platform/sdl/sdl_wave.h"
+#include "devices/jack/jack_wave.h"
+#include "devices/sdl/sdl_wave.h"
 #include "platform/wave.h"
 #include "test_servers.h"
+#include "tests/fake/fake_platform.h"
 
 namespace {
 

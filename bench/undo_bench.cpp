@@ -3,14 +3,15 @@
 // to the keeping alone (the import without it is the difference).
 #include <benchmark/benchmark.h>
 
+#include "audio/playback.h"
 #include "audio/recording.h"
 #include "audio/stream.h"
 #include "bench_song.h"
 #include "codecs/import.h"
 #include "codecs/wav.h"
-#include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
 #include "song/undo.h"
+#include "tests/fake/fake_platform.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include "audio/mixer.h"
 #include "audio/reverb.h"
+#include "base/bytes.h"
 #include "codecs/encoders.h"
 #include "codecs/ogg.h"
 #include "codecs/wav.h"
@@ -37,6 +38,13 @@ std::string_view TitleFor(const std::string& exportPath) {
   return Stem(songPath);
 }
 
+// The bytes of stereo PCM up to and with its last frame that is not silent.
+uint32_t SoundingBytes(const uint8_t* pcm, uint32_t n) {
+  uint32_t frames = n / 4;
+  while (frames > 0 && LoadU32(pcm + 4 * (frames - 1)) == 0) --frames;
+  return frames * 4;
+}
+
 }  // namespace
 
 ExportFormat ExportFormatOf(std::string_view name) {
@@ -47,9 +55,17 @@ ExportFormat ExportFormatOf(std::string_view name) {
   return ExportFormat::None;
 }
 
-int ExportMixTo(const std::string& path) {
+int ExportMixTo(const std::string& path, ExportSpan span) {
   const ExportFormat format = ExportFormatOf(path);
   if (format == ExportFormat::None) return 0;
+  // The bytes the recording would replace between the markers: the same frames.
+  const int32_t in = MsToByteOffset(song.markerInMs);
+  const int32_t out = MsToByteOffset(song.markerOutMs);
+  if (span == ExportSpan::BetweenMarkers && out <= in) {
+    platform().ShowMessage("Export Between Markers: the in and out markers are at the same place",
+                           "Error");
+    return 0;
+  }
   // Without the blocks allocated at start-up there is nothing to render into:
   // the export is refused the way the start-up said it.
   if (runState.mixBlock == nullptr || !song.workBuffer) {
@@ -58,7 +74,16 @@ int ExportMixTo(const std::string& path) {
     return 0;
   }
   RenderMix();
-  return WriteAudioFile(format, path, song.workBuffer.get() + kWavHeaderBytes, TrackRegionBytes);
+  uint8_t* mix = song.workBuffer.get() + kWavHeaderBytes;
+  switch (span) {
+    case ExportSpan::Whole:
+      return WriteAudioFile(format, path, mix, TrackRegionBytes);
+    case ExportSpan::TrimmedEnd:
+      return WriteAudioFile(format, path, mix, SoundingBytes(mix, TrackRegionBytes));
+    case ExportSpan::BetweenMarkers:
+      return WriteAudioFile(format, path, mix + in, static_cast<uint32_t>(out - in));
+  }
+  return 0;
 }
 
 int WriteAudioFile(ExportFormat format, const std::string& path, uint8_t* pcm, uint32_t n) {

@@ -12,9 +12,15 @@ enum class ExportFormat { None, Wav, Ogg, Flac, Mp3 };
 // ("SONG.WAV" and "songwav" are both WAV files), as the first exports had it.
 ExportFormat ExportFormatOf(std::string_view name);
 
-// Renders the song and writes it to path in the format its name chooses. 1 when
-// written; a name that chooses no format writes nothing and renders nothing (0).
-int ExportMixTo(const std::string& path);
+// What of the rendered mix an export writes: all 281 seconds; the same ended at
+// the last sample that is not silent; or the stretch from the in marker to the
+// out marker.
+enum class ExportSpan { Whole, TrimmedEnd, BetweenMarkers };
+
+// Renders the song and writes the span of it to path in the format its name
+// chooses. 1 when written; a name that chooses no format writes nothing and
+// renders nothing (0), as do markers with nothing between them (after a message).
+int ExportMixTo(const std::string& path, ExportSpan span = ExportSpan::Whole);
 
 // Renders the 281 seconds of the song, through the mixer as the transport would
 // play them from 0:00, into workBuffer behind a 44-byte header area.

@@ -16,7 +16,7 @@ extern "C" {
 #include "base/file_handle.h"
 #include "codecs/convert.h"
 #include "codecs/diagnostics.h"
-#include "codecs/import.h"
+#include "codecs/imported_audio.h"
 #include "codecs/wav.h"
 
 namespace {

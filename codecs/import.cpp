@@ -2,21 +2,19 @@
 
 #include <fcntl.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "base/file_handle.h"
 #include "codecs/ffmpeg_import.h"
+#include "codecs/imported_audio.h"
 #include "codecs/mp3.h"
 #include "codecs/ogg.h"
 #include "codecs/sniff.h"
 #include "codecs/sound_file.h"
 #include "codecs/wav.h"
-#include "platform/platform.h"
 #include "song/song_file.h"
-#include "song/undo.h"
 
 namespace {
 
@@ -85,68 +83,4 @@ int ImportFileTo(Track& track, const std::string& path) {
   }
   return LoadWithFfmpeg(track, path, kRoutine,
                         "not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file");
-}
-
-void ApplyLoopName(Track& track, std::string_view path, int32_t start, int32_t end) {
-  bool loop = false;
-  // A separator in the first position would leave no folder, so the search stops
-  // at the second character.
-  for (size_t i = path.size(); i-- > 1;) {
-    if (path[i] == '/' || path[i] == '\\') {
-      const std::string_view name = path.substr(i + 1);
-      static constexpr std::string_view kPrefix = "loop";
-      loop = name.size() >= kPrefix.size();
-      for (size_t k = 0; loop && k < kPrefix.size(); ++k) {
-        loop = std::tolower(static_cast<unsigned char>(name[k])) == kPrefix[k];
-      }
-      break;
-    }
-  }
-  if (loop) {
-    track.loopStart = start;
-    track.loopEnd = end;
-    track.loopOn = 1;
-  } else {
-    track.loopOn = 0;
-  }
-}
-
-int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::string_view path,
-                       int32_t loopStart) {
-  // A full disk (or no song file at all) must not pass for an import: the user
-  // would go on working on a track that holds only part of the file, or nothing.
-  KeepForUndo(UndoKind::Import, track, LoopOf(track), 0, TrackRegionBytes);
-  if (FileWriteOrDropUndo(track, audio, 0, length) < length) {
-    platform().ShowMessage("Not enough disk space to import the file", "Error");
-    return 0;
-  }
-  ClearTrackTail(track, length);
-  ApplyLoopName(track, path, loopStart, length);
-  return 1;
-}
-
-void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path,
-                         std::string_view reason) {
-  std::string text(routine);
-  text.append(": ").append(why).append(": ").append(path);
-  if (!reason.empty()) text.append("\n").append(path).append(": ").append(reason);
-  platform().ShowMessage(text, "Error");
-}
-
-void ReportDecodeFailure(std::string_view loader, DecodeStatus status, std::string_view path) {
-  const char* what = nullptr;
-  switch (status) {
-    case DecodeStatus::Ok:
-      return;
-    case DecodeStatus::NoMemory:
-      what = "malloc failed";
-      break;
-    case DecodeStatus::MissingFile:
-      what = "Missing File";
-      break;
-    case DecodeStatus::Undecodable:
-      what = "no audio could be decoded";
-      break;
-  }
-  ReportImportFailure(loader, what, path);
 }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "codecs/import.h"
+#include "codecs/imported_audio.h"
 #include "song/song_state.h"
 
 constexpr int32_t kMp3ImageBytes = 12'000'000;  // most of an MP3 file that is decoded

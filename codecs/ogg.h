@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "codecs/import.h"
+#include "codecs/imported_audio.h"
 #include "song/song_state.h"
 
 constexpr int32_t kOggImageBytes = 20'000'000;   // most of an Ogg file read for import

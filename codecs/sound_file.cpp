@@ -11,7 +11,7 @@
 #include "base/file_handle.h"
 #include "codecs/convert.h"
 #include "codecs/ffmpeg_import.h"
-#include "codecs/import.h"
+#include "codecs/imported_audio.h"
 #include "codecs/wav.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "base/bytes.h"
 #include "codecs/file_io.h"
-#include "codecs/import.h"
+#include "codecs/imported_audio.h"
 #include "platform/platform.h"
 
 namespace {

@@ -8,9 +8,11 @@
 
 #include "audio/latency_measure.h"
 #include "base/paths.h"
+#include "base/settings.h"
 #include "codecs/export.h"
 #include "codecs/import.h"
-#include "panel/panel.h"
+#include "codecs/stems.h"
+#include "panel/controls.h"
 #include "panel/transport.h"
 #include "platform/platform.h"
 #include "song/song_commands.h"
@@ -22,6 +24,7 @@
 
 std::string saveName;
 std::string exportName;
+std::string tracksFolder;
 
 namespace {
 
@@ -31,6 +34,15 @@ constexpr uint32_t kNewWaitMs = 300;
 // A WAV file chosen here would be opened as a song, and leaving that song writes
 // a song header over the file's own header: only song files are offered.
 const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}};
+
+const std::vector<FileFilter> kExportFilters = {
+    {"Wave File (*.wav)", "*.wav"},
+    {"Ogg File (*.ogg)", "*.ogg"},
+    {"FLAC File (*.flac)", "*.flac"},
+    {"MP3 File (*.mp3)", "*.mp3"},
+};
+constexpr std::string_view kTrimSetting = "export_trim";
+constexpr std::string_view kStemsFlacSetting = "export_tracks_flac";
 
 // The button stays lit, and on screen, while its command holds the window.
 void RunCommand(int button, const std::function<void()>& command, uint32_t waitMs = 0) {
@@ -66,13 +78,13 @@ bool IsSongName(std::string_view path) {
 
 void OpenSong() {
   std::string name;
-  if (!platform().OpenFileDialog(kSongFilters, name)) return;
+  if (!platform().OpenFileDialog({}, kSongFilters, name)) return;
   OpenSongFrom(name);
 }
 
 void SaveSongAs() {
   std::string name = saveName;
-  if (!platform().SaveFileDialog(kSongFilters, name)) return;
+  if (!platform().SaveFileDialog({}, kSongFilters, name, nullptr)) return;
   saveName = name;
   SaveSongTo(name);
 }
@@ -102,25 +114,41 @@ void ImportSoundFile() {
       {"All files", "*"},
   };
   std::string path;
-  if (!platform().OpenFileDialog(filters, path)) return;
+  if (!platform().OpenFileDialog("Import Sound File", filters, path)) return;
   // The lit Import button has to be on screen for the whole, possibly long, load.
   controlManager.Repaint();
   ImportFileTo(ImportTarget(), path);
 }
 
 void ExportMix() {
-  static const std::vector<FileFilter> filters = {
-      {"Wave File (*.wav)", "*.wav"},
-      {"Ogg File (*.ogg)", "*.ogg"},
-      {"FLAC File (*.flac)", "*.flac"},
-      {"MP3 File (*.mp3)", "*.mp3"},
-  };
+  // The choice is kept between runs: whoever trims once trims every time.
+  DialogCheckBox trim{"Trim silence at the end", ReadSetting(kTrimSetting) == "1"};
   std::string name = exportName;
-  if (!platform().SaveFileDialog(filters, name)) return;
+  if (!platform().SaveFileDialog("Export Mix", kExportFilters, name, &trim)) return;
   exportName = name;
+  WriteSetting(kTrimSetting, trim.checked ? "1" : "0");
   // The lit Export button has to be on screen for the whole render.
   controlManager.Repaint();
-  ExportMixTo(name);
+  ExportMixTo(name, trim.checked ? ExportSpan::TrimmedEnd : ExportSpan::Whole);
+}
+
+void ExportBetweenMarkers() {
+  std::string name = exportName;
+  if (!platform().SaveFileDialog("Export Between Markers", kExportFilters, name, nullptr)) return;
+  exportName = name;
+  controlManager.Repaint();
+  ExportMixTo(name, ExportSpan::BetweenMarkers);
+}
+
+void ExportTracks() {
+  if (!RequireOpenSong()) return;
+  DialogCheckBox flac{"FLAC instead of WAV", ReadSetting(kStemsFlacSetting) == "1"};
+  std::string folder = tracksFolder;
+  if (!platform().FolderDialog("Export Tracks", folder, &flac)) return;
+  tracksFolder = folder;
+  WriteSetting(kStemsFlacSetting, flac.checked ? "1" : "0");
+  controlManager.Repaint();
+  ExportTracksTo(folder, flac.checked ? ExportFormat::Flac : ExportFormat::Wav);
 }
 
 void UndoLastChange() {
@@ -156,6 +184,14 @@ void OnImport() {
 
 void OnExport() {
   RunCommand(exportButton, ExportMix);
+}
+
+void OnExportBetweenMarkers() {
+  RunCommand(exportButton, ExportBetweenMarkers);
+}
+
+void OnExportTracks() {
+  RunCommand(exportButton, ExportTracks);
 }
 
 void OnHelp() {

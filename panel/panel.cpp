@@ -1,6 +1,6 @@
 #include "panel/panel.h"
 
-#include "audio/stream.h"
+#include "audio/playback.h"
 #include "codecs/mp3.h"
 #include "panel/commands.h"
 #include "panel/strips.h"
@@ -11,28 +11,12 @@
 #include "song/song_state.h"
 #include "ui/geometry.h"
 
-Sprite fontSprites[128];
-
-int backgroundControl;
-int glyphCells[80];
-int markerBar, markerPen, inMarkerHandle, outMarkerHandle;
-int newButton, openButton, saveButton, helpButton, bannerArea, importButton, exportButton;
-int playButton, stopButton, pauseButton;
-int speakerButton[9], armButton[9], effectImage[2], effectButton[9];
-int volumeLit[9], volumeUnlit[9], volumeCatcher[9];
-int positionBar, positionLit, positionCatcher;
-int meterLit[9], meterUnlit[9];
-int progressBlank, progressEmpty, progressFull;
-
 namespace {
 
 using geometry::Rect;
 
 // The markers' pixels are the song's and the bar's at once.
 static_assert(geometry::kMarkerMaxPx == MarkerLastPx);
-
-// The progress bar's full width for 280 steps: 152 pixels.
-constexpr int64_t kProgressPixelsPerMillionSteps = 542858;
 
 Sprite Cut(Rect r) {
   Sprite s;
@@ -204,29 +188,4 @@ void ShowSong() {
   textFields.ShowAllFields();
   ShowPosition();
   ShowMarkers();
-}
-
-int ShowProgress(int v) {
-  if (v <= 0) {
-    controlManager.DrawNormal(progressBlank);
-    platform().Flush();
-    return 0;
-  }
-  // Beyond 280 the full image would be cut past its own artwork.
-  if (v > 280) v = 280;
-  controlManager.width[progressFull] =
-      static_cast<int32_t>(int64_t{v} * kProgressPixelsPerMillionSteps / 1000000);
-  controlManager.DrawNormal(progressEmpty);
-  controlManager.DrawNormal(progressFull);
-  platform().Flush();
-  return 1;
-}
-
-void SetButton(int c, int on) {
-  if (on != 0) {
-    controlManager.DrawLit(c);
-  } else {
-    controlManager.DrawNormal(c);
-  }
-  controlManager.value[c] = on;
 }

@@ -1,20 +1,7 @@
 // The panel: every control of the window, added once in a fixed order.
 #pragma once
 
-#include "ui/control_manager.h"
-
-extern Sprite fontSprites[128];
-
-extern int backgroundControl;
-extern int glyphCells[80];
-extern int markerBar, markerPen, inMarkerHandle, outMarkerHandle;
-extern int newButton, openButton, saveButton, helpButton, bannerArea, importButton, exportButton;
-extern int playButton, stopButton, pauseButton;
-extern int speakerButton[9], armButton[9], effectImage[2], effectButton[9];
-extern int volumeLit[9], volumeUnlit[9], volumeCatcher[9];
-extern int positionBar, positionLit, positionCatcher;
-extern int meterLit[9], meterUnlit[9];
-extern int progressBlank, progressEmpty, progressFull;
+#include "panel/controls.h"
 
 // Once, at window creation: the song state, the audio engine and the panel.
 // Returns 0 when the work buffer cannot be allocated (no panel is built then).
@@ -23,7 +10,3 @@ void BuildPanel();
 // Draws every control that shows the song: the tracks' settings and names, the
 // armed track, the position and the markers.
 void ShowSong();
-// Draws a two-state button lit (on) or normal and keeps its state in its value.
-void SetButton(int c, int on);
-// v from 0 (hidden) to 280 (full); returns 0 when hidden, else 1.
-int ShowProgress(int v);

@@ -1,6 +1,6 @@
 #include "panel/strips.h"
 
-#include "panel/panel.h"
+#include "panel/controls.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
 #include "ui/geometry.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "panel/panel.h"
+#include "panel/controls.h"
 #include "panel/transport.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"

@@ -6,7 +6,7 @@
 
 #include "audio/stream.h"
 #include "base/bytes.h"
-#include "panel/panel.h"
+#include "panel/controls.h"
 #include "panel/strips.h"
 #include "panel/text_fields.h"
 #include "platform/platform.h"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "app/menus.h"
 #include "base/settings.h"
 #include "program_fixture.h"
 #include "song/song_state.h"

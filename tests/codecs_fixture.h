@@ -21,10 +21,10 @@
 #include "base/paths.h"
 #include "codecs/import.h"
 #include "panel/commands.h"
-#include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
 #include "test_support.h"
+#include "tests/fake/fake_platform.h"
 
 class CodecsTest : public ::testing::Test {
  protected:

@@ -1,10 +1,10 @@
 // The command-line platform: one line per message, counted as failures; dialogs
 // that cancel; waits that do not wait.
-#include "platform/console/console_platform.h"
+#include "tools/svltool/console_platform.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/fake/fake_platform.h"
+#include "tests/fake/fake_platform.h"
 
 namespace {
 
@@ -30,8 +30,10 @@ TEST_F(ConsolePlatformTest, MessagesAreOneCountedLineOnStandardError) {
 
 TEST_F(ConsolePlatformTest, DialogsAreCancelled) {
   std::string name = "start";
-  EXPECT_FALSE(console.SaveFileDialog({}, name));
-  EXPECT_FALSE(console.OpenFileDialog({}, name));
+  DialogCheckBox box{"Trim", false};
+  EXPECT_FALSE(console.SaveFileDialog("Export Mix", {}, name, &box));
+  EXPECT_FALSE(console.OpenFileDialog("Import Sound File", {}, name));
+  EXPECT_FALSE(console.FolderDialog("Export Tracks", name, &box));
   EXPECT_EQ(name, "start");
 }
 

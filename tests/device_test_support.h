@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/fake/fake_platform.h"
 #include "platform/wave.h"
+#include "tests/fake/fake_platform.h"
 
 inline std::vector<Message> received;
 

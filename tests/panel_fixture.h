@@ -14,8 +14,8 @@
 #include "panel/text_fields.h"
 #include "panel/transport.h"
 #include "panel_places.h"
-#include "platform/fake/fake_platform.h"
 #include "song/song_state.h"
+#include "tests/fake/fake_platform.h"
 #include "ui/control_manager.h"
 #include "ui/geometry.h"
 

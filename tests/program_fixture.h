@@ -15,10 +15,10 @@
 #include "codecs/export.h"
 #include "panel/commands.h"
 #include "panel_places.h"
-#include "platform/fake/fake_platform.h"
 #include "song/song_commands.h"
 #include "song/song_state.h"
 #include "test_support.h"
+#include "tests/fake/fake_platform.h"
 
 // The card delivers the bytes a buffer at a time, each handled before the next.
 inline void Sing(std::span<const uint8_t> input) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/bytes.h"
-#include "platform/fake/fake_platform.h"
+#include "tests/fake/fake_platform.h"
 
 namespace {
 

@@ -17,10 +17,10 @@
 
 #include "base/buffer.h"
 #include "base/paths.h"
-#include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
 #include "test_support.h"
+#include "tests/fake/fake_platform.h"
 
 class SongFolderTest : public ::testing::Test {
  protected:

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/playback.h"
 #include "audio_test_support.h"
 #include "panel/transport.h"
 

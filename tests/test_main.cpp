@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "platform/fake/fake_platform.h"
 #include "test_support.h"
+#include "tests/fake/fake_platform.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

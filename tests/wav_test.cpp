@@ -7,6 +7,7 @@
 
 #include "base/bytes.h"
 #include "codecs/import.h"
+#include "codecs/imported_audio.h"
 #include "codecs_fixture.h"
 
 namespace {

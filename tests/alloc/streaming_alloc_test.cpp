@@ -16,15 +16,16 @@
 #include <vector>
 
 #include "audio/mixer.h"
+#include "audio/playback.h"
 #include "audio/recording.h"
 #include "audio/reverb.h"
 #include "audio/stream.h"
 #include "base/buffer.h"
 #include "base/paths.h"
-#include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
 #include "test_support.h"
+#include "tests/fake/fake_platform.h"
 
 namespace {
 std::atomic<long> allocations{0};

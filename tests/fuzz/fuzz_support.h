@@ -16,9 +16,9 @@
 
 #include "app/window_proc.h"
 #include "base/paths.h"
-#include "platform/fake/fake_platform.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
+#include "tests/fake/fake_platform.h"
 
 namespace fuzz {
 

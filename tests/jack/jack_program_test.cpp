@@ -18,7 +18,7 @@
 #include "audio/latency_measure.h"
 #include "audio/round_trip.h"
 #include "base/settings.h"
-#include "platform/jack/jack_wave.h"
+#include "devices/jack/jack_wave.h"
 #include "program_fixture.h"
 #include "song/song_file.h"
 #include "test_servers.h"

@@ -2,7 +2,7 @@
 // driver: real time, no sound card), and, run through pw-jack, against a
 // private PipeWire graph. Every wait polls the posted messages against a
 // deadline, so a device that never answers fails the test instead of hanging it.
-#include "platform/jack/jack_wave.h"
+#include "devices/jack/jack_wave.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "device_test_support.h"
-#include "platform/fake/fake_platform.h"
-#include "platform/jack/desktop_audio.h"
-#include "platform/jack/jack_wave_devices.h"
+#include "devices/desktop_audio.h"
+#include "devices/jack/jack_wave_devices.h"
 #include "platform/wave.h"
 #include "test_servers.h"
+#include "tests/fake/fake_platform.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <QKeyEvent>
 
 #include "app/keys.h"
-#include "platform/qt/key_input.h"
+#include "desktop/key_input.h"
 #include "qt/qt_test_support.h"
 
 namespace {

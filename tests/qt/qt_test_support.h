@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/qt/main_window.h"
-#include "platform/qt/qt_platform.h"
+#include "desktop/main_window.h"
+#include "desktop/qt_platform.h"
 #include "ui/control_manager.h"
 
 inline std::unique_ptr<QApplication>& TestAppHolder() {

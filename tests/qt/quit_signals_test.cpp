@@ -1,6 +1,6 @@
 // SIGTERM and SIGINT close the window through the event loop, once, and give the
 // signals back to whoever handled them before.
-#include "platform/qt/quit_signals.h"
+#include "desktop/quit_signals.h"
 
 #include <csignal>
 

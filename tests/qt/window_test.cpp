@@ -14,8 +14,8 @@
 
 #include "app/menus.h"
 #include "app/window_proc.h"
-#include "platform/fake/fake_platform.h"
 #include "qt/qt_test_support.h"
+#include "tests/fake/fake_platform.h"
 #include "ui/geometry.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // audio comes from one, and SDL's own thread runs the callbacks in real time.
 // Every wait polls the posted messages against a deadline, so a device that
 // never answers fails the test instead of hanging it.
-#include "platform/sdl/sdl_wave.h"
+#include "devices/sdl/sdl_wave.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "device_test_support.h"
-#include "platform/fake/fake_platform.h"
 #include "platform/wave.h"
+#include "tests/fake/fake_platform.h"
 
 namespace {
 

@@ -72,12 +72,12 @@ class SvltoolTest : public ::testing::Test {
 TEST_F(SvltoolTest, HelpForTheToolAndEveryCommand) {
   const ToolResult help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* usage :
-       {"svltool new SONG", "svltool info SONG [--json]", "svltool set SONG TRACK",
-        "svltool import SONG TRACK FILE", "svltool export SONG OUT"}) {
+  for (const char* usage : {"svltool new SONG", "svltool info SONG [--json]",
+                            "svltool set SONG TRACK", "svltool import SONG TRACK FILE",
+                            "svltool export SONG OUT", "svltool export-tracks SONG FOLDER"}) {
     EXPECT_NE(help.out.find(usage), std::string::npos) << usage;
   }
-  for (const char* command : {"new", "info", "set", "import", "export"}) {
+  for (const char* command : {"new", "info", "set", "import", "export", "export-tracks"}) {
     const ToolResult r = Run({command, "--help"});
     EXPECT_EQ(r.status, 0) << command;
     EXPECT_EQ(r.out.rfind(std::string("usage: svltool ") + command, 0), 0u) << r.out;
@@ -418,6 +418,23 @@ TEST_F(SvltoolTest, ExportsOggAndReportsAFolderItCannotWrite) {
             std::string::npos)
       << r.err;
   EXPECT_FALSE(fs::exists(nowhere));
+}
+
+TEST_F(SvltoolTest, ExportsTheTracksThatHoldAudioIntoAFolderItMakes) {
+  NewSong();
+  ASSERT_EQ(Run({"import", song, "2", File("a.wav", ConstantWav(44100, 1000))}).status, 0);
+  ASSERT_EQ(Run({"set", song, "2", "--name", "Keys", "--volume", "10"}).status, 0);
+  const fs::path stems = dir / "stems";
+  ToolResult r = Run({"export-tracks", song, stems.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(stems), fs::directory_iterator()), 1);
+  const fs::path wav = stems / "02 Keys.wav";
+  ASSERT_EQ(fs::file_size(wav), 44 + kRegionBytes);
+  EXPECT_EQ(ReadBytes(wav, 44), RegionOf(song, 2, 0, kRegionBytes));
+
+  r = Run({"export-tracks", song, stems.string(), "--flac"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadText(stems / "02 Keys.flac").substr(0, 4), "fLaC");
 }
 
 TEST_F(SvltoolTest, ExportsFlacAndMp3ByTheExtensionTheMp3TitledAfterTheSong) {

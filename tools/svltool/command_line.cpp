@@ -76,6 +76,17 @@ const std::vector<CommandEntry>& Commands() {
        2,
        {{"--armed", true}, {"--in", true}, {"--out", true}},
        RunExport},
+      {"export-tracks",
+       "svltool export-tracks SONG FOLDER [--flac]",
+       "Writes each track that holds audio into FOLDER (made when missing) as its\n"
+       "own 44,100 Hz 16-bit WAV file, as the recorder's Export Tracks does: the\n"
+       "track as recorded (no volume, no reverb), the whole 4:41 from 0:00, so the\n"
+       "files line up in any other program. Named \"01 Name.wav\" after the track's\n"
+       "name, or \"01 Track 1.wav\" when it has none; existing files are replaced.\n"
+       "  --flac   FLAC files instead of WAV, holding the same samples\n",
+       2,
+       {{"--flac", false}},
+       RunExportTracks},
   };
   return commands;
 }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/console/console_platform.h"
+#include "tools/svltool/console_platform.h"
 
 class CoreSession {
  public:

@@ -1,6 +1,7 @@
 #include "tools/svltool/tool_commands.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "base/file_handle.h"
 #include "codecs/export.h"
 #include "codecs/import.h"
+#include "codecs/stems.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
 #include "tools/svltool/session.h"
@@ -175,6 +177,20 @@ int RunExport(const Arguments& args) {
   song.markerOutPx = MarkerMsToPx(*out);
   ExportMixTo(args.positional[1]);
   // Exporting leaves the song as it was.
+  SongFileCloseOnly();
+  return Status(session);
+}
+
+int RunExportTracks(const Arguments& args) {
+  const std::string& folder = args.positional[1];
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadOnly)) return kExitFailure;
+  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "svltool: %s: %s\n", folder.c_str(), std::strerror(errno));
+    SongFileCloseOnly();
+    return kExitFailure;
+  }
+  ExportTracksTo(folder, args.Has("--flac") ? ExportFormat::Flac : ExportFormat::Wav);
   SongFileCloseOnly();
   return Status(session);
 }

@@ -1,4 +1,4 @@
-// The five commands; each returns svltool's exit status.
+// The six commands; each returns svltool's exit status.
 #pragma once
 
 #include "tools/svltool/command_line.h"
@@ -8,3 +8,4 @@ int RunInfo(const Arguments& args);
 int RunSet(const Arguments& args);
 int RunImport(const Arguments& args);
 int RunExport(const Arguments& args);
+int RunExportTracks(const Arguments& args);

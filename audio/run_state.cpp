@@ -1,0 +1,3 @@
+#include "audio/run_state.h"
+
+RunState runState;

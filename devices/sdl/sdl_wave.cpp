@@ -1,0 +1,123 @@
+#include "devices/sdl/sdl_wave.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+
+#include "devices/sdl/sdl_wave_devices.h"
+
+namespace {
+
+bool audioStarted = false;
+
+PlaybackClock playbackClock;
+SdlWaveOut sdlWaveOut(playbackClock);
+SdlWaveIn sdlWaveIn(playbackClock);
+
+constexpr int64_t kRate = 44100;
+constexpr int64_t kNsPerSecond = 1'000'000'000;
+
+}  // namespace
+
+int64_t FramesToNs(int64_t frames) {
+  return frames / kRate * kNsPerSecond + frames % kRate * kNsPerSecond / kRate;
+}
+
+int64_t NsToFrames(int64_t ns) {
+  return ns / kNsPerSecond * kRate + ns % kNsPerSecond * kRate / kNsPerSecond;
+}
+
+void PlaybackClock::ForgetOrigins() {
+  for (std::atomic<int64_t>& origin : origins) origin = INT64_MAX;
+}
+
+void PlaybackClock::AddOrigin(int64_t ns) {
+  origins[nextOrigin++ % kOrigins] = ns;
+}
+
+int64_t PlaybackClock::Origin() const {
+  int64_t earliest = INT64_MAX;
+  for (const std::atomic<int64_t>& origin : origins) earliest = std::min(earliest, origin.load());
+  return earliest;
+}
+
+int64_t SteadyNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool EnsureSdlAudio() {
+  if (audioStarted) return true;
+  // The program handles SIGTERM and SIGINT itself. Had SDL's handler been there
+  // first, ours would put it back after the first signal, and a second one would
+  // only become an SDL event nobody reads.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  audioStarted = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  return audioStarted;
+}
+
+void QuitSdlAudio() {
+  if (!audioStarted) return;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  audioStarted = false;
+}
+
+SDL_AudioDeviceID OpenSdlDevice(bool capture, const std::string& name, SDL_AudioCallback callback,
+                                void* self) {
+  if (!EnsureSdlAudio()) return 0;
+  SDL_AudioSpec want{};
+  want.freq = 44100;
+  want.format = AUDIO_S16LSB;
+  want.channels = 2;
+  want.samples = kDeviceFrames;
+  want.callback = callback;
+  want.userdata = self;
+  SDL_AudioSpec have{};
+  // No changes allowed: the callbacks copy the wave model's bytes as they are.
+  if (!name.empty()) {
+    const SDL_AudioDeviceID named =
+        SDL_OpenAudioDevice(name.c_str(), capture ? 1 : 0, &want, &have, 0);
+    if (named != 0) return named;
+    // Unplugged since it was chosen: the default serves until it is back.
+    std::fprintf(stderr, "sonavel: %s is not available; using the default device\n", name.c_str());
+  }
+  return SDL_OpenAudioDevice(nullptr, capture ? 1 : 0, &want, &have, 0);
+}
+
+void SdlDeviceNames(bool capture, std::vector<std::string>& names) {
+  names.clear();
+  if (!EnsureSdlAudio()) return;
+  const int count = SDL_GetNumAudioDevices(capture ? 1 : 0);
+  for (int i = 0; i < count; ++i) {
+    if (const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0)) names.emplace_back(name);
+  }
+}
+
+bool SdlDeviceAlive(SDL_AudioDeviceID device) {
+  return SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED;
+}
+
+int ResetSdlDevice(SDL_AudioDeviceID device, std::mutex& lock, uint32_t& generation,
+                   const std::function<void()>& handBack) {
+  if (device != 0) SDL_LockAudioDevice(device);
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    handBack();
+    ++generation;
+  }
+  if (device == 0) return kSdlNotOpen;
+  SDL_UnlockAudioDevice(device);
+  return SdlDeviceAlive(device) ? kWaveOk : kSdlDeviceLost;
+}
+
+void InstallSdlWaveDevices() {
+  InstallWaveDevices(&sdlWaveOut, &sdlWaveIn);
+}
+
+void ReleaseSdlWaveDevices() {
+  sdlWaveOut.Close();
+  sdlWaveIn.Abandon();
+  QuitSdlAudio();
+}
