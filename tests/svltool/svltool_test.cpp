@@ -425,7 +425,7 @@ TEST_F(SvltoolTest, ExportsOggAndReportsAFolderItCannotWrite) {
   const std::string nowhere = (dir / "no/such/folder/mix.wav").string();
   const ToolResult r = Run({"export", song, nowhere});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("svltool: Error: WriteWavFile - failed " + nowhere +
+  EXPECT_NE(r.err.find("svltool: Error: WriteWavFile - failed: " + nowhere +
                        ": No such file or directory"),
             std::string::npos)
       << r.err;
