@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "audio/round_trip.h"
 #include "base/buffer.h"
 #include "base/bytes.h"
+#include "base/number_text.h"
 #include "base/settings.h"
 #include "platform/platform.h"
 
@@ -20,8 +22,24 @@ namespace {
 constexpr const char* kCaption = "Measure Latency";
 constexpr size_t kListenBytes = size_t{kListenFrames} * 4;
 
-// The burst and a second of silence behind it play in about two seconds; an
-// input that has not filled the recording well after that never will.
+// Five bursts of 186 ms, one every 200 ms: each long enough to stand far
+// above room noise, and all of them inside the first second, so each one's
+// echo can come back as late as a round trip may be before the recording ends.
+constexpr uint32_t kBursts = 5;
+constexpr uint32_t kBurstFrames = 8192;
+constexpr uint32_t kBurstEvery = 8820;
+static_assert((kBursts - 1) * kBurstEvery + kBurstFrames + kMaxRoundTripFrames <= kListenFrames);
+
+// How far the bursts of one measurement may disagree. They share one start and
+// one pair of clocks, so on a steady path they differ by a frame or two: where
+// the peak is picked, a microphone moving a couple of centimetres, or two
+// unsynchronised cards drifting 100 ppm over the 0.8 s between the first burst
+// and the last (3.5 frames). What the sound system loses or repeats moves the
+// later bursts by a whole block, 32 frames and more.
+constexpr uint32_t kAgreeFrames = 8;
+
+// The bursts play in about one second and the recording lasts two; an input
+// that has not filled it well after that never will.
 constexpr uint32_t kGiveUpMs = 5000;
 
 // About -12 dB below full scale at its peaks: clearly heard through a
@@ -34,6 +52,10 @@ struct Measurement {
   Buffer recording;  // kListenFrames of the input, as a take would hold them
 };
 Measurement measurement;
+
+uint32_t BurstStart(uint32_t burst) {
+  return burst * kBurstEvery;
+}
 
 std::string FramesText(uint32_t frames) {
   char text[64];
@@ -62,14 +84,31 @@ std::vector<float> HeardFrames(int64_t bytes) {
   return heard;
 }
 
+// Each burst's delay, looked for in the recording from where it was played,
+// for as long as a round trip may be; those that came back clearly.
+std::vector<uint32_t> BurstDelays(std::span<const float> heard) {
+  std::vector<uint32_t> delays;
+  std::vector<float> sent(kBurstFrames);
+  for (uint32_t burst = 0; burst < kBursts; ++burst) {
+    const uint32_t start = BurstStart(burst);
+    if (start >= heard.size()) break;
+    for (uint32_t i = 0; i < kBurstFrames; ++i) sent[i] = TestSignalSample(start + i) / 32768.0f;
+    const std::span<const float> window = heard.subspan(
+        start, std::min<size_t>(heard.size() - start, kBurstFrames + kMaxRoundTripFrames));
+    if (const std::optional<uint32_t> delay = FindDelay(sent, window)) delays.push_back(*delay);
+  }
+  return delays;
+}
+
 void Finish() {
   const int64_t captured = EndRun();
-  std::vector<float> sent(kTestSignalFrames);
-  for (uint32_t i = 0; i < kTestSignalFrames; ++i) sent[i] = TestSignalSample(i) / 32768.0f;
-  const std::optional<uint32_t> delay = FindDelay(sent, HeardFrames(captured));
+  std::vector<uint32_t> delays = BurstDelays(HeardFrames(captured));
   measurement.recording.reset();
 
-  if (!delay) {
+  const std::string notStored =
+      ": the sound system is busy or the connection is not steady. "
+      "Nothing was stored; try again.";
+  if (delays.empty()) {
     platform().ShowMessage(
         "No test signal came back. Connect the output to the input with a cable, or hold a "
         "microphone to a speaker, and measure again. The round trip stays at " +
@@ -77,8 +116,23 @@ void Finish() {
         kCaption);
     return;
   }
-  const int saved = SaveRoundTrip(*delay);
-  platform().ShowMessage("Round trip: " + FramesText(*delay), kCaption);
+  if (delays.size() < kBursts) {
+    platform().ShowMessage("Only " + std::to_string(delays.size()) + " of the " +
+                               std::to_string(kBursts) + " test bursts came back clearly" +
+                               notStored,
+                           kCaption);
+    return;
+  }
+  std::sort(delays.begin(), delays.end());
+  if (delays.back() - delays.front() > kAgreeFrames) {
+    platform().ShowMessage("The round trip changed between bursts (" + Thousands(delays.front()) +
+                               " to " + Thousands(delays.back()) + " frames)" + notStored,
+                           kCaption);
+    return;
+  }
+  const uint32_t median = delays[kBursts / 2];
+  const int saved = SaveRoundTrip(median);
+  platform().ShowMessage("Round trip: " + FramesText(median), kCaption);
   if (!saved) ShowError("Error: the round trip could not be kept in " + SettingsPath());
 }
 
@@ -86,7 +140,7 @@ void Finish() {
 
 int16_t TestSignalSample(uint32_t frame) {
   // White noise from a fixed seed: its correlation with itself is one sharp
-  // peak, and every measurement plays the same burst.
+  // peak, and every measurement plays the same bursts.
   uint32_t x = frame * 2654435761u + 0x9e3779b9u;
   x ^= x >> 15;
   x *= 0x2c1b3c6du;
@@ -113,9 +167,11 @@ void MeasureLatency() {
   measurement.running = true;
   measurement.startedMs = platform().ClockMs();
   std::fill_n(signal.get(), kListenBytes, uint8_t{0});
-  for (uint32_t i = 0; i < kTestSignalFrames; ++i) {
-    StoreI16(signal.get() + i * 4, TestSignalSample(i));
-    StoreI16(signal.get() + i * 4 + 2, TestSignalSample(i));
+  for (uint32_t burst = 0; burst < kBursts; ++burst) {
+    for (uint32_t f = BurstStart(burst); f < BurstStart(burst) + kBurstFrames; ++f) {
+      StoreI16(signal.get() + f * 4, TestSignalSample(f));
+      StoreI16(signal.get() + f * 4 + 2, TestSignalSample(f));
+    }
   }
   waveIn().Start();
   if (PlaySeconds({signal.get(), kListenBytes}) != 2) {

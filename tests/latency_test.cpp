@@ -1,8 +1,10 @@
 // The round trip on a simulated cable from the output to the input: measured
 // through the menu, then takes of a click track that line up with it, or lag by
-// exactly the loop when the measurement is forgotten.
+// exactly the loop when the measurement is forgotten. A cable whose delay jumps
+// mid-measurement stands for a sound system that drops a block.
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/menus.h"
@@ -42,6 +44,8 @@ class LatencyTest : public ProgramTest {
     fakeWaveOut.loopback = nullptr;
     fakeWaveOut.loopDelayFrames = 0;
     fakeWaveIn.roundTripFrames = 0;
+    fakeWaveIn.pathKey = "fake";
+    fakeWaveIn.inputsConnected = true;
     ProgramTest::TearDown();
     std::filesystem::remove_all(config);
   }
@@ -63,10 +67,18 @@ class LatencyTest : public ProgramTest {
     }
   }
 
-  void Measure() {
+  // A measurement during which the cable's delay becomes each of `changes`
+  // at its time (ms from the start of the bursts).
+  void Measure(std::vector<std::pair<int, uint32_t>> changes = {}) {
     WindowProc(WM_COMMAND, kMeasureLatencyCommand, 0);
     fakePlatform.Pump();
-    Run(3000);
+    int ran = 0;
+    for (const auto& [ms, frames] : changes) {
+      Run(ms - ran);
+      ran = ms;
+      fakeWaveOut.loopDelayFrames = frames;
+    }
+    Run(3000 - ran);
   }
 
   // A take into track 2 from `startMs`, stopped after `ms`; what was played
@@ -100,7 +112,7 @@ TEST_F(LatencyTest, MeasuringReportsTheLoopKeepsItAndLeavesThePanelWorking) {
   EXPECT_EQ(song.running, 0);
   EXPECT_EQ(Shown(),
             (std::vector<ShownMessage>{{"Round trip: 1234 frames (28.0 ms)", "Measure Latency"}}));
-  EXPECT_EQ(ReadSetting("round_trip_frames"), "1234");
+  EXPECT_EQ(ReadSetting("round_trip_frames[fake]"), "1234");
   EXPECT_FALSE(fakeWaveIn.isOpen);
   EXPECT_FALSE(MeasuringLatency());
 
@@ -116,12 +128,87 @@ TEST_F(LatencyTest, MeasuringReportsTheLoopKeepsItAndLeavesThePanelWorking) {
   Run(3000);
   Click(Middle(geometry::kPlay));
   EXPECT_TRUE(Shown().empty());
-  EXPECT_EQ(ReadSetting("round_trip_frames"), "1234");
+  EXPECT_EQ(MeasuredRoundTrip(), 1234u);
 
   // And the next measurement sees the new loop.
   Measure();
   EXPECT_EQ(Shown(),
             (std::vector<ShownMessage>{{"Round trip: 300 frames (6.8 ms)", "Measure Latency"}}));
+}
+
+TEST_F(LatencyTest, FiveMeasurementsInARowKeepTheMedianAndRefuseBurstsThatDisagree) {
+  fakeWaveOut.loopDelayFrames = 1024;
+  const ShownMessage kept{"Round trip: 1024 frames (23.2 ms)", "Measure Latency"};
+  Measure();
+  // A block dropped after the third burst: the last two come back later.
+  Measure({{610, 1797}, {3000, 1024}});
+  EXPECT_EQ(MeasuredRoundTrip(), 1024u);
+  Measure();
+  // A path that wavers by a few frames is steady enough: the middle one counts.
+  Measure({{410, 1027}, {810, 1030}, {3000, 1024}});
+  Measure();
+  EXPECT_EQ(Shown(),
+            (std::vector<ShownMessage>{
+                kept,
+                {"The round trip changed between bursts (1,024 to 1,797 frames): the sound system "
+                 "is busy or the connection is not steady. Nothing was stored; try again.",
+                 "Measure Latency"},
+                kept,
+                {"Round trip: 1027 frames (23.3 ms)", "Measure Latency"},
+                kept}));
+  EXPECT_EQ(MeasuredRoundTrip(), 1024u);
+}
+
+TEST_F(LatencyTest, EachSoundPathKeepsItsOwnRoundTrip) {
+  // The single value of before becomes the first path's to look it up.
+  ASSERT_EQ(WriteSetting("round_trip_frames", "1500"), 1);
+  const std::string desk = "sdl:pulseaudio:System default|System default";
+  const std::string usb = "sdl:pulseaudio:USB = Headset|USB = Headset";
+  fakeWaveIn.pathKey = desk;
+  EXPECT_EQ(RoundTripFrames(), 1500u);
+  fakeWaveIn.pathKey = usb;
+  EXPECT_EQ(RoundTripFrames(), 0u);  // not measured: the device's own figure
+  Measure();
+  // JACK's ports report their latencies until a period is measured.
+  fakeWaveIn.roundTripFrames = 2048;
+  fakeWaveIn.pathKey = "jack:1024";
+  fakeWaveOut.loopDelayFrames = 3072;
+  Measure();
+  for (const auto& [path, frames] : std::vector<std::pair<std::string, uint32_t>>{
+           {"jack:256", 2048}, {"jack:1024", 3072}, {desk, 1500}, {usb, kLoopFrames}}) {
+    fakeWaveIn.pathKey = path;
+    EXPECT_EQ(RoundTripFrames(), frames) << path;
+  }
+  EXPECT_EQ(ReadSetting("round_trip_frames", "gone"), "gone");
+}
+
+TEST_F(LatencyTest, AnUnreadableValueIsToldOnceAndIgnored) {
+  fakeWaveIn.roundTripFrames = 64;
+  const std::string crlf = "round_trip_frames[fake]=1029\r\n";  // a Windows editor's
+  WriteFile(SettingsPath(), Bytes(crlf.begin(), crlf.end()));
+  const std::vector<ShownMessage> told{
+      {"The round trip kept in " + SettingsPath() +
+           " as \"round_trip_frames[fake]\" is not a number of frames up to 44,100, so it is "
+           "ignored. Audio > Measure Latency measures it again.",
+       "Measure Latency"}};
+  Take(0, 1500);
+  EXPECT_EQ(RoundTripFrames(), 64u);
+  EXPECT_EQ(Shown(), told);
+}
+
+TEST_F(LatencyTest, ATakeFromUnconnectedInputsIsToldAndKeptForUndo) {
+  fakeWaveOut.loopback = nullptr;
+  fakeWaveIn.inputsConnected = false;
+  Take(1000, 2000);
+  EXPECT_EQ(Shown(), (std::vector<ShownMessage>{
+                         {"Nothing was connected to Sonavel's inputs, so this take is silence. "
+                          "Connect a source to them (on JACK: in_1 and in_2, with QjackCtl, Carla "
+                          "or jack_connect) and record again. Edit > Undo gives the track back "
+                          "what it had.",
+                          "Recording"}}));
+  EXPECT_TRUE(AllZero(RegionOf(WorkingFile(), 2, BytesPerSecond, BytesPerSecond)));
+  WindowProc(WM_COMMAND, kUndoCommand, 0);
+  EXPECT_EQ(LoadI16(RegionOf(WorkingFile(), 2, BytesPerSecond, 4).data()), kOldTake);
 }
 
 TEST_F(LatencyTest, TakesLineUpWithTheClickTrackOnceMeasured) {
