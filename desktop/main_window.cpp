@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QImage>
+#include <QKeySequence>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
@@ -28,6 +29,16 @@ QString DraggedFile(const QMimeData* data) {
   const QList<QUrl> urls = data->urls();
   if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
   return urls.front().toLocalFile();
+}
+
+// The table joins an entry's key sequences with ';'. Qt's own list parser wants
+// "; " and would read "Ctrl+Shift+Z;Ctrl+Y" as one sequence that no key matches.
+QList<QKeySequence> Shortcuts(const char* text) {
+  QList<QKeySequence> keys;
+  for (const QString& part : QString::fromUtf8(text).split(u';', Qt::SkipEmptyParts)) {
+    keys.append(QKeySequence::fromString(part.trimmed(), QKeySequence::PortableText));
+  }
+  return keys;
 }
 
 }  // namespace
@@ -67,7 +78,7 @@ MainWindow::MainWindow(QtPlatform& p)
         continue;
       }
       QAction* action = menu->addAction(QString::fromUtf8(entry.text));
-      action->setShortcuts(QKeySequence::listFromString(QString::fromUtf8(entry.shortcuts)));
+      action->setShortcuts(Shortcuts(entry.shortcuts));
       const uintptr_t command = entry.command;
       menuActions[command] = action;
       connect(action, &QAction::triggered, this, [this, command] {

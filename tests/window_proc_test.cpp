@@ -35,47 +35,50 @@ TEST_F(WindowProcTest, WorkingFileIsCreatedOnceByTheFirstPaint) {
   EXPECT_FALSE(std::filesystem::exists(WorkingFile()));
 }
 
-TEST_F(WindowProcTest, ASongNamedAtStartIsOpenedInsteadOfANewOne) {
+TEST_F(WindowProcTest, ASongNamedAtStartIsOpenedWhateverItsName) {
   Paint();
   tracks[2].volume = 33;
-  ASSERT_EQ(SaveSongTo((folder / "start.svl").string()), 1);
-  // The program ends and is started again with the song's name, relative to the
-  // folder it is started in.
-  WindowProc(WM_DESTROY, 0, 0);
-  AppShutdown();
-  const std::filesystem::path cwd = std::filesystem::current_path();
-  std::filesystem::current_path(folder);
-  AppStartup();
-  SetStartSong("start.svl");
-  std::filesystem::current_path(cwd);
-  WindowProc(WM_CREATE, 0, 0);
-  fakePlatform.Reset();
+  ASSERT_EQ(SaveSongTo((folder / "start.wav").string()), 1);
 
-  Paint();
+  Restart({"start.wav"});
 
-  EXPECT_EQ(songPath, (folder / "start.svl").string());
+  EXPECT_EQ(songPath, (folder / "start.wav").string());
   EXPECT_EQ(tracks[2].volume, 33);
   EXPECT_FALSE(std::filesystem::exists(WorkingFile()));
   EXPECT_TRUE(fakePlatform.messages.empty());
 }
 
-TEST_F(WindowProcTest, ASongThatCannotBeOpenedAtStartGivesANewSong) {
-  for (const std::string& name : {(folder / "missing.svl").string(), folder.string()}) {
-    WindowProc(WM_DESTROY, 0, 0);
-    AppShutdown();
-    AppStartup();
-    SetStartSong(name);
-    WindowProc(WM_CREATE, 0, 0);
-    fakePlatform.Reset();
+// Sound files go into tracks of a new song, one each, and are only read; a song
+// among other files, a ninth sound file and what is neither are refused by name.
+TEST_F(WindowProcTest, SoundFilesNamedAtStartGoIntoTracksAndAreOnlyRead) {
+  const Bytes a = Pattern(4000, 1);
+  const std::string take = WriteTrackWav(folder / "take.wav", a);
+  const Bytes wav = ReadFile(take);
+  Restart({"take.wav"});
+  EXPECT_EQ(RegionOf(songPath, 1, 0, a.size()), a);
+  EXPECT_TRUE(fakePlatform.messages.empty());
 
-    Paint();
-
-    EXPECT_EQ(fakePlatform.messages,
-              (std::vector<ShownMessage>{{"SongFileOpen - failed", "Error"}}))
-        << name;
-    EXPECT_EQ(songPath, WorkingFile()) << name;
-    EXPECT_EQ(std::filesystem::file_size(WorkingFile()), 8000u);
+  const std::string song = (folder / "song.svl").string(), text = (folder / "notes.svl").string();
+  WriteFile(song, Bytes(SongHeaderBytes));
+  WriteFile(text, Bytes(100, 'x'));
+  std::vector<std::string> files{song, text};
+  files.resize(11, take);
+  Restart(files);
+  EXPECT_EQ(RegionOf(songPath, 8, 0, a.size()), a);
+  ASSERT_EQ(fakePlatform.messages.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_NE(fakePlatform.messages[i].text.find(files[i]), std::string::npos) << i;
   }
+
+  for (const std::string& name : {text, (folder / "missing.svl").string(), folder.string()}) {
+    Restart({name});
+    ASSERT_EQ(fakePlatform.messages.size(), 1u) << name;
+    EXPECT_NE(fakePlatform.messages[0].text.find(name), std::string::npos);
+    EXPECT_EQ(songPath, WorkingFile()) << name;
+  }
+  Restart({});  // the songs are left, their headers written
+  EXPECT_EQ(ReadFile(take), wav);
+  EXPECT_EQ(ReadFile(text), Bytes(100, 'x'));
 }
 
 TEST_F(WindowProcTest, OnlyMenuCommand1000OpensAbout) {

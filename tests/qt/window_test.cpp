@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <thread>
@@ -144,7 +145,13 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
         continue;
       }
       EXPECT_EQ(item->text(), entry.text);
-      EXPECT_EQ(item->shortcuts(), QKeySequence::listFromString(entry.shortcuts)) << entry.text;
+      // One key sequence of the action for each of the table's, none empty.
+      const QStringList keys = QString::fromUtf8(entry.shortcuts).split(u';', Qt::SkipEmptyParts);
+      ASSERT_EQ(item->shortcuts().size(), keys.size()) << entry.text;
+      for (qsizetype k = 0; k < keys.size(); ++k) {
+        EXPECT_EQ(item->shortcuts()[k].count(), 1) << entry.text;
+        EXPECT_EQ(item->shortcuts()[k].toString(QKeySequence::PortableText), keys[k]);
+      }
       Received().clear();
       item->trigger();
       ASSERT_EQ(Received().size(), 1u) << entry.text;
@@ -154,6 +161,20 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
   }
   EXPECT_EQ(menus.back()->text(), "&Help");
   EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "&About");
+}
+
+// Keys pressed on the shown window reach Redo by both of its shortcuts.
+TEST_F(WindowTest, RedoRunsByCtrlShiftZAndByCtrlY) {
+  window->show();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  for (const QKeyCombination keys : {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Y}) {
+    Received().clear();
+    QTest::keyClick(&Panel(), keys.key(), keys.keyboardModifiers());
+    EXPECT_TRUE(std::any_of(Received().begin(), Received().end(), [](const Message& m) {
+      return m.id == WM_COMMAND && m.wParam == kRedoCommand;
+    })) << QKeySequence(keys).toString().toStdString();
+  }
 }
 
 TEST_F(WindowTest, PressAtPanelPixelReachesTheControlManager) {
