@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -20,26 +19,25 @@
 namespace {
 
 constexpr const char* kCaption = "Measure Latency";
-constexpr size_t kListenBytes = size_t{kListenFrames} * 4;
 
-// Five bursts of 186 ms, one every 200 ms: each long enough to stand far
-// above room noise, and all of them inside the first second, so each one's
-// echo can come back as late as a round trip may be before the recording ends.
+// Five bursts of 186 ms, each played and recorded from a start of its own, as
+// five takes would be: where a device places its capture can change from one
+// start to the next, and a measurement that saw one start would keep that
+// start's mistake for every take after it.
 constexpr uint32_t kBursts = 5;
 constexpr uint32_t kBurstFrames = 8192;
-constexpr uint32_t kBurstEvery = 8820;
-static_assert((kBursts - 1) * kBurstEvery + kBurstFrames + kMaxRoundTripFrames <= kListenFrames);
+constexpr size_t kBurstBytes = size_t{kBurstFrames} * 4;
+// Each run listens for its burst and as long again as a round trip may be.
+constexpr size_t kListenBytes = (size_t{kBurstFrames} + kMaxRoundTripFrames) * 4;
 
-// How far the bursts of one measurement may disagree. They share one start and
-// one pair of clocks, so on a steady path they differ by a frame or two: where
-// the peak is picked, a microphone moving a couple of centimetres, or two
-// unsynchronised cards drifting 100 ppm over the 0.8 s between the first burst
-// and the last (3.5 frames). What the sound system loses or repeats moves the
-// later bursts by a whole block, 32 frames and more.
-constexpr uint32_t kAgreeFrames = 8;
+// How far the bursts may disagree. JACK places every start exactly; the
+// desktop's device within about a dozen frames of the last on a steady path.
+// What the sound system misplaces or drops is a block: 32 frames and more
+// (SDL's own are 1,024).
+constexpr uint32_t kAgreeFrames = 16;
 
-// The bursts play in about one second and the recording lasts two; an input
-// that has not filled it well after that never will.
+// A run's recording fills in little more than a second; an input that has not
+// filled it well after that never will.
 constexpr uint32_t kGiveUpMs = 5000;
 
 // About -12 dB below full scale at its peaks: clearly heard through a
@@ -48,14 +46,12 @@ constexpr int kTestSignalPeak = 8192;
 
 struct Measurement {
   bool running = false;
-  uint32_t startedMs = 0;
-  Buffer recording;  // kListenFrames of the input, as a take would hold them
+  uint32_t burst = 0;      // the burst whose run is under way
+  uint32_t startedMs = 0;  // when that run began
+  Buffer recording;        // the run's input, as a take would hold it
+  std::vector<uint32_t> delays;
 };
 Measurement measurement;
-
-uint32_t BurstStart(uint32_t burst) {
-  return burst * kBurstEvery;
-}
 
 std::string FramesText(uint32_t frames) {
   char text[64];
@@ -67,44 +63,67 @@ void ShowError(const std::string& text) {
   platform().ShowMessage(text, "Error");
 }
 
+// The burst's first frame in the noise.
+uint32_t BurstNoise(uint32_t burst) {
+  return burst * kBurstFrames;
+}
+
+// Opens the input and plays the current burst. 0 after telling the user why
+// it could not.
+int StartRun() {
+  // The recording is placed as a take's is, but not shifted: what it shows is
+  // the whole round trip.
+  const CaptureOpened opened = CaptureOpen(measurement.recording.get(), kListenBytes, 0);
+  Buffer signal = TryAllocate(kBurstBytes);
+  if (opened != CaptureOpened::Yes || !signal) {
+    if (opened == CaptureOpened::Yes) CaptureEnd();
+    platform().Beep();
+    ShowError(opened == CaptureOpened::NoDevice
+                  ? "Error: waveInOpen"
+                  : "Error: not enough memory to measure the latency");
+    return 0;
+  }
+  for (uint32_t i = 0; i < kBurstFrames; ++i) {
+    const int16_t sample = TestSignalSample(BurstNoise(measurement.burst) + i);
+    StoreI16(signal.get() + i * 4, sample);
+    StoreI16(signal.get() + i * 4 + 2, sample);
+  }
+  measurement.startedMs = platform().ClockMs();
+  waveIn().Start();
+  if (PlaySeconds({signal.get(), kBurstBytes}) != 2) {
+    PlayReset();
+    CaptureEnd();
+    ShowError("Error: the test signal could not be played");
+    return 0;
+  }
+  return 1;
+}
+
 // Stops both devices and closes the input; returns the bytes recorded.
 int64_t EndRun() {
-  measurement.running = false;
   PlayReset();
   return CaptureEnd();
 }
 
-// Both channels averaged: a loop may come back on one side only.
-std::vector<float> HeardFrames(int64_t bytes) {
+// The current burst's delay in what its run recorded, both channels averaged
+// (a loop may come back on one side only), when it came back clearly.
+std::optional<uint32_t> BurstDelay(int64_t bytes) {
   std::vector<float> heard(static_cast<size_t>(std::max<int64_t>(bytes, 0) / 4));
   const uint8_t* at = measurement.recording.get();
   for (size_t i = 0; i < heard.size(); ++i, at += 4) {
     heard[i] = static_cast<float>(LoadI16(at) + LoadI16(at + 2)) / 65536.0f;
   }
-  return heard;
-}
-
-// Each burst's delay, looked for in the recording from where it was played,
-// for as long as a round trip may be; those that came back clearly.
-std::vector<uint32_t> BurstDelays(std::span<const float> heard) {
-  std::vector<uint32_t> delays;
   std::vector<float> sent(kBurstFrames);
-  for (uint32_t burst = 0; burst < kBursts; ++burst) {
-    const uint32_t start = BurstStart(burst);
-    if (start >= heard.size()) break;
-    for (uint32_t i = 0; i < kBurstFrames; ++i) sent[i] = TestSignalSample(start + i) / 32768.0f;
-    const std::span<const float> window = heard.subspan(
-        start, std::min<size_t>(heard.size() - start, kBurstFrames + kMaxRoundTripFrames));
-    if (const std::optional<uint32_t> delay = FindDelay(sent, window)) delays.push_back(*delay);
+  for (uint32_t i = 0; i < kBurstFrames; ++i) {
+    sent[i] = TestSignalSample(BurstNoise(measurement.burst) + i) / 32768.0f;
   }
-  return delays;
+  return FindDelay(sent, heard);
 }
 
 void Finish() {
-  const int64_t captured = EndRun();
-  std::vector<uint32_t> delays = BurstDelays(HeardFrames(captured));
+  measurement.running = false;
   measurement.recording.reset();
-
+  std::vector<uint32_t>& delays = measurement.delays;
   const std::string notStored =
       ": the sound system is busy or the connection is not steady. "
       "Nothing was stored; try again.";
@@ -136,6 +155,20 @@ void Finish() {
   if (!saved) ShowError("Error: the round trip could not be kept in " + SettingsPath());
 }
 
+// A burst's run is over: the next one starts, or the bursts are judged. A
+// burst that did not come back ends the measurement at once: nothing
+// connected would otherwise cost every run its wait.
+void RunOver() {
+  const std::optional<uint32_t> delay = BurstDelay(EndRun());
+  if (delay) measurement.delays.push_back(*delay);
+  if (!delay || ++measurement.burst == kBursts) {
+    Finish();
+  } else if (!StartRun()) {
+    measurement.running = false;
+    measurement.recording.reset();
+  }
+}
+
 }  // namespace
 
 int16_t TestSignalSample(uint32_t frame) {
@@ -150,34 +183,16 @@ int16_t TestSignalSample(uint32_t frame) {
 
 void MeasureLatency() {
   if (measurement.running) return;
-  Buffer recording = TryAllocate(kListenBytes);
-  Buffer signal = TryAllocate(kListenBytes);
-  // The recording is placed as a take's is, but not shifted: what it shows is
-  // the whole round trip.
-  const CaptureOpened opened =
-      recording && signal ? CaptureOpen(recording.get(), kListenBytes, 0) : CaptureOpened::NoMemory;
-  if (opened != CaptureOpened::Yes) {
+  measurement.recording = TryAllocate(kListenBytes);
+  if (!measurement.recording) {
     platform().Beep();
-    ShowError(opened == CaptureOpened::NoDevice
-                  ? "Error: waveInOpen"
-                  : "Error: not enough memory to measure the latency");
+    ShowError("Error: not enough memory to measure the latency");
     return;
   }
-  measurement.recording = std::move(recording);
-  measurement.running = true;
-  measurement.startedMs = platform().ClockMs();
-  std::fill_n(signal.get(), kListenBytes, uint8_t{0});
-  for (uint32_t burst = 0; burst < kBursts; ++burst) {
-    for (uint32_t f = BurstStart(burst); f < BurstStart(burst) + kBurstFrames; ++f) {
-      StoreI16(signal.get() + f * 4, TestSignalSample(f));
-      StoreI16(signal.get() + f * 4 + 2, TestSignalSample(f));
-    }
-  }
-  waveIn().Start();
-  if (PlaySeconds({signal.get(), kListenBytes}) != 2) {
-    LatencyCancel();
-    ShowError("Error: the test signal could not be played");
-  }
+  measurement.burst = 0;
+  measurement.delays.clear();
+  measurement.running = StartRun() == 1;
+  if (!measurement.running) measurement.recording.reset();
 }
 
 bool MeasuringLatency() {
@@ -185,15 +200,16 @@ bool MeasuringLatency() {
 }
 
 void LatencyProgress() {
-  if (measurement.running && CaptureOver()) Finish();
+  if (measurement.running && CaptureOver()) RunOver();
 }
 
 void LatencyTick() {
-  if (measurement.running && platform().ClockMs() - measurement.startedMs >= kGiveUpMs) Finish();
+  if (measurement.running && platform().ClockMs() - measurement.startedMs >= kGiveUpMs) RunOver();
 }
 
 void LatencyCancel() {
   if (!measurement.running) return;
+  measurement.running = false;
   EndRun();
   measurement.recording.reset();
 }
