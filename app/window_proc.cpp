@@ -8,6 +8,7 @@
 #include "app/audio_devices.h"
 #include "app/keys.h"
 #include "app/menus.h"
+#include "app/window_title.h"
 #include "audio/latency_measure.h"
 #include "audio/playback.h"
 #include "audio/recording.h"
@@ -57,8 +58,9 @@ void OpenStartFiles() {
 }
 
 void OnCreate() {
-  // A new window: its menu bar shows the table's texts until told otherwise.
+  // A new window: its menu bar and title show the table's texts until told otherwise.
   ForgetMenuState();
+  ForgetTitle();
   controlManager.LoadSkin();
   textFields.Init();
   ApplyDeviceSettings();
@@ -136,8 +138,9 @@ void AppStartup() {
 
 intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   const intptr_t result = Dispatch(message, wParam, lParam);
-  // Whatever the message changed, the menu shows it before the next one.
+  // Whatever the message changed, the menu and the title show it before the next one.
   RefreshMenus();
+  RefreshTitle();
   return result;
 }
 

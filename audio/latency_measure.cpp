@@ -151,7 +151,7 @@ void Finish() {
   }
   const uint32_t median = delays[kBursts / 2];
   const int saved = SaveRoundTrip(median);
-  platform().ShowMessage("Round trip: " + FramesText(median), kCaption);
+  platform().ShowInformation("Round trip: " + FramesText(median), kCaption);
   if (!saved) ShowError("Error: the round trip could not be kept in " + SettingsPath());
 }
 

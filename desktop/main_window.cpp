@@ -41,6 +41,9 @@ QList<QKeySequence> Shortcuts(const char* text) {
   return keys;
 }
 
+// About a title bar's height: every window's title stays in sight.
+constexpr int kWindowCascadePx = 32;
+
 }  // namespace
 
 QIcon AppIcon() {
@@ -89,7 +92,9 @@ MainWindow::MainWindow(QtPlatform& p)
   setAcceptDrops(true);
   setCentralWidget(&panel);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
-  move(0, 0);
+  // Top-left of the screen; each further window a title bar lower and to the right.
+  const int offset = slot.Index() * kWindowCascadePx;
+  move(offset, offset);
   panel.setFocus();
   platform.AttachWindow(this);
 }

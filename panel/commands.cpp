@@ -42,6 +42,16 @@ void RunCommand(int button, const std::function<void()>& command, uint32_t waitM
   controlManager.DrawNormal(button);
 }
 
+// The help page in the desktop's browser; without one the user is told where
+// the page is, so it can be opened by hand.
+void ShowHelpPage(std::string_view fragment) {
+  const std::string path = HelpFilePath();
+  if (platform().OpenLocalPage(path, fragment)) return;
+  platform().ShowMessage(
+      "No web browser could be started to show the help page. Open it in one yourself:\n" + path,
+      "Help");
+}
+
 void NewCommand() {
   NewSong();
   SetButton(pauseButton, 0);
@@ -137,7 +147,7 @@ void OnExport() {
 }
 
 void OnHelp() {
-  RunCommand(helpButton, [] { platform().OpenLocalPage(HelpFilePath(), ""); });
+  RunCommand(helpButton, [] { ShowHelpPage(""); });
 }
 
 void DropFile(const std::string& path, int x, int y) {
@@ -161,5 +171,5 @@ void DropFile(const std::string& path, int x, int y) {
 
 void OnBanner() {
   if (song.running != 0) StopToStart();
-  platform().OpenLocalPage(HelpFilePath(), "about");
+  ShowHelpPage("about");
 }

@@ -152,7 +152,7 @@ int SongFileInit() {
       platform().ShowMessage("SongFileInit - failed", "Error");
       return 0;
     }
-    platform().ShowMessage(
+    platform().ShowInformation(
         "The song of the last session was kept as " + kept + ". Open brings it back.", "Song kept");
   }
   songFile = std::move(file);

@@ -113,8 +113,9 @@ TEST_F(LatencyTest, MeasuringReportsTheLoopKeepsItAndLeavesThePanelWorking) {
   Run(500);
   Measure();
   EXPECT_EQ(song.running, 0);
-  EXPECT_EQ(Shown(),
-            (std::vector<ShownMessage>{{"Round trip: 1234 frames (28.0 ms)", "Measure Latency"}}));
+  EXPECT_EQ(
+      Shown(),
+      (std::vector<ShownMessage>{{"Round trip: 1234 frames (28.0 ms)", "Measure Latency", true}}));
   EXPECT_EQ(ReadSetting("round_trip_frames[fake]"), "1234");
   EXPECT_FALSE(fakeWaveIn.isOpen);
   EXPECT_FALSE(MeasuringLatency());
@@ -135,13 +136,14 @@ TEST_F(LatencyTest, MeasuringReportsTheLoopKeepsItAndLeavesThePanelWorking) {
 
   // And the next measurement sees the new loop.
   Measure();
-  EXPECT_EQ(Shown(),
-            (std::vector<ShownMessage>{{"Round trip: 300 frames (6.8 ms)", "Measure Latency"}}));
+  EXPECT_EQ(
+      Shown(),
+      (std::vector<ShownMessage>{{"Round trip: 300 frames (6.8 ms)", "Measure Latency", true}}));
 }
 
 TEST_F(LatencyTest, FiveMeasurementsInARowKeepTheMedianAndRefuseBurstsThatDisagree) {
   fakeWaveOut.loopDelayFrames = 1024;
-  const ShownMessage kept{"Round trip: 1024 frames (23.2 ms)", "Measure Latency"};
+  const ShownMessage kept{"Round trip: 1024 frames (23.2 ms)", "Measure Latency", true};
   Measure();
   // Two starts placed late: bursts that disagree.
   Measure({{3, 1797}});
@@ -157,7 +159,7 @@ TEST_F(LatencyTest, FiveMeasurementsInARowKeepTheMedianAndRefuseBurstsThatDisagr
                  "is busy or the connection is not steady. Nothing was stored; try again.",
                  "Measure Latency"},
                 kept,
-                {"Round trip: 1027 frames (23.3 ms)", "Measure Latency"},
+                {"Round trip: 1027 frames (23.3 ms)", "Measure Latency", true},
                 kept}));
   EXPECT_EQ(MeasuredRoundTrip(), 1024u);
 }

@@ -82,7 +82,7 @@ TEST_F(WindowProcTest, SoundFilesNamedAtStartGoIntoTracksAndAreOnlyRead) {
 }
 
 TEST_F(WindowProcTest, OnlyMenuCommand1000OpensAbout) {
-  WindowProc(WM_COMMAND, 1001, 0);
+  WindowProc(WM_COMMAND, 999, 0);
   WindowProc(WM_COMMAND, 0, 0);
   EXPECT_EQ(fakePlatform.aboutShown, 0);
   WindowProc(WM_COMMAND, kAboutCommand, 0);
@@ -116,6 +116,40 @@ TEST_F(WindowProcTest, KeysAndCharactersReachTheFocusedField) {
   Key(0x41);
   EXPECT_EQ(textFields.caret, 1);
   EXPECT_EQ(std::string(tracks[1].name, 2), "ab");
+}
+
+TEST_F(WindowProcTest, EscapeLeavesTheNameAsTypedSoSpacePlaysAgain) {
+  Paint();
+  Click(kNameX, NameY(3));
+  Char('B');
+  Char(27);
+  EXPECT_EQ(textFields.focusField, -1);
+  EXPECT_EQ(tracks[3].name[0], 'B');
+  Char(' ');
+  EXPECT_EQ(song.running, 1);
+  EXPECT_EQ(tracks[3].name[1], ' ');
+}
+
+TEST_F(WindowProcTest, TheTitleNamesTheOpenSong) {
+  EXPECT_EQ(fakePlatform.title, "Sonavel 2.2");
+  Paint();
+  EXPECT_EQ(fakePlatform.title, "Untitled \u2014 Sonavel 2.2");
+  ASSERT_EQ(SaveSongTo((folder / "First Song.svl").string()), 1);
+  WindowProc(WM_TIMER, 1, 0);
+  EXPECT_EQ(fakePlatform.title, "First Song \u2014 Sonavel 2.2");
+  NewSong();
+  WindowProc(WM_TIMER, 1, 0);
+  EXPECT_EQ(fakePlatform.title, "Untitled \u2014 Sonavel 2.2");
+}
+
+TEST_F(WindowProcTest, HelpWithoutABrowserSaysWhereThePageIs) {
+  fakePlatform.browserStarts = false;
+  WindowProc(WM_COMMAND, kHelpCommand, 0);
+  EXPECT_EQ(fakePlatform.pagesOpened, std::vector<std::string>{HelpFilePath()});
+  ASSERT_EQ(fakePlatform.messages.size(), 1u);
+  EXPECT_EQ(fakePlatform.messages[0].caption, "Help");
+  EXPECT_TRUE(fakePlatform.messages[0].text.ends_with(":\n" + HelpFilePath()))
+      << fakePlatform.messages[0].text;
 }
 
 TEST_F(WindowProcTest, DestroyStopsTheTimerAndQuitsWithZero) {

@@ -129,8 +129,15 @@ e2e_still_shot() {
   e2e_shot "$1"
 }
 
+# Whether the main window's title is exactly $1.
+e2e_title_is() {
+  [ "$(xdotool getwindowname "$E2E_WINDOW" 2>/dev/null)" = "$1" ]
+}
+
+# The main window: its title ends with the program's name and version, after the
+# song's name ("Untitled — Sonavel 2.2").
 e2e_find_window() {
-  E2E_WINDOW=$(xdotool search --onlyvisible --name '^Sonavel ' 2>/dev/null | head -n 1)
+  E2E_WINDOW=$(xdotool search --onlyvisible --name 'Sonavel [0-9.]+$' 2>/dev/null | head -n 1)
   [ -n "$E2E_WINDOW" ]
 }
 

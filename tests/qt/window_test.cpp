@@ -160,19 +160,40 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
     }
   }
   EXPECT_EQ(menus.back()->text(), "&Help");
-  EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "&About");
+  EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "Sonavel &Help");
+  EXPECT_EQ(menus.back()->menu()->actions()[1]->text(), "&About");
 }
 
-// Keys pressed on the shown window reach Redo by both of its shortcuts.
-TEST_F(WindowTest, RedoRunsByCtrlShiftZAndByCtrlY) {
+TEST_F(WindowTest, ASecondWindowOpensOffsetAndTheTitleFollowsTheCore) {
+  EXPECT_EQ(window->pos(), QPoint(0, 0));
+  {
+    MainWindow second(*platform);
+    EXPECT_EQ(second.pos(), QPoint(32, 32));
+  }
+  // The second one's place is free again for the next.
+  platform->AttachWindow(window.get());
+  MainWindow third(*platform);
+  EXPECT_EQ(third.pos(), QPoint(32, 32));
+
+  platform->SetTitle("First Song \u2014 Sonavel 2.2");
+  EXPECT_EQ(third.windowTitle(), QString::fromUtf8("First Song \u2014 Sonavel 2.2"));
+}
+
+// Keys pressed on the shown window reach Redo by both of its shortcuts, and the
+// help page by F1.
+TEST_F(WindowTest, RedoRunsByCtrlShiftZAndByCtrlYAndHelpByF1) {
   window->show();
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-  for (const QKeyCombination keys : {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Y}) {
+  const std::pair<QKeyCombination, uintptr_t> cases[] = {
+      {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, kRedoCommand},
+      {Qt::CTRL | Qt::Key_Y, kRedoCommand},
+      {QKeyCombination(Qt::Key_F1), kHelpCommand}};
+  for (const auto& [keys, command] : cases) {
     Received().clear();
     QTest::keyClick(&Panel(), keys.key(), keys.keyboardModifiers());
-    EXPECT_TRUE(std::any_of(Received().begin(), Received().end(), [](const Message& m) {
-      return m.id == WM_COMMAND && m.wParam == kRedoCommand;
+    EXPECT_TRUE(std::any_of(Received().begin(), Received().end(), [command](const Message& m) {
+      return m.id == WM_COMMAND && m.wParam == command;
     })) << QKeySequence(keys).toString().toStdString();
   }
 }
