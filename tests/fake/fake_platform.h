@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,6 +22,10 @@ struct ShownMessage {
   bool information = false;  // the information icon rather than the warning
   bool operator==(const ShownMessage&) const = default;
 };
+// What a failed comparison of messages shows.
+inline void PrintTo(const ShownMessage& m, std::ostream* out) {
+  *out << "{\"" << m.text << "\", \"" << m.caption << "\"" << (m.information ? ", info}" : "}");
+}
 
 struct FormCall {
   std::string title;
@@ -190,6 +195,8 @@ class FakeWaveIn : public WaveInDevice {
   bool DeviceNames(std::vector<std::string>& names) override { return devices.Names(names); }
   void ChooseDevice(const std::string& name) override { devices.chosen = name; }
   uint32_t RoundTripFrames() const override { return roundTripFrames; }
+  std::string PathKey() const override { return pathKey; }
+  bool InputsConnected() const override { return inputsConnected; }
 
   // Captures bytes into the queued buffers, handing back each one that fills;
   // returns how many bytes found a buffer (the rest is lost, as on a real card).
@@ -203,6 +210,8 @@ class FakeWaveIn : public WaveInDevice {
   uint32_t generation = 1;
   FakeDeviceList devices;
   uint32_t roundTripFrames = 0;  // what the device reports
+  std::string pathKey = "fake";  // the sound path it stands for
+  bool inputsConnected = true;
 };
 
 // The fakes every core test uses, installed by the test main.
