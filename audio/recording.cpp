@@ -94,7 +94,7 @@ int RecordStop() {
       // The take lives only in memory until here: a write that falls short (a
       // full disk, no song file) must be said, or the user would believe it kept.
       if (FileWriteOrDropUndo(armed, song.workBuffer.get(), b, c - b) < c - b) {
-        ShowError("Not enough disk space to save the recording");
+        ReportSongWriteFailure("Not enough disk space to save the recording");
       } else if (silent) {
         TellUnconnected();
       }
