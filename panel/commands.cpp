@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "audio/latency_measure.h"
+#include "audio/playback.h"
 #include "base/paths.h"
 #include "codecs/export.h"
 #include "codecs/import.h"
@@ -123,7 +124,10 @@ void RedoLastChange() {
 }
 
 void MeasureLatencyCommand() {
+  // A measurement already running starts afresh, as a run would.
   if (song.running != 0) StopToStart();
+  LatencyCancel();
+  PlayReconnect();
   MeasureLatency();
 }
 

@@ -216,8 +216,9 @@ class MonkeyTest : public ProgramTest {
   }
 
   // What the scripted answers may rightly bring: a song not saved yet cannot be
-  // opened, a missing file is refused (a mono one is converted), and after a
-  // failed open there is no song file to save, record or import into until New.
+  // opened, a missing file is refused (a mono one is converted), after a failed
+  // open there is no song file to save, record or import into until New, and a
+  // take the fake card fed too little has its dropouts told.
   bool Expected(const ShownMessage& m) const {
     const std::set<std::pair<std::string, std::string>> allowed = {
         {"SongFileOpen - failed", "Error"},
@@ -229,7 +230,9 @@ class MonkeyTest : public ProgramTest {
          "one first.",
          "Error"},
     };
-    return allowed.contains({m.text, m.caption}) ||
+    // The fake card sings at random, far less than a take's clock asks for.
+    const bool dropouts = m.caption == "Recording" && m.text.starts_with("The take on Track ");
+    return dropouts || allowed.contains({m.text, m.caption}) ||
            (!hadSong && withoutSong.contains({m.text, m.caption}));
   }
 

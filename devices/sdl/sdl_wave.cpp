@@ -28,17 +28,18 @@ int64_t NsToFrames(int64_t ns) {
   return ns / kNsPerSecond * kRate + ns % kNsPerSecond * kRate / kNsPerSecond;
 }
 
-void PlaybackClock::ForgetOrigins() {
-  for (std::atomic<int64_t>& origin : origins) origin = INT64_MAX;
+void EarliestOrigin::Forget() {
+  for (std::atomic<int64_t>& reading : readings) reading = INT64_MAX;
 }
 
-void PlaybackClock::AddOrigin(int64_t ns) {
-  origins[nextOrigin++ % kOrigins] = ns;
+void EarliestOrigin::Add(int64_t ns) {
+  readings[next++ % kReadings] = ns;
 }
 
-int64_t PlaybackClock::Origin() const {
+int64_t EarliestOrigin::Earliest() const {
   int64_t earliest = INT64_MAX;
-  for (const std::atomic<int64_t>& origin : origins) earliest = std::min(earliest, origin.load());
+  for (const std::atomic<int64_t>& reading : readings)
+    earliest = std::min(earliest, reading.load());
   return earliest;
 }
 
@@ -99,14 +100,11 @@ bool SdlDeviceAlive(SDL_AudioDeviceID device) {
   return SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED;
 }
 
-int ResetSdlDevice(SDL_AudioDeviceID device, std::mutex& lock, uint32_t& generation,
+int ResetSdlDevice(SDL_AudioDeviceID device, std::atomic<uint32_t>& generation,
                    const std::function<void()>& handBack) {
   if (device != 0) SDL_LockAudioDevice(device);
-  {
-    const std::lock_guard<std::mutex> hold(lock);
-    handBack();
-    ++generation;
-  }
+  handBack();
+  ++generation;
   if (device == 0) return kSdlNotOpen;
   SDL_UnlockAudioDevice(device);
   return SdlDeviceAlive(device) ? kWaveOk : kSdlDeviceLost;
