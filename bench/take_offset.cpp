@@ -57,6 +57,7 @@ void FillSecond(uint8_t* second, int index) {
 struct Take {
   std::vector<long> offsets;  // one per second
   int dropouts = 0;
+  std::string where;  // the first dropouts: second and length
 };
 
 struct Player {
@@ -112,7 +113,14 @@ Take RecordTake(int seconds) {
   }
   waveOut().Reset();
   CaptureEnd();
-  take.dropouts = CaptureDropoutsFound().count;
+  const CaptureDropouts& found = CaptureDropoutsFound();
+  take.dropouts = found.count;
+  for (int i = 0; i < std::min(found.count, 6); ++i) {
+    char text[48];
+    std::snprintf(text, sizeof text, " %.2fs:%.0fms", found.kept[i].at / 176400.0,
+                  found.kept[i].bytes / 176.4);
+    take.where += text;
+  }
   fakePlatform.PumpTo([](const Message&) {});
   Bytes second(kSecondBytes);
   for (int k = 0; k < seconds; ++k) {
@@ -170,7 +178,7 @@ int main(int argc, char** argv) {
           std::printf(" %ld", o);
         }
       }
-      std::printf("  (dropouts reported: %d)\n", all.back().dropouts);
+      std::printf("  (dropouts reported: %d%s)\n", all.back().dropouts, all.back().where.c_str());
       std::fflush(stdout);
     }
     if (kind == "jack") {

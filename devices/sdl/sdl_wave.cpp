@@ -36,10 +36,12 @@ void EarliestOrigin::Add(int64_t ns) {
   readings[next++ % kReadings] = ns;
 }
 
-int64_t EarliestOrigin::Earliest() const {
+int64_t EarliestOrigin::Earliest(int latest) const {
   int64_t earliest = INT64_MAX;
-  for (const std::atomic<int64_t>& reading : readings)
-    earliest = std::min(earliest, reading.load());
+  const uint32_t end = next.load();
+  for (int i = 1; i <= std::min(latest, kReadings); ++i) {
+    earliest = std::min(earliest, readings[(end - static_cast<uint32_t>(i)) % kReadings].load());
+  }
   return earliest;
 }
 

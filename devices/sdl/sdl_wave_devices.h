@@ -68,12 +68,12 @@ int ResetSdlDevice(SDL_AudioDeviceID device, std::atomic<uint32_t>& generation,
 // few callbacks later. One thread adds, another may read.
 class EarliestOrigin {
  public:
-  static constexpr int kReadings = 8;
+  static constexpr int kReadings = 16;
   EarliestOrigin() { Forget(); }
   void Forget();
   void Add(int64_t ns);
-  // INT64_MAX before the first reading.
-  int64_t Earliest() const;
+  // Of the latest `latest` readings; INT64_MAX before the first one.
+  int64_t Earliest(int latest = kReadings) const;
 
  private:
   std::atomic<int64_t> readings[kReadings];
@@ -176,8 +176,9 @@ class SdlWaveIn : public WaveInDevice {
   // Once placed: follows the output's stalls and any lasting change between
   // the two clocks, then stores the chunk at its place.
   void Follow(const Uint8* stream, uint32_t frames);
-  // Playback frames between the output's frame 0 and the input's.
-  int64_t ClockOffset() const;
+  // Playback frames between the output's frame 0 and the input's, as the
+  // latest `latest` readings of each clock see it.
+  int64_t ClockOffset(int latest = EarliestOrigin::kReadings) const;
   // With the callback kept out: stops capture and hands back every buffer,
   // partly filled ones with their counts, in queue order, posting their
   // notices under the current generation when `notify`.
@@ -195,7 +196,7 @@ class SdlWaveIn : public WaveInDevice {
   bool lostTold = false;
   int64_t arrived = 0;  // frames since Start
   EarliestOrigin arrivals;
-  static constexpr size_t kPlacingChunks = 4;
+  static constexpr size_t kPlacingChunks = 16;
   uint8_t kept[kPlacingChunks * kDeviceFrames * 4];
   size_t keptBytes = 0;
   int64_t placedOffset = 0;  // ClockOffset() the current place was found with

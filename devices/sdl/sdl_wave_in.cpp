@@ -12,9 +12,11 @@ namespace {
 // the callbacks' jitter; the servers' blocks that went missing under load were
 // 256 frames and more.
 constexpr int64_t kSlipFrames = 200;
-// ... and it must last this many chunks (half a second): an early callback
-// leaves the readings after eight, a lost block stays for good.
-constexpr int kSlipChunks = 24;
+// A change shows first in the latest few readings; it counts once it has
+// lasted this many chunks (more than a third of a second), longer than a busy
+// machine keeps a callback waiting, while a lost block stays for good.
+constexpr int kSlipReadings = 4;
+constexpr int kSlipChunks = 16;
 
 std::atomic_ref<uint32_t> Queued(WaveHeader& header) {
   return std::atomic_ref<uint32_t>(header.queued);
@@ -166,8 +168,8 @@ void SdlWaveIn::Capture(const Uint8* stream, uint32_t frames) {
   }
 }
 
-int64_t SdlWaveIn::ClockOffset() const {
-  return NsToFrames(arrivals.Earliest() - clock.origin.Earliest());
+int64_t SdlWaveIn::ClockOffset(int latest) const {
+  return NsToFrames(arrivals.Earliest(latest) - clock.origin.Earliest(latest));
 }
 
 void SdlWaveIn::Place(const Uint8* stream, uint32_t frames) {
@@ -206,11 +208,14 @@ void SdlWaveIn::Follow(const Uint8* stream, uint32_t frames) {
       cursor.Dropout(Frames(stalled - stalledSeen), Port{*this});
       stalledSeen = stalled;
     }
+    const int64_t seen = ClockOffset(kSlipReadings) - placedOffset;
+    const bool slipped = std::abs(seen) >= kSlipFrames;
+    if (!slipped || (slipChunks > 0 && (seen > 0) != slipLater)) slipChunks = 0;
+    slipLater = seen > 0;
+    // By now every reading is of after the change: all of them measure it.
     const int64_t drift = ClockOffset() - placedOffset;
-    const bool slipped = std::abs(drift) >= kSlipFrames;
-    if (!slipped || (slipChunks > 0 && (drift > 0) != slipLater)) slipChunks = 0;
-    slipLater = drift > 0;
-    if (slipped && ++slipChunks >= kSlipChunks) {
+    if (slipped && ++slipChunks >= kSlipChunks && std::abs(drift) >= kSlipFrames &&
+        (drift > 0) == slipLater) {
       if (drift > 0) {
         // Input went missing (the server dropped a block of it): its place
         // stays empty and what follows keeps its own.
