@@ -29,7 +29,8 @@ constexpr MenuEntry kAudioEntries[] = {
     {kOutputDeviceCommand, "&Output Device", "", OutputDeviceChoices},
     {kInputDeviceCommand, "&Input Device", "", InputDeviceChoices},
 };
-constexpr MenuEntry kHelpEntries[] = {{kAboutCommand, "&About"}};
+constexpr MenuEntry kHelpEntries[] = {{kHelpCommand, "Sonavel &Help", "F1"},
+                                      {kAboutCommand, "&About"}};
 
 constexpr Menu kMenus[] = {{"&File", kFileEntries},
                            {"&Edit", kEditEntries},
@@ -61,6 +62,9 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
   switch (command) {
     case kAboutCommand:
       platform().ShowAbout();
+      return 1;
+    case kHelpCommand:
+      OnHelp();
       return 1;
     case kNewCommand:
       OnNew();

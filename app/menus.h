@@ -12,6 +12,8 @@
 
 // Menu commands (the WM_COMMAND wParam).
 constexpr uintptr_t kAboutCommand = 1000;
+// The help page, as the HELP button opens it.
+constexpr uintptr_t kHelpCommand = 1001;
 // The File menu's: each the command of the panel's button of that name.
 constexpr uintptr_t kNewCommand = 1100;
 constexpr uintptr_t kOpenCommand = 1101;

@@ -3,18 +3,23 @@
 #include <filesystem>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "app/audio_devices.h"
 #include "app/keys.h"
 #include "app/menus.h"
+#include "app/window_title.h"
 #include "audio/latency_measure.h"
 #include "audio/playback.h"
 #include "audio/recording.h"
 #include "audio/stream.h"
+#include "codecs/import.h"
+#include "codecs/imported_audio.h"
 #include "panel/commands.h"
 #include "panel/panel.h"
 #include "panel/text_fields.h"
 #include "panel/transport.h"
+#include "platform/platform.h"
 #include "song/notices.h"
 #include "song/song_commands.h"
 #include "song/song_file.h"
@@ -25,19 +30,37 @@ int firstPaint = 0;
 
 namespace {
 
-std::string startSong;
+std::vector<std::string> startFiles;
 
-// A song named at start is opened as Open opens one; when it cannot be, the user
-// is told as Open tells it and works on a new song instead.
-void OpenStartSong() {
-  const std::string path = std::exchange(startSong, {});
-  if (!path.empty() && OpenSongFrom(path) == 1) return;
-  SongFileInit();
+// Files named at start are told by their content and never written unless they
+// are songs. A song named alone is opened as Open opens one (when it cannot be, a
+// new song starts); sound files go into the tracks of a new working song, one
+// each, as drops on the panel put them; anything else is refused by the import.
+void OpenStartFiles() {
+  const std::vector<std::string> files = std::exchange(startFiles, {});
+  if (files.size() == 1 && IsSongFile(files[0])) {
+    if (OpenSongFrom(files[0]) == 0) SongFileInit();
+    return;
+  }
+  if (SongFileInit() == 0) return;
+  int next = 1;
+  for (const std::string& file : files) {
+    if (IsSongFile(file)) {
+      platform().ShowMessage(
+          "SongFileOpen - failed\n" + file + ": a song is opened only when it is named alone",
+          "Error");
+    } else if (next > TrackCount) {
+      ReportImportFailure("ImportFileTo", "no empty track is left", file);
+    } else {
+      next += ImportFileTo(tracks[next], file);
+    }
+  }
 }
 
 void OnCreate() {
-  // A new window: its menu bar shows the table's texts until told otherwise.
+  // A new window: its menu bar and title show the table's texts until told otherwise.
   ForgetMenuState();
+  ForgetTitle();
   controlManager.LoadSkin();
   textFields.Init();
   ApplyDeviceSettings();
@@ -50,7 +73,7 @@ void OnPaint() {
   controlManager.Repaint();
   if (firstPaint == 1) {
     firstPaint = 0;
-    OpenStartSong();
+    OpenStartFiles();
   }
 }
 
@@ -118,16 +141,21 @@ void AppStartup() {
 
 intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   const intptr_t result = Dispatch(message, wParam, lParam);
-  // Whatever the message changed, the menu shows it before the next one.
+  // Whatever the message changed, the menu and the title show it before the next one.
   RefreshMenus();
+  RefreshTitle();
   return result;
 }
 
-void SetStartSong(const std::string& path) {
-  // Made absolute now: the song's name is compared and saved against later.
-  std::error_code ec;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-  startSong = path.empty() || ec ? path : absolute.string();
+void SetStartFiles(const std::vector<std::string>& paths) {
+  startFiles.clear();
+  for (const std::string& path : paths) {
+    if (path.empty()) continue;
+    // Made absolute now: a song's name is compared and saved against later.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    startFiles.push_back(ec ? path : absolute.string());
+  }
 }
 
 void AppShutdown() {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -18,9 +19,10 @@ inline intptr_t WindowProc(const Message& m) {
 
 // Process start before the window exists (firstPaint = 1).
 void AppStartup();
-// The song to open at the first paint instead of a new working song: the one the
-// program was started with (from the desktop or the command line); empty for none.
-void SetStartSong(const std::string& path);
+// The files the program was started with (from the desktop or the command line),
+// dealt with at the first paint: a song named alone is opened instead of a new
+// working song; sound files are imported into the new song's tracks in order.
+void SetStartFiles(const std::vector<std::string>& paths);
 // After the message loop has ended: close the song, release the skin and the
 // buffers that live for the program's life.
 void AppShutdown();

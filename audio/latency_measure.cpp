@@ -78,7 +78,7 @@ void Finish() {
     return;
   }
   const int saved = SaveRoundTrip(*delay);
-  platform().ShowMessage("Round trip: " + FramesText(*delay), kCaption);
+  platform().ShowInformation("Round trip: " + FramesText(*delay), kCaption);
   if (!saved) ShowError("Error: the round trip could not be kept in " + SettingsPath());
 }
 

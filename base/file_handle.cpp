@@ -113,6 +113,34 @@ int64_t FileHandle::CopyTo(const FileHandle& dest, int64_t offset, int64_t lengt
   return done;
 }
 
+bool FileHandle::CopyDataTo(const FileHandle& dest, int64_t offset, int64_t length,
+                            std::span<uint8_t> buffer) const {
+  if (fd_ < 0 || offset < 0 || length < 0) return false;
+  const int64_t end = offset + length;
+  for (int64_t at = offset; at < end;) {
+    const off_t data = ::lseek(fd_, static_cast<off_t>(at), SEEK_DATA);
+    // ENXIO: no data from here to the end of the file.
+    if (data < 0 && errno == ENXIO) return true;
+    int64_t from = data;
+    int64_t to = end;
+    if (data < 0) {
+      // No way to find the holes here: what the file holds is all data.
+      from = at;
+      const int64_t size = Size();
+      if (size < 0) return false;
+      to = std::min(end, size);
+    } else {
+      const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
+      to = hole < 0 ? end : std::min<int64_t>(end, hole);
+    }
+    if (from >= end) return true;
+    if (from < to && CopyTo(dest, from, to - from, buffer) != to - from) return false;
+    if (data < 0) return true;
+    at = to;
+  }
+  return true;
+}
+
 int64_t FileHandle::Size() const {
   struct stat st {};
   if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;

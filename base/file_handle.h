@@ -40,6 +40,12 @@ class FileHandle {
   // Returns the bytes copied: fewer when this file ends first or a write fails.
   int64_t CopyTo(const FileHandle& dest, int64_t offset, int64_t length,
                  std::span<uint8_t> buffer) const;
+  // As CopyTo, but only the parts of the range this file holds data in: its
+  // holes, and the range past its end, are left untouched in dest (in a file
+  // just emptied they stay holes and read as zeros). True when all of that data
+  // was copied.
+  bool CopyDataTo(const FileHandle& dest, int64_t offset, int64_t length,
+                  std::span<uint8_t> buffer) const;
   // The file's length, or -1 when it cannot be had.
   int64_t Size() const;
   // False for a device, a pipe or a socket, and when it cannot be told.

@@ -75,8 +75,10 @@ bool SameStream(const MpegFrame& a, const MpegFrame& b) {
 }
 
 // Whether `count` frames of one stream follow one another from `at`, each where
-// the one before says it ends. The bytes may end first only for a stream that
-// begins them: a file shorter than its frames.
+// the one before says it ends. The bytes may end first only for a layer III
+// stream that begins them: an MP3 shorter than its frames. Layers I and II are
+// rare enough not to need that, and the byte order mark FF FE that begins a
+// UTF-16 text reads as a layer I header.
 bool FramesFollow(std::span<const uint8_t> head, size_t at, int count) {
   const bool atStart = at == 0;
   const MpegFrame first = ParseMpegHeader(head.data() + at);
@@ -84,7 +86,7 @@ bool FramesFollow(std::span<const uint8_t> head, size_t at, int count) {
   MpegFrame frame = first;
   for (int n = 1; n < count; ++n) {
     at += frame.bytes;
-    if (at + 4 > head.size()) return atStart;
+    if (at + 4 > head.size()) return atStart && first.layer == 1;
     frame = ParseMpegHeader(head.data() + at);
     if (frame.bytes == 0 || !SameStream(first, frame)) return false;
   }

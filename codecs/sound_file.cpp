@@ -5,13 +5,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
 
+#include "base/bytes.h"
 #include "base/file_handle.h"
 #include "codecs/convert.h"
 #include "codecs/imported_audio.h"
+#include "codecs/sniff.h"
 #include "codecs/wav.h"
 
 namespace {
@@ -54,6 +57,57 @@ void ToSixteenBits(std::span<const float> in, int16_t* out) {
   }
 }
 
+// The file as libsndfile reads it, with the data size of a RIFF/WAVE file that
+// states 0 shown as 0xFFFFFFFF: a recorder that stopped before it wrote the size
+// leaves 0 with the audio behind it, and libsndfile would read nothing, while a
+// stated 0xFFFFFFFF it reads to the end of the file.
+struct StreamedWav {
+  const FileHandle* file = nullptr;
+  int64_t size = 0;
+  int64_t position = 0;
+  int64_t sizeAt = -1;  // where the data size lies; -1 when it is shown as it is
+};
+
+int64_t UnstatedDataSizeAt(const FileHandle& file) {
+  std::vector<uint8_t> head(kSniffBytes);
+  head.resize(file.ReadAt(0, head));
+  if (head.size() < 12 || std::memcmp(head.data(), "RIFF", 4) != 0 ||
+      std::memcmp(head.data() + 8, "WAVE", 4) != 0) {
+    return -1;
+  }
+  const int64_t data = WalkWavChunks(head).data;
+  if (data < 0 || data + 8 > static_cast<int64_t>(head.size()) ||
+      LoadU32(head.data() + data + 4) != 0 || file.Size() <= data + 8) {
+    return -1;
+  }
+  return data + 4;
+}
+
+SF_VIRTUAL_IO StreamedWavIo() {
+  SF_VIRTUAL_IO io{};
+  io.get_filelen = [](void* user) -> sf_count_t { return static_cast<StreamedWav*>(user)->size; };
+  io.seek = [](sf_count_t offset, int whence, void* user) -> sf_count_t {
+    auto& w = *static_cast<StreamedWav*>(user);
+    const int64_t base = whence == SEEK_CUR ? w.position : whence == SEEK_END ? w.size : 0;
+    w.position = std::max<int64_t>(0, base + offset);
+    return w.position;
+  };
+  io.read = [](void* out, sf_count_t count, void* user) -> sf_count_t {
+    auto& w = *static_cast<StreamedWav*>(user);
+    const std::span<uint8_t> bytes(static_cast<uint8_t*>(out), static_cast<size_t>(count));
+    const size_t got = w.file->ReadAt(w.position, bytes);
+    for (int64_t i = std::max(w.sizeAt, w.position);
+         i < std::min(w.sizeAt + 4, w.position + static_cast<int64_t>(got)); ++i) {
+      bytes[static_cast<size_t>(i - w.position)] = 0xFF;
+    }
+    w.position += static_cast<int64_t>(got);
+    return static_cast<sf_count_t>(got);
+  };
+  io.write = [](const void*, sf_count_t, void*) -> sf_count_t { return 0; };
+  io.tell = [](void* user) -> sf_count_t { return static_cast<StreamedWav*>(user)->position; };
+  return io;
+}
+
 // Reads every frame into the converter until the file ends or the output is full;
 // returns the frames read. The length libsndfile reports is not trusted: ADPCM
 // files give whole blocks, and a damaged file ends where it breaks.
@@ -90,8 +144,12 @@ size_t DecodeSoundFile(const std::string& path, std::span<uint8_t> output, std::
     return 0;
   }
   SF_INFO info{};
+  StreamedWav streamed{&handle, handle.Size(), 0, UnstatedDataSizeAt(handle)};
+  SF_VIRTUAL_IO io = StreamedWavIo();
   // The descriptor stays ours (close-on-exec, closed by the handle).
-  const SoundFile file(sf_open_fd(handle.Descriptor(), SFM_READ, &info, SF_FALSE));
+  const SoundFile file(streamed.sizeAt >= 0
+                           ? sf_open_virtual(&io, SFM_READ, &info, &streamed)
+                           : sf_open_fd(handle.Descriptor(), SFM_READ, &info, SF_FALSE));
   if (!file) {
     *why = Reason(sf_strerror(nullptr));
     return 0;

@@ -105,11 +105,13 @@ int LoadFileWav(Track& track, const std::string& path) {
     ui.ShowMessage("LoadFileWav: no data chunk", "Error");
     return 0;
   }
+  // A recorder that never finished its file leaves a data size of 0 (or the
+  // 0xFFFFFFFF of a stream) with its audio behind it: that audio runs to the end.
+  const uint32_t stated = LoadU32(bytes + off + 4);
+  const int64_t dataSize = stated == 0 ? n - off - 8 : int64_t{stated};
   // Whole frames only: a chunk (or a file) that ends inside a frame would otherwise
   // give a loop whose every pass shifts the samples against their channels.
-  const int64_t length =
-      std::min({int64_t{LoadU32(bytes + off + 4)}, int64_t{TrackRegionBytes}, n - off - 8}) &
-      ~int64_t{3};
+  const int64_t length = std::min({dataSize, int64_t{TrackRegionBytes}, n - off - 8}) & ~int64_t{3};
   return StoreImportedAudio(track, bytes + off + 8, static_cast<int32_t>(length), path, 0);
 }
 

@@ -11,7 +11,9 @@
 
 #include "app/about.h"
 #include "app/icon.h"
+#include "codecs/library_versions.h"
 #include "desktop/main_window.h"
+#include "devices/desktop_audio.h"
 
 namespace {
 
@@ -38,6 +40,20 @@ constexpr StaticText kTexts[] = {
     {45, 45, 98, 8, kAboutLine106},
     {45, 54, 138, 8, kAboutLine107},
 };
+
+// "Built with Qt 6.4.2, SDL 2.26.5, ...": every library by the version it runs on.
+QString BuiltWith() {
+  std::vector<std::string> names{std::string("Qt ") + qVersion()};
+  for (auto&& list : {DeviceLibraryVersions(), CoreLibraryVersions()}) {
+    names.insert(names.end(), list.begin(), list.end());
+  }
+  QString text = QStringLiteral("Built with ");
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += QStringLiteral(", ");
+    text += QString::fromStdString(names[i]);
+  }
+  return text + QLatin1Char('.');
+}
 
 }  // namespace
 
@@ -67,8 +83,17 @@ void ShowAboutBox(MainWindow* owner) {
     labels.push_back(std::move(label));
   }
 
+  // Below the template's lines, as wide as they are: the libraries, wrapped.
+  QLabel builtWith(BuiltWith(), &dialog);
+  builtWith.setWordWrap(true);
+  const QRect lines = du.Rect(45, 66, 0, 0);
+  const int width = size.width() - rightMargin - lines.left();
+  builtWith.setGeometry(lines.left(), lines.top(), width, builtWith.heightForWidth(width));
+  const int below = builtWith.geometry().bottom() + 1 - du.Rect(0, 66, 0, 0).top();
+
   QPushButton ok("&OK", &dialog);
-  ok.setGeometry(du.Rect(72, 74, 40, 14));
+  ok.setGeometry(du.Rect(72, 74, 40, 14).translated(0, below));
+  size.setHeight(size.height() + below);
   ok.setDefault(true);
   ok.setFocus();
   QObject::connect(&ok, &QPushButton::clicked, &dialog, &QDialog::accept);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/window_proc.h"
 #include "base/paths.h"
@@ -50,10 +51,14 @@ int main(int argc, char** argv) {
   std::string audioNotice;
   InstallDesktopWaveDevices(std::getenv("SONAVEL_AUDIO"), audioNotice);
   AppStartup();
-  // The song the desktop opens with the program (its entry passes %f), or the one
+  // The files the desktop opens with the program (its entry passes %F), or those
   // named on the command line; Qt has taken its own options out already.
   const QStringList arguments = QCoreApplication::arguments();
-  if (arguments.size() > 1) SetStartSong(QFile::encodeName(arguments[1]).toStdString());
+  std::vector<std::string> files;
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    files.push_back(QFile::encodeName(arguments[i]).toStdString());
+  }
+  SetStartFiles(files);
 
   MainWindow window(qtPlatform);
   // A logout or Ctrl+C ends the program the way the close box does.

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QImage>
+#include <QKeySequence>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
@@ -29,6 +30,19 @@ QString DraggedFile(const QMimeData* data) {
   if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
   return urls.front().toLocalFile();
 }
+
+// The table joins an entry's key sequences with ';'. Qt's own list parser wants
+// "; " and would read "Ctrl+Shift+Z;Ctrl+Y" as one sequence that no key matches.
+QList<QKeySequence> Shortcuts(const char* text) {
+  QList<QKeySequence> keys;
+  for (const QString& part : QString::fromUtf8(text).split(u';', Qt::SkipEmptyParts)) {
+    keys.append(QKeySequence::fromString(part.trimmed(), QKeySequence::PortableText));
+  }
+  return keys;
+}
+
+// About a title bar's height: every window's title stays in sight.
+constexpr int kWindowCascadePx = 32;
 
 }  // namespace
 
@@ -67,7 +81,7 @@ MainWindow::MainWindow(QtPlatform& p)
         continue;
       }
       QAction* action = menu->addAction(QString::fromUtf8(entry.text));
-      action->setShortcuts(QKeySequence::listFromString(QString::fromUtf8(entry.shortcuts)));
+      action->setShortcuts(Shortcuts(entry.shortcuts));
       const uintptr_t command = entry.command;
       menuActions[command] = action;
       connect(action, &QAction::triggered, this, [this, command] {
@@ -78,7 +92,9 @@ MainWindow::MainWindow(QtPlatform& p)
   setAcceptDrops(true);
   setCentralWidget(&panel);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
-  move(0, 0);
+  // Top-left of the screen; each further window a title bar lower and to the right.
+  const int offset = slot.Index() * kWindowCascadePx;
+  move(offset, offset);
   panel.setFocus();
   platform.AttachWindow(this);
 }

@@ -9,6 +9,7 @@
 
 #include "app/menus.h"
 #include "desktop/panel_widget.h"
+#include "desktop/window_slot.h"
 
 class QtPlatform;
 
@@ -31,6 +32,7 @@ class MainWindow : public QMainWindow {
   void FillChoices(QMenu& submenu, uintptr_t command, const MenuChoices& choices);
 
   QtPlatform& platform;
+  WindowSlot slot;
   // A member, not a heap child: it leaves the window before the window goes.
   PanelWidget panel;
   std::map<uintptr_t, QAction*> menuActions;

@@ -56,10 +56,19 @@ void QtPlatform::Flush() {
 }
 
 void QtPlatform::ShowMessage(std::string_view text, std::string_view caption) {
+  ShowBox(QMessageBox::Warning, text, caption);
+}
+
+void QtPlatform::ShowInformation(std::string_view text, std::string_view caption) {
+  ShowBox(QMessageBox::Information, text, caption);
+}
+
+void QtPlatform::ShowBox(int icon, std::string_view text, std::string_view caption) {
   Flush();
-  // No owner, as the core's failures are the application's, not the window's; but
-  // application-modal so no click reaches the panel while the user reads it.
-  QMessageBox box(QMessageBox::Warning, FromBytes(caption), FromBytes(text), QMessageBox::Ok);
+  // Owned by the window, so it opens over it rather than somewhere on the
+  // screen; application-modal so no click reaches the panel while the user reads it.
+  QMessageBox box(static_cast<QMessageBox::Icon>(icon), FromBytes(caption), FromBytes(text),
+                  QMessageBox::Ok, window);
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }
@@ -83,6 +92,10 @@ void QtPlatform::ShowAbout() {
   ShowAboutBox(window);
 }
 
+void QtPlatform::SetTitle(std::string_view title) {
+  if (window != nullptr) window->setWindowTitle(FromBytes(title));
+}
+
 void QtPlatform::SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) {
   if (window == nullptr) return;
   if (QAction* action = window->MenuAction(command)) {
@@ -99,8 +112,8 @@ QUrl LocalPageUrl(std::string_view path, std::string_view fragment) {
   return url;
 }
 
-void QtPlatform::OpenLocalPage(std::string_view path, std::string_view fragment) {
-  QDesktopServices::openUrl(LocalPageUrl(path, fragment));
+bool QtPlatform::OpenLocalPage(std::string_view path, std::string_view fragment) {
+  return QDesktopServices::openUrl(LocalPageUrl(path, fragment));
 }
 
 uint32_t QtPlatform::ClockMs() {

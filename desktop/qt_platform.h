@@ -37,12 +37,14 @@ class QtPlatform : public QObject, public Platform {
   void Invalidate(int x, int y, int width, int height) override;
   void Flush() override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
+  void ShowInformation(std::string_view text, std::string_view caption) override;
   void Beep() override;
   bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   void ShowAbout() override;
+  void SetTitle(std::string_view title) override;
   void SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) override;
-  void OpenLocalPage(std::string_view path, std::string_view fragment) override;
+  bool OpenLocalPage(std::string_view path, std::string_view fragment) override;
   uint32_t ClockMs() override;
   void SleepMs(uint32_t ms) override;
   void Post(const Message& message) override;
@@ -52,6 +54,9 @@ class QtPlatform : public QObject, public Platform {
   void CloseWindow() override;
 
  private:
+  // A QMessageBox::Icon; the header stays free of QMessageBox.
+  void ShowBox(int icon, std::string_view text, std::string_view caption);
+
   MainWindow* window = nullptr;
   QTimer timer;
   // Posts come from the audio callbacks too: they go through a queue that

@@ -42,3 +42,7 @@ void ReleaseDesktopWaveDevices() {
     ReleaseSdlWaveDevices();
   }
 }
+
+std::vector<std::string> DeviceLibraryVersions() {
+  return {SdlVersion(), JackVersion()};
+}

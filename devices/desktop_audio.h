@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum class AudioPath { Jack, Sdl };
 
@@ -14,3 +15,6 @@ enum class AudioPath { Jack, Sdl };
 AudioPath InstallDesktopWaveDevices(const char* choice, std::string& notice);
 // Closes the installed devices; they then answer every call with an error.
 void ReleaseDesktopWaveDevices();
+// The sound libraries behind the devices, by the versions the program runs on:
+// "SDL 2.26.5", "JACK 1.9.21" (or the sound server's own JACK library).
+std::vector<std::string> DeviceLibraryVersions();

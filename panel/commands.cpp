@@ -1,9 +1,7 @@
 #include "panel/commands.h"
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
-#include <string_view>
 #include <vector>
 
 #include "audio/latency_measure.h"
@@ -29,8 +27,8 @@ namespace {
 // The New button stays lit this long before the song is left.
 constexpr uint32_t kNewWaitMs = 300;
 
-// A WAV file chosen here would be opened as a song, and leaving that song writes
-// a song header over the file's own header: only song files are offered.
+// Only songs are offered; a file of another kind chosen all the same is refused
+// by its content.
 const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}};
 
 // The button stays lit, and on screen, while its command holds the window.
@@ -45,6 +43,16 @@ void RunCommand(int button, const std::function<void()>& command, uint32_t waitM
   controlManager.DrawNormal(button);
 }
 
+// The help page in the desktop's browser; without one the user is told where
+// the page is, so it can be opened by hand.
+void ShowHelpPage(std::string_view fragment) {
+  const std::string path = HelpFilePath();
+  if (platform().OpenLocalPage(path, fragment)) return;
+  platform().ShowMessage(
+      "No web browser could be started to show the help page. Open it in one yourself:\n" + path,
+      "Help");
+}
+
 void NewCommand() {
   NewSong();
   SetButton(pauseButton, 0);
@@ -52,15 +60,6 @@ void NewCommand() {
 
 Track& ImportTarget() {
   return tracks[song.armedTrack != 0 ? song.armedTrack : 1];
-}
-
-// Song files have no signature of their own: their name says what they are.
-bool IsSongName(std::string_view path) {
-  static constexpr std::string_view kExtension = ".svl";
-  return path.size() > kExtension.size() &&
-         std::equal(
-             kExtension.begin(), kExtension.end(), path.end() - kExtension.size(),
-             [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 }  // namespace
@@ -152,7 +151,7 @@ void OnExport() {
 }
 
 void OnHelp() {
-  RunCommand(helpButton, [] { platform().OpenLocalPage(HelpFilePath(), ""); });
+  RunCommand(helpButton, [] { ShowHelpPage(""); });
 }
 
 void DropFile(const std::string& path, int x, int y) {
@@ -161,7 +160,9 @@ void DropFile(const std::string& path, int x, int y) {
     platform().Beep();
     return;
   }
-  if (IsSongName(path)) {
+  // Told by content: a song renamed "take.wav" opens, a WAV named "take.svl"
+  // imports, and the program never writes a song header into a sound file.
+  if (IsSongFile(path)) {
     RunCommand(openButton, [&path] { OpenSongFrom(path); });
     return;
   }
@@ -174,5 +175,5 @@ void DropFile(const std::string& path, int x, int y) {
 
 void OnBanner() {
   if (song.running != 0) StopToStart();
-  platform().OpenLocalPage(HelpFilePath(), "about");
+  ShowHelpPage("about");
 }

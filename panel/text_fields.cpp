@@ -28,6 +28,7 @@ enum : int {
   kTab = 9,
   kEnter = 13,
   kDelete = 17,
+  kEscape = 27,
 };
 
 int Printable(int c) {
@@ -214,6 +215,11 @@ int TextFieldSet::FieldsKey(int code) {
       focusField = (f + count - 1) % count;
       caret = 0;
       show();
+      break;
+    case kEscape:
+      // Leaves the name as typed, so the keys that play and mark work again.
+      erase();
+      focusField = -1;
       break;
     default:
       break;

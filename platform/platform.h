@@ -69,8 +69,11 @@ class Platform {
   // loop: used before waits and during long commands.
   virtual void Flush() = 0;
 
-  // Modal, OK button. Device and timer messages keep flowing while it is open.
+  // Modal, OK button, centred on the window. Device and timer messages keep
+  // flowing while it is open. ShowMessage tells of a failure (the warning icon),
+  // ShowInformation of something that went as asked (the information icon).
   virtual void ShowMessage(std::string_view text, std::string_view caption) = 0;
+  virtual void ShowInformation(std::string_view text, std::string_view caption) = 0;
   virtual void Beep() = 0;
 
   // File dialogs owned by the main window. `name` holds the start name and
@@ -79,13 +82,16 @@ class Platform {
   virtual bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) = 0;
 
   virtual void ShowAbout() = 0;
+  // The window's title bar shows this.
+  virtual void SetTitle(std::string_view title) = 0;
   // Renames a menu entry (the command's, as the menu table gave it) and greys it
   // out or back in.
   virtual void SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) = 0;
   // The desktop's default browser shows the local file at path, scrolled to the
   // fragment (none when empty). The front end builds the address, so a folder
-  // name holding '#', '?' or '%' still names the file.
-  virtual void OpenLocalPage(std::string_view path, std::string_view fragment) = 0;
+  // name holding '#', '?' or '%' still names the file. False when no browser
+  // could be started.
+  virtual bool OpenLocalPage(std::string_view path, std::string_view fragment) = 0;
 
   // Monotonic milliseconds, wrapping at 32 bits.
   virtual uint32_t ClockMs() = 0;

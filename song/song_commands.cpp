@@ -17,6 +17,7 @@
 #include "song/notices.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
+#include "song/unsaved.h"
 
 namespace {
 
@@ -36,43 +37,77 @@ std::span<uint8_t> CopyBuffer() {
   return std::span<uint8_t>(song.workBuffer.get(), TrackRegionBytes);
 }
 
-// The working file's folder may lie on another filesystem than the chosen name:
-// rename cannot cross, so the bytes are copied and synced before the original
-// goes. The original stays whole until the copy is known to be on disk.
-bool CopyAcrossFilesystems(const std::string& from, const std::string& to) {
-  FileHandle source = FileHandle::Open(from, O_RDONLY);
-  if (!source.IsOpen()) return false;
-  const int64_t length = source.Size();
-  FileHandle dest = FileHandle::Open(to, O_WRONLY | O_CREAT | O_TRUNC);
-  if (!dest.IsOpen()) return false;
-  const bool copied =
-      length >= 0 && source.CopyTo(dest, 0, length, CopyBuffer()) == length && dest.Sync();
-  if (!dest.Close() || !copied) {
-    ::unlink(to.c_str());
-    return false;
-  }
-  ::unlink(from.c_str());
-  return true;
-}
-
 void SyncFolderOf(const std::string& name) {
   const std::filesystem::path folder = CanonicalForm(name).parent_path();
   FileHandle dir = FileHandle::Open(folder.string(), O_RDONLY | O_DIRECTORY);
   dir.Sync();
 }
 
-// Moves the working file to name, replacing a file there, and returns once the
-// move is on disk.
-bool MoveSongFile(const std::string& from, const std::string& to) {
-  {
-    FileHandle f = FileHandle::Open(from, O_RDONLY);
-    f.Sync();
+// The whole song from `from` into the empty file `to`, which ends up `length`
+// bytes long. Only the parts the source holds are copied: what it never wrote
+// stays a hole in the copy and reads as silence, as it did in the source.
+bool CopySongBytes(const FileHandle& from, const FileHandle& to, int64_t length) {
+  // One step per track region, moved to whole MiB so the kernel copies whole
+  // pages (the header area would leave every page of the copy split).
+  const auto stepEnd = [](int i) {
+    return i == TrackCount ? kSongFileBytes
+                           : (SongHeaderBytes + int64_t{i} * TrackRegionBytes) & ~int64_t{0xFFFFF};
+  };
+  bool ok = true;
+  for (int i = 0; ok && i < TrackCount; ++i) {
+    NoticeProgress(32 + 32 * i);
+    // Every write is checked: a full disk must not leave a short copy that would
+    // then be opened as the song.
+    ok = from.CopyDataTo(to, stepEnd(i), stepEnd(i + 1) - stepEnd(i), CopyBuffer());
+    NoticeProgress(48 + 32 * i);
   }
-  if (::rename(from.c_str(), to.c_str()) == 0) {
-    SyncFolderOf(to);
+  return ok && to.Resize(length);
+}
+
+// The open song copied into a new file at name, which is locked for this program
+// from its creation on; an empty handle after a message (the partial copy gone).
+// A copy is a full-size song; a move keeps the file's length.
+FileHandle CopyOpenSongTo(const std::string& name, bool fullSize) {
+  FileHandle to = FileHandle::Open(name, O_RDWR | O_CREAT);
+  if (!to.IsOpen() || to.TryLock() == FileHandle::Lock::HeldElsewhere) {
+    platform().ShowMessage("CopySongFile - dest failed", "Error");
+    return {};
+  }
+  NoticeProgress(16);
+  const int64_t length = fullSize ? kSongFileBytes : SongFileHandle().Size();
+  const bool copied = length >= 0 && to.Resize(0) && CopySongBytes(SongFileHandle(), to, length);
+  NoticeProgress(0);
+  if (!copied) {
+    ::unlink(name.c_str());
+    return {};
+  }
+  return to;
+}
+
+// Moves the open song (the working song, or one kept in unsaved/) to name,
+// replacing a file there, and returns once the move is on disk. The song stays
+// open and locked throughout, so no other window can take it for a crash's
+// leftover meanwhile. Across filesystems it is copied, and the original goes only
+// once the copy is on disk.
+bool MoveOpenSong(const std::string& name) {
+  const std::string from = songPath;
+  SongFileHandle().Sync();
+  if (::rename(from.c_str(), name.c_str()) == 0) {
+    SyncFolderOf(name);
+    SongFileRenamed(name);
     return true;
   }
-  return errno == EXDEV && CopyAcrossFilesystems(from, to);
+  if (errno != EXDEV) return false;
+  FileHandle copy = CopyOpenSongTo(name, false);
+  if (!copy.IsOpen()) return false;
+  if (!copy.Sync()) {
+    ::unlink(name.c_str());
+    return false;
+  }
+  // Still ours: the name cannot have passed to another window's file.
+  ::unlink(from.c_str());
+  SongFileAdopt(std::move(copy), name);
+  return true;
 }
 
 // The working file's name is reserved in its folder in any letter case: on a
@@ -114,14 +149,24 @@ int NewSong() {
 }
 
 int OpenSongFrom(const std::string& path) {
-  // Refused before this song is left, so it stays open. The open song itself is
-  // held by this program: it is left first and opened again.
-  if (!SameFileName(path, songPath) && SongFileHeldElsewhere(path)) {
-    ReportSongInUse(path);
-    return 0;
+  if (SameFileName(path, songPath)) {
+    // Leaving the working song would move it away before it could be opened.
+    if (songPath == WorkingFilePath()) {
+      platform().ShowMessage("SongFileOpen - failed\n" + path + ": it is already the open song",
+                             "Error");
+      return 0;
+    }
+    // The open named song is held by this program: it is left and opened again.
+    SongFileClose();
+    return SongFileOpen(path);
   }
+  // Opened before this song is left, so a song that cannot be had leaves this
+  // one open.
+  FileHandle next = OpenNextSong(path);
+  if (!next.IsOpen()) return 0;
   SongFileClose();
-  return SongFileOpen(path);
+  SongFileAdopt(std::move(next), path);
+  return 1;
 }
 
 int SaveSongTo(const std::string& name) {
@@ -131,7 +176,7 @@ int SaveSongTo(const std::string& name) {
     return 0;
   }
   if (!SongFileIsOpen()) {
-    // After a failed open there is no song to save, nor one to go back to.
+    // A window whose working song another program holds has nothing to save.
     platform().ShowMessage("File could not be saved. Try a different filename or drive.",
                            "Save File Error");
     return 0;
@@ -143,17 +188,22 @@ int SaveSongTo(const std::string& name) {
     return 0;
   }
 
-  const std::string previous = songPath;
-  SongFileCloseOnly();
-  const bool saved = SameFileName(previous, workingFile) ? MoveSongFile(previous, name)
-                                                         : CopySongFile(previous, name) != 0;
+  // A kept song given a name leaves the rotation of unsaved/ as the working
+  // song does: it moves. A named song is copied and stays as it is.
+  bool saved;
+  if (SameFileName(songPath, workingFile) || IsKeptSong(songPath)) {
+    saved = MoveOpenSong(name);
+  } else {
+    FileHandle copy = CopyOpenSongTo(name, true);
+    saved = copy.IsOpen();
+    if (saved) SongFileAdopt(std::move(copy), name);
+  }
   if (!saved) {
     platform().ShowMessage("File could not be saved. Try a different filename or drive.",
                            "Save File Error");
-    SongFileOpen(previous);
     return 0;
   }
-  return SongFileOpen(name);
+  return 1;
 }
 
 int CopySongFile(const std::string& source, const std::string& destination) {
@@ -179,27 +229,9 @@ int CopySongFile(const std::string& source, const std::string& destination) {
     return 0;
   }
 
-  // Every write is checked: a full disk must not leave a short copy that would
-  // then be opened as the song.
-  const auto copyPart = [&](int64_t begin, int64_t end) {
-    const int64_t held = std::clamp<int64_t>(sourceLength - begin, 0, end - begin);
-    return from.CopyTo(to, begin, held, CopyBuffer()) == held;
-  };
-  // One step per track region, moved to whole MiB so the kernel copies whole
-  // pages (the header area would leave every page of the copy split).
-  const auto stepEnd = [](int i) {
-    return i == TrackCount ? kSongFileBytes
-                           : (SongHeaderBytes + int64_t{i} * TrackRegionBytes) & ~int64_t{0xFFFFF};
-  };
-  bool ok = true;
-  for (int i = 0; ok && i < TrackCount; ++i) {
-    NoticeProgress(32 + 32 * i);
-    ok = copyPart(stepEnd(i), stepEnd(i + 1));
-    NoticeProgress(48 + 32 * i);
-  }
   // The copy is always a full-size song; what the source does not hold reads as
   // silence from the filesystem.
-  ok = ok && to.Resize(kSongFileBytes);
+  bool ok = CopySongBytes(from, to, kSongFileBytes);
   ok = to.Close() && ok;
   NoticeProgress(0);
   if (!ok) ::unlink(destination.c_str());

@@ -1,10 +1,12 @@
 #include "song/song_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <span>
 
@@ -82,6 +84,25 @@ bool WorkingSongTouched() {
   return songFile.Size() > SongHeaderBytes || EncodeSongHeader() != createdHeader;
 }
 
+// Opening writes a header over the file's first bytes when the song is left, so
+// only a file that already holds a song's header may be taken: a known version
+// and nothing but zeros behind the settings in the header area. A WAV, a text or
+// any other file fails at the first byte or in the zeros.
+bool HoldsSongHeader(const FileHandle& file) {
+  std::array<uint8_t, SongHeaderBytes> header{};
+  const size_t got = file.ReadAt(0, header);
+  if (got == 0 || header[0] > SongHeaderVersion) return false;
+  const size_t used =
+      header[0] == 1 ? size_t{SongHeaderVersion1Bytes} : size_t{SongHeaderUsedBytes};
+  return std::all_of(header.begin() + static_cast<std::ptrdiff_t>(std::min(used, got)),
+                     header.begin() + static_cast<std::ptrdiff_t>(got),
+                     [](uint8_t b) { return b == 0; });
+}
+
+void RefuseOpen(const std::string& path, const std::string& why) {
+  platform().ShowMessage("SongFileOpen - failed\n" + path + ": " + why, "Error");
+}
+
 }  // namespace
 
 std::string WorkingFilePath() {
@@ -94,9 +115,10 @@ int SongFileIsOpen() {
 
 int RequireOpenSong() {
   if (songFile.IsOpen()) return 1;
-  platform().ShowMessage("No song is open, so there is nowhere to record or import. Open a song "
-                         "or start a new one first.",
-                         "Error");
+  platform().ShowMessage(
+      "No song is open, so there is nowhere to record or import. Open a song "
+      "or start a new one first.",
+      "Error");
   return 0;
 }
 
@@ -130,9 +152,8 @@ int SongFileInit() {
       platform().ShowMessage("SongFileInit - failed", "Error");
       return 0;
     }
-    platform().ShowMessage("The song of the last session was kept as " + kept +
-                               ". Open brings it back.",
-                           "Song kept");
+    platform().ShowInformation(
+        "The song of the last session was kept as " + kept + ". Open brings it back.", "Song kept");
   }
   songFile = std::move(file);
   songPath = path;
@@ -162,6 +183,44 @@ int SongFileOpen(const std::string& path, SongAccess access) {
     ReportSongInUse(path);
     return 0;
   }
+  SongFileAdopt(std::move(file), path);
+  return 1;
+}
+
+FileHandle OpenNextSong(const std::string& path) {
+  FileHandle file = FileHandle::Open(path, O_RDWR);
+  if (!file.IsOpen()) {
+    RefuseOpen(path, std::strerror(errno));
+    return file;
+  }
+  if (!file.IsRegularFile()) {
+    RefuseOpen(path, "not a file");
+    return {};
+  }
+  if (!HoldsSongHeader(file)) {
+    RefuseOpen(path, "not a Sonavel song");
+    return {};
+  }
+  if (file.TryLock() == FileHandle::Lock::HeldElsewhere) {
+    ReportSongInUse(path);
+    return {};
+  }
+  // Removed from unsaved/ between the open and the lock: it would be worked on
+  // with no name left to find it by.
+  struct stat st {};
+  if (::fstat(file.Descriptor(), &st) != 0 || st.st_nlink == 0) {
+    RefuseOpen(path, std::strerror(ENOENT));
+    return {};
+  }
+  return file;
+}
+
+int IsSongFile(const std::string& path) {
+  const FileHandle file = FileHandle::Open(path, O_RDONLY);
+  return file.IsRegularFile() && HoldsSongHeader(file) ? 1 : 0;
+}
+
+void SongFileAdopt(FileHandle file, const std::string& path) {
   songFile = std::move(file);
   songPath = path;
 
@@ -170,7 +229,10 @@ int SongFileOpen(const std::string& path, SongAccess access) {
   DecodeSongHeader(std::span<const uint8_t>(header).first(got));
 
   NoticeSongLoaded();
-  return 1;
+}
+
+void SongFileRenamed(const std::string& path) {
+  songPath = path;
 }
 
 int SongFileHeldElsewhere(const std::string& path) {
@@ -179,9 +241,9 @@ int SongFileHeldElsewhere(const std::string& path) {
 }
 
 void ReportSongInUse(const std::string& path) {
-  platform().ShowMessage("Another Sonavel window has the song " + path +
-                             " open. Close it there first.",
-                         "Song in use");
+  platform().ShowMessage(
+      "Another Sonavel window has the song " + path + " open. Close it there first.",
+      "Song in use");
 }
 
 void SongFileWriteHeader() {

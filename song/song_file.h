@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/file_handle.h"
 #include "song/song_state.h"
 
 // Full path of the open song file; empty when none is open.
@@ -12,8 +13,6 @@ extern std::string songPath;
 
 // workDir + "default.svl".
 std::string WorkingFilePath();
-
-class FileHandle;
 
 // Starts a new working song in workDir + "default.svl", locked for this program.
 // A working file another running program holds is left alone (no song is open
@@ -25,6 +24,17 @@ int SongFileInit();
 // holds is refused); ReadOnly only reads it and takes no lock.
 enum class SongAccess { ReadWrite, ReadOnly };
 int SongFileOpen(const std::string& path, SongAccess access = SongAccess::ReadWrite);
+// Opens path, for reading and writing and locked, to become the next song while
+// the open one stays open. Only a file that holds a song's header is taken. An
+// empty handle after a message that names the file and the reason.
+FileHandle OpenNextSong(const std::string& path);
+// Makes file the open song at path (the one open before is dropped unwritten)
+// and loads its settings.
+void SongFileAdopt(FileHandle file, const std::string& path);
+// The open song file now goes by path (it was moved there while open).
+void SongFileRenamed(const std::string& path);
+// 1 when the file at path begins with a song's header, whatever its name.
+int IsSongFile(const std::string& path);
 // 1 when another running program holds the song file at path.
 int SongFileHeldElsewhere(const std::string& path);
 // Tells the user that another program holds the song at path.

@@ -5,13 +5,6 @@
 
 #include "base/bytes.h"
 
-namespace {
-
-// Version 1 files kept only the play switch, the volume and the name.
-constexpr int kVersion1RecordBytes = 23;
-
-}  // namespace
-
 bool LoopFitsRegion(const Track& track) {
   // Offsets inside a frame would play noise with the channels swapped.
   return track.loopStart >= 0 && track.loopEnd <= TrackRegionBytes &&
@@ -42,7 +35,7 @@ void DecodeSongHeader(std::span<const uint8_t> header) {
   std::copy_n(header.begin(), std::min(header.size(), h.size()), h.begin());
 
   const bool version1 = h[0] == 1;
-  const int recordBytes = version1 ? kVersion1RecordBytes : SongHeaderRecordBytes;
+  const int recordBytes = version1 ? SongHeaderVersion1RecordBytes : SongHeaderRecordBytes;
   for (int n = 1; n <= TrackCount; ++n) {
     Track& t = tracks[n];
     const uint8_t* r = h.data() + 1 + (n - 1) * recordBytes;

@@ -11,6 +11,9 @@
 constexpr uint8_t SongHeaderVersion = 2;
 constexpr int SongHeaderRecordBytes = 33;
 constexpr int SongHeaderUsedBytes = 1 + TrackCount * SongHeaderRecordBytes;  // 265
+// Version 1 kept only the play switch, the volume and the name.
+constexpr int SongHeaderVersion1RecordBytes = 23;
+constexpr int SongHeaderVersion1Bytes = 1 + TrackCount * SongHeaderVersion1RecordBytes;  // 185
 
 // The settings of tracks 1..8 in the layout every song file is written with.
 std::array<uint8_t, SongHeaderUsedBytes> EncodeSongHeader();

@@ -19,12 +19,15 @@ class ConsolePlatformTest : public ::testing::Test {
 TEST_F(ConsolePlatformTest, MessagesAreOneCountedLineOnStandardError) {
   ::testing::internal::CaptureStderr();
   console.ShowMessage("LoadFileWav: Missing File", "Error");
-  console.ShowMessage("/music/a\nb.wav", "Error: Wav file not stereo");
+  console.ShowMessage("SongFileOpen - failed\n/music/song.svl: Permission denied", "Error");
   console.ShowMessage("no caption", "");
+  console.ShowInformation("Round trip: 12 frames", "Measure Latency");
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
             "svltool: Error: LoadFileWav: Missing File\n"
-            "svltool: Error: Wav file not stereo: /music/a b.wav\n"
-            "svltool: no caption\n");
+            "svltool: Error: SongFileOpen - failed: /music/song.svl: Permission denied\n"
+            "svltool: no caption\n"
+            "svltool: Measure Latency: Round trip: 12 frames\n");
+  // Only the failures count.
   EXPECT_EQ(console.failures, 3);
 }
 

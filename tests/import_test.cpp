@@ -61,6 +61,21 @@ TEST_F(ImportTest, LosslessSourcesLandByteIdenticalToTheWav) {
              });
 }
 
+// A converted WAV whose data size a stopped recorder left at 0 still gives its
+// audio, to the end of the file, and the file is read as it is.
+TEST_F(ImportTest, AConvertedWavStatingNoDataRunsToTheEndOfTheFile) {
+  const Bytes pcm = Pattern(4000, 9);
+  Bytes wide;
+  for (size_t i = 0; i < pcm.size(); i += 2) wide.insert(wide.end(), {0, pcm[i], pcm[i + 1]});
+  Bytes file = WavFile(2, 44100, 24, wide);
+  StoreU32(file.data() + 40, 0);
+  WriteFile(dir + "stopped.wav", file);
+  Import(dir + "stopped.wav");
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  EXPECT_EQ(Region(1, 0, pcm.size()), pcm);
+  EXPECT_EQ(ReadFile(dir + "stopped.wav"), file);
+}
+
 TEST_F(ImportTest, OtherRatesLayoutsAndEncodingsAreConverted) {
   // 500 Hz left, 1,500 Hz right, for two seconds at 48 kHz.
   const std::string stereo = dir + "stereo48.wav";

@@ -98,8 +98,9 @@ TEST_F(LatencyTest, MeasuringReportsTheLoopKeepsItAndLeavesThePanelWorking) {
   Run(500);
   Measure();
   EXPECT_EQ(song.running, 0);
-  EXPECT_EQ(Shown(),
-            (std::vector<ShownMessage>{{"Round trip: 1234 frames (28.0 ms)", "Measure Latency"}}));
+  EXPECT_EQ(
+      Shown(),
+      (std::vector<ShownMessage>{{"Round trip: 1234 frames (28.0 ms)", "Measure Latency", true}}));
   EXPECT_EQ(ReadSetting("round_trip_frames"), "1234");
   EXPECT_FALSE(fakeWaveIn.isOpen);
   EXPECT_FALSE(MeasuringLatency());
@@ -120,8 +121,9 @@ TEST_F(LatencyTest, MeasuringReportsTheLoopKeepsItAndLeavesThePanelWorking) {
 
   // And the next measurement sees the new loop.
   Measure();
-  EXPECT_EQ(Shown(),
-            (std::vector<ShownMessage>{{"Round trip: 300 frames (6.8 ms)", "Measure Latency"}}));
+  EXPECT_EQ(
+      Shown(),
+      (std::vector<ShownMessage>{{"Round trip: 300 frames (6.8 ms)", "Measure Latency", true}}));
 }
 
 TEST_F(LatencyTest, TakesLineUpWithTheClickTrackOnceMeasured) {

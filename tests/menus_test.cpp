@@ -57,13 +57,14 @@ TEST_F(MenusTest, FileEntriesRunTheButtonsCommandsAndQuitCloses) {
 }
 
 // No shortcut takes a key the track names need: plain keys type, and Ctrl+I,
-// Ctrl+H and Ctrl+M are Tab, Backspace and Enter to them.
+// Ctrl+H and Ctrl+M are Tab, Backspace and Enter to them. F1 types nothing.
 TEST_F(MenusTest, ShortcutsLeaveTheKeysOfTheNamesAlone) {
   int shortcuts = 0;
   for (const Menu& menu : MenuBar()) {
     for (const MenuEntry& entry : menu.entries) {
       std::istringstream list(entry.shortcuts);
       for (std::string keys; std::getline(list, keys, ';'); ++shortcuts) {
+        if (keys == "F1") continue;
         // A shifted letter reaches the names as the same control character.
         ASSERT_TRUE(keys.starts_with("Ctrl+") && (keys.size() == 6 || keys == "Ctrl+Shift+Z"))
             << keys;
@@ -71,7 +72,7 @@ TEST_F(MenusTest, ShortcutsLeaveTheKeysOfTheNamesAlone) {
       }
     }
   }
-  EXPECT_EQ(shortcuts, 8);
+  EXPECT_EQ(shortcuts, 9);
 }
 
 }  // namespace

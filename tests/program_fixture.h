@@ -57,6 +57,22 @@ class ProgramTest : public ::testing::Test {
     std::filesystem::remove_all(folder);
   }
 
+  // The program ends and starts again with these files on its command line (names
+  // relative to the test's folder), up to its first paint.
+  void Restart(const std::vector<std::string>& files) {
+    WindowProc(WM_DESTROY, 0, 0);
+    fakePlatform.Pump();
+    AppShutdown();
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    AppStartup();
+    SetStartFiles(files);
+    std::filesystem::current_path(cwd);
+    WindowProc(WM_CREATE, 0, 0);
+    fakePlatform.Reset();
+    Paint();
+  }
+
   // The first paint, which also creates the working file.
   void Paint() {
     WindowProc(WM_PAINT, 0, 0);

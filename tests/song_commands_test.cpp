@@ -1,8 +1,12 @@
 #include "song/song_commands.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "panel/commands.h"
+#include "song/notices.h"
+#include "song/unsaved.h"
 #include "song_fixture.h"
 
 namespace {
@@ -273,17 +277,78 @@ TEST_F(SongCommandsTest, OpenLeavesTheWorkingSongAndLoadsTheChosenOne) {
   EXPECT_EQ(songPath, a);
   EXPECT_EQ(tracks[1].volume, 33);
 
-  // Cancelling keeps the song; a missing file leaves none open.
+  // Cancelling keeps the song, and so does a file that cannot be opened.
   fakePlatform.ScriptDialog(std::nullopt);
   OpenSong();
   EXPECT_EQ(songPath, a);
   fakePlatform.ScriptDialog(dir + "missing.svl");
   OpenSong();
   EXPECT_EQ(fakePlatform.dialogs.back().startName, "");
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"SongFileOpen - failed", "Error"}}));
-  EXPECT_EQ(SongFileIsOpen(), 0);
-  // The song that was left got its header on the way out.
-  EXPECT_EQ(ReadBytes(a, 0, 1)[0], 2);
+  EXPECT_EQ(
+      fakePlatform.messages,
+      (std::vector<ShownMessage>{
+          {"SongFileOpen - failed\n" + dir + "missing.svl: No such file or directory", "Error"}}));
+  EXPECT_EQ(songPath, a);
+  EXPECT_EQ(SongFileIsOpen(), 1);
+}
+
+// Whatever stops the chosen file from being opened, the open song stays open and
+// the chosen file is not written.
+TEST_F(SongCommandsTest, AFailedOpenKeepsTheOpenSongAndTheFileAsItWas) {
+  StartWorkingSong();
+  const std::string wav = dir + "take.svl", readOnly = MakeSong("ro.svl", 10);
+  WriteFile(wav, WavFile(2, 44100, 16, Pattern(400)));
+  ::chmod(readOnly.c_str(), 0444);
+  const std::string held = MakeSong("held.svl", 10);
+  const FileHandle other = FileHandle::Open(held, O_RDONLY);
+  ASSERT_EQ(other.TryLock(), FileHandle::Lock::Held);
+  const std::string failed = "SongFileOpen - failed\n";
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {wav, failed + wav + ": not a Sonavel song"},
+      {held, "Another Sonavel window has the song " + held + " open. Close it there first."},
+      // Leaving the working song would move it away before it could be opened.
+      {songPath, failed + songPath + ": it is already the open song"},
+  };
+  if (::geteuid() != 0) cases.push_back({readOnly, failed + readOnly + ": Permission denied"});
+  for (const auto& [path, message] : cases) {
+    const Bytes before = ReadFile(path);
+    fakePlatform.Reset();
+    EXPECT_EQ(OpenSongFrom(path), 0);
+    ASSERT_EQ(fakePlatform.messages.size(), 1u) << path;
+    EXPECT_EQ(fakePlatform.messages[0].text, message);
+    EXPECT_EQ(songPath, dir + "default.svl");
+    EXPECT_EQ(ReadFile(path), before) << path;
+  }
+  EXPECT_TRUE(HoldsPattern(songPath, BytesPerSecond));
+}
+
+// While Save As moves or copies a song, no other window can take it, nor the
+// copy: both stay locked until the copy is complete.
+TEST_F(SongCommandsTest, SaveAsKeepsTheSongLockedUntilTheCopyIsComplete) {
+  static std::string source, copy;
+  static int steps = 0, unheld = 0;
+  InstallSongNotices({.progress = [](int value) {
+    steps += value != 0;
+    unheld += value != 0 && !(SongFileHeldElsewhere(source) && SongFileHeldElsewhere(copy));
+  }});
+  source = MakeSong("a.svl", 1000);
+  copy = dir + "b.svl";
+  ASSERT_EQ(SongFileOpen(source), 1);
+  EXPECT_EQ(SaveSongTo(copy), 1);
+  char pattern[] = "/dev/shm/sonavel-song-XXXXXX";
+  if (mkdtemp(pattern) != nullptr) {  // across filesystems the move is a copy
+    workDir = std::string(pattern) + "/";
+    StartWorkingSong();
+    source = songPath;
+    copy = dir + "c.svl";
+    EXPECT_EQ(SaveSongTo(copy), 1);
+    EXPECT_FALSE(std::filesystem::exists(source));
+    std::filesystem::remove_all(pattern);
+  }
+  InstallSongNotices({});
+  EXPECT_GE(steps, 8);
+  EXPECT_EQ(unheld, 0);
+  EXPECT_EQ(SongFileHeldElsewhere(copy), 1);
 }
 
 }  // namespace

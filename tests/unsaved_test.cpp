@@ -2,9 +2,14 @@
 // and only the ten most recent stay.
 #include "song/unsaved.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <set>
 
+#include "base/file_handle.h"
+#include "song/song_commands.h"
 #include "song_fixture.h"
 
 namespace {
@@ -15,6 +20,20 @@ class UnsavedTest : public SongFolderTest {
     const std::string path = dir + "default.svl";
     WriteFile(path, Bytes(SongHeaderBytes, mark));
     return path;
+  }
+  // Ten kept songs stamped ahead of this zone's clock (kept in a zone east of
+  // it), written an hour ago and a second apart, oldest first.
+  std::vector<std::string> TenKeptEastward() {
+    std::filesystem::create_directories(UnsavedFolder());
+    std::vector<std::string> kept;
+    for (int i = 0; i < 10; ++i) {
+      kept.push_back(UnsavedFolder() + "unsaved-20991231-00000" + std::to_string(i) + ".svl");
+      WriteFile(kept.back(), Bytes(SongHeaderBytes));
+      const timespec at[2] = {{std::time(nullptr) - 3600 + i, 0},
+                              {std::time(nullptr) - 3600 + i, 0}};
+      ::utimensat(AT_FDCWD, kept.back().c_str(), at, 0);
+    }
+    return kept;
   }
   std::set<std::string> Names() {
     std::set<std::string> names;
@@ -69,6 +88,41 @@ TEST_F(UnsavedTest, TheEleventhSongRemovesTheOldestAndNothingElse) {
   EXPECT_TRUE(names.contains("unsaved-20261207-130000.svl"));
   EXPECT_TRUE(names.contains("notes.txt"));
   EXPECT_TRUE(names.contains("unsaved-mine.svl"));
+}
+
+// The rotation goes by when songs were kept or last written, never by the local
+// times in their names; it never removes the song just kept, nor one held open.
+TEST_F(UnsavedTest, RotationGoesByTimeKeptAndSparesTheNewAndTheHeld) {
+  const std::vector<std::string> kept = TenKeptEastward();
+  {
+    const FileHandle other = FileHandle::Open(kept[0], O_RDONLY);
+    ASSERT_EQ(other.TryLock(), FileHandle::Lock::Held);
+    EXPECT_TRUE(std::filesystem::exists(KeepUnsaved(Leftover(1))));
+    EXPECT_EQ(Names().size(), 11u);
+  }
+  EXPECT_TRUE(std::filesystem::exists(KeepUnsaved(Leftover(2))));
+  EXPECT_FALSE(std::filesystem::exists(kept[0]));
+  EXPECT_FALSE(std::filesystem::exists(kept[1]));
+  EXPECT_EQ(Names().size(), 10u);
+}
+
+// A kept song reopened and recorded into takes the newest place; given a name,
+// it leaves the rotation altogether.
+TEST_F(UnsavedTest, AReopenedKeptSongIsKeptFromWhenItWasLastWritten) {
+  const std::vector<std::string> kept = TenKeptEastward();
+  ASSERT_EQ(OpenSongFrom(kept[0]), 1);
+  FillPattern(BytesPerSecond);
+  ASSERT_EQ(FileWrite(tracks[1], song.workBuffer.get(), 0, BytesPerSecond), BytesPerSecond);
+  SongFileClose();
+  KeepUnsaved(Leftover(1));
+  EXPECT_TRUE(std::filesystem::exists(kept[0]));
+  EXPECT_FALSE(std::filesystem::exists(kept[1]));
+
+  ASSERT_EQ(OpenSongFrom(kept[2]), 1);
+  ASSERT_EQ(SaveSongTo(dir + "named.svl"), 1);
+  EXPECT_FALSE(std::filesystem::exists(kept[2]));
+  EXPECT_EQ(songPath, dir + "named.svl");
+  EXPECT_EQ(FileSize(songPath), SongHeaderBytes);
 }
 
 }  // namespace

@@ -192,17 +192,21 @@ TEST_F(WavTest, HostileChunkSizesNeverLeaveTheBytesReadOrWrite) {
   }
 }
 
-TEST_F(WavTest, ADataChunkClaimingMoreThanTheFileTakesOnlyWhatWasRead) {
-  const Bytes pcm = Pattern(1000);
-  Bytes file = WavFile(2, 44100, 16, pcm);
-  StoreU32(file.data() + 40, 0xFFFFFFFFu);  // "4 GB"
-  WriteFile(dir + "liar.wav", file);
-  FillTrack(1, 5000);
+// "4 GB", and the 0 a recorder that crashed leaves before the audio it wrote:
+// either way the audio runs to the end of the file.
+TEST_F(WavTest, ADataChunkClaimingMoreOrNothingTakesWhatTheFileHolds) {
+  for (const uint32_t claimed : {0xFFFFFFFFu, 0u}) {
+    const Bytes pcm = Pattern(1000, claimed + 1);
+    Bytes file = WavFile(2, 44100, 16, pcm);
+    StoreU32(file.data() + 40, claimed);
+    WriteFile(dir + "liar.wav", file);
+    FillTrack(1, 5000);
 
-  EXPECT_EQ(LoadFileWav(tracks[1], dir + "liar.wav"), 1);
+    EXPECT_EQ(ImportFileTo(tracks[1], dir + "liar.wav"), 1) << claimed;
 
-  EXPECT_EQ(Region(1, 0, 1000), pcm);
-  EXPECT_TRUE(AllZero(Region(1, 1000, 4000)));
+    EXPECT_EQ(Region(1, 0, 1000), pcm) << claimed;
+    EXPECT_TRUE(AllZero(Region(1, 1000, 4000)));
+  }
 }
 
 TEST_F(WavTest, AudioEndingInsideAFrameIsCutToWholeFrames) {
@@ -244,16 +248,23 @@ TEST_F(WavTest, ImportGoesByTheContentWhateverTheName) {
   std::filesystem::current_path(cwd);
   EXPECT_TRUE(fakePlatform.messages.empty());
 
-  // A name is no content: the track keeps what it had.
+  // A name is no content: the track keeps what it had. A UTF-16 text, whose byte
+  // order mark reads as an MPEG header, is no MP3 either.
   const Bytes before = Region(1, 0, 4000);
+  Bytes utf16 = {0xFF, 0xFE};
+  for (const char c : std::string("Take 3, bars 12 to 20\n"))
+    utf16.insert(utf16.end(), {uint8_t(c), 0});
   const std::string notes = dir + "notes.wav";
-  WriteFile(notes, Bytes(300, 'x'));
-  Import(notes);
-  EXPECT_EQ(fakePlatform.messages,
-            (std::vector<ShownMessage>{
-                {"ImportFileTo: not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file: " + notes,
-                 "Error"}}));
-  EXPECT_EQ(Region(1, 0, 4000), before);
+  for (const Bytes& text : {Bytes(300, 'x'), utf16}) {
+    WriteFile(notes, text);
+    fakePlatform.Reset();
+    Import(notes);
+    EXPECT_EQ(fakePlatform.messages,
+              (std::vector<ShownMessage>{
+                  {"ImportFileTo: not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file: " + notes,
+                   "Error"}}));
+    EXPECT_EQ(Region(1, 0, 4000), before);
+  }
 
   // A cancelled dialog does nothing either.
   fakePlatform.Reset();

@@ -35,51 +35,54 @@ TEST_F(WindowProcTest, WorkingFileIsCreatedOnceByTheFirstPaint) {
   EXPECT_FALSE(std::filesystem::exists(WorkingFile()));
 }
 
-TEST_F(WindowProcTest, ASongNamedAtStartIsOpenedInsteadOfANewOne) {
+TEST_F(WindowProcTest, ASongNamedAtStartIsOpenedWhateverItsName) {
   Paint();
   tracks[2].volume = 33;
-  ASSERT_EQ(SaveSongTo((folder / "start.svl").string()), 1);
-  // The program ends and is started again with the song's name, relative to the
-  // folder it is started in.
-  WindowProc(WM_DESTROY, 0, 0);
-  AppShutdown();
-  const std::filesystem::path cwd = std::filesystem::current_path();
-  std::filesystem::current_path(folder);
-  AppStartup();
-  SetStartSong("start.svl");
-  std::filesystem::current_path(cwd);
-  WindowProc(WM_CREATE, 0, 0);
-  fakePlatform.Reset();
+  ASSERT_EQ(SaveSongTo((folder / "start.wav").string()), 1);
 
-  Paint();
+  Restart({"start.wav"});
 
-  EXPECT_EQ(songPath, (folder / "start.svl").string());
+  EXPECT_EQ(songPath, (folder / "start.wav").string());
   EXPECT_EQ(tracks[2].volume, 33);
   EXPECT_FALSE(std::filesystem::exists(WorkingFile()));
   EXPECT_TRUE(fakePlatform.messages.empty());
 }
 
-TEST_F(WindowProcTest, ASongThatCannotBeOpenedAtStartGivesANewSong) {
-  for (const std::string& name : {(folder / "missing.svl").string(), folder.string()}) {
-    WindowProc(WM_DESTROY, 0, 0);
-    AppShutdown();
-    AppStartup();
-    SetStartSong(name);
-    WindowProc(WM_CREATE, 0, 0);
-    fakePlatform.Reset();
+// Sound files go into tracks of a new song, one each, and are only read; a song
+// among other files, a ninth sound file and what is neither are refused by name.
+TEST_F(WindowProcTest, SoundFilesNamedAtStartGoIntoTracksAndAreOnlyRead) {
+  const Bytes a = Pattern(4000, 1);
+  const std::string take = WriteTrackWav(folder / "take.wav", a);
+  const Bytes wav = ReadFile(take);
+  Restart({"take.wav"});
+  EXPECT_EQ(RegionOf(songPath, 1, 0, a.size()), a);
+  EXPECT_TRUE(fakePlatform.messages.empty());
 
-    Paint();
-
-    EXPECT_EQ(fakePlatform.messages,
-              (std::vector<ShownMessage>{{"SongFileOpen - failed", "Error"}}))
-        << name;
-    EXPECT_EQ(songPath, WorkingFile()) << name;
-    EXPECT_EQ(std::filesystem::file_size(WorkingFile()), 8000u);
+  const std::string song = (folder / "song.svl").string(), text = (folder / "notes.svl").string();
+  WriteFile(song, Bytes(SongHeaderBytes));
+  WriteFile(text, Bytes(100, 'x'));
+  std::vector<std::string> files{song, text};
+  files.resize(11, take);
+  Restart(files);
+  EXPECT_EQ(RegionOf(songPath, 8, 0, a.size()), a);
+  ASSERT_EQ(fakePlatform.messages.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_NE(fakePlatform.messages[i].text.find(files[i]), std::string::npos) << i;
   }
+
+  for (const std::string& name : {text, (folder / "missing.svl").string(), folder.string()}) {
+    Restart({name});
+    ASSERT_EQ(fakePlatform.messages.size(), 1u) << name;
+    EXPECT_NE(fakePlatform.messages[0].text.find(name), std::string::npos);
+    EXPECT_EQ(songPath, WorkingFile()) << name;
+  }
+  Restart({});  // the songs are left, their headers written
+  EXPECT_EQ(ReadFile(take), wav);
+  EXPECT_EQ(ReadFile(text), Bytes(100, 'x'));
 }
 
 TEST_F(WindowProcTest, OnlyMenuCommand1000OpensAbout) {
-  WindowProc(WM_COMMAND, 1001, 0);
+  WindowProc(WM_COMMAND, 999, 0);
   WindowProc(WM_COMMAND, 0, 0);
   EXPECT_EQ(fakePlatform.aboutShown, 0);
   WindowProc(WM_COMMAND, kAboutCommand, 0);
@@ -113,6 +116,40 @@ TEST_F(WindowProcTest, KeysAndCharactersReachTheFocusedField) {
   Key(0x41);
   EXPECT_EQ(textFields.caret, 1);
   EXPECT_EQ(std::string(tracks[1].name, 2), "ab");
+}
+
+TEST_F(WindowProcTest, EscapeLeavesTheNameAsTypedSoSpacePlaysAgain) {
+  Paint();
+  Click(kNameX, NameY(3));
+  Char('B');
+  Char(27);
+  EXPECT_EQ(textFields.focusField, -1);
+  EXPECT_EQ(tracks[3].name[0], 'B');
+  Char(' ');
+  EXPECT_EQ(song.running, 1);
+  EXPECT_EQ(tracks[3].name[1], ' ');
+}
+
+TEST_F(WindowProcTest, TheTitleNamesTheOpenSong) {
+  EXPECT_EQ(fakePlatform.title, "Sonavel 2.2");
+  Paint();
+  EXPECT_EQ(fakePlatform.title, "Untitled \u2014 Sonavel 2.2");
+  ASSERT_EQ(SaveSongTo((folder / "First Song.svl").string()), 1);
+  WindowProc(WM_TIMER, 1, 0);
+  EXPECT_EQ(fakePlatform.title, "First Song \u2014 Sonavel 2.2");
+  NewSong();
+  WindowProc(WM_TIMER, 1, 0);
+  EXPECT_EQ(fakePlatform.title, "Untitled \u2014 Sonavel 2.2");
+}
+
+TEST_F(WindowProcTest, HelpWithoutABrowserSaysWhereThePageIs) {
+  fakePlatform.browserStarts = false;
+  WindowProc(WM_COMMAND, kHelpCommand, 0);
+  EXPECT_EQ(fakePlatform.pagesOpened, std::vector<std::string>{HelpFilePath()});
+  ASSERT_EQ(fakePlatform.messages.size(), 1u);
+  EXPECT_EQ(fakePlatform.messages[0].caption, "Help");
+  EXPECT_TRUE(fakePlatform.messages[0].text.ends_with(":\n" + HelpFilePath()))
+      << fakePlatform.messages[0].text;
 }
 
 TEST_F(WindowProcTest, DestroyStopsTheTimerAndQuitsWithZero) {

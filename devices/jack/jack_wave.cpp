@@ -19,3 +19,7 @@ void ReleaseJackWaveDevices() {
   session.in.Abandon();
   session.Disconnect();
 }
+
+std::string JackVersion() {
+  return std::string("JACK ") + jack_get_version_string();
+}

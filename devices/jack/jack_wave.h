@@ -16,3 +16,6 @@ void InstallJackWaveDevices();
 // Closes both devices and leaves the server. The devices stay installed and
 // answer every later call with an error.
 void ReleaseJackWaveDevices();
+
+// "JACK 1.9.21", or the version PipeWire's JACK library gives for itself.
+std::string JackVersion();

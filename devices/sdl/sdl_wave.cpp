@@ -121,3 +121,10 @@ void ReleaseSdlWaveDevices() {
   sdlWaveIn.Abandon();
   QuitSdlAudio();
 }
+
+std::string SdlVersion() {
+  SDL_version v{};
+  SDL_GetVersion(&v);
+  return "SDL " + std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
+         std::to_string(v.patch);
+}

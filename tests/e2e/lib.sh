@@ -19,6 +19,7 @@ e2e_log() {
 
 e2e_fail() {
   e2e_log "FAILED: $*"
+  e2e_display_alive || true
   e2e_shot failure || true
   if [ -s "$OUT/program.log" ]; then
     e2e_log "program output so far:"
@@ -38,6 +39,7 @@ e2e_wait() {
   shift 2
   local deadline=$((SECONDS + seconds))
   until "$@"; do
+    e2e_display_alive || e2e_fail "the X display died while waiting for $what"
     if [ "$SECONDS" -ge "$deadline" ]; then
       e2e_fail "waited ${seconds}s for $what"
     fi
@@ -49,12 +51,25 @@ e2e_start_display() {
   local number_file="$OUT/display"
   : >"$number_file"
   # Xvfb picks a free display number itself, so parallel runs never collide.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$OUT/xvfb.log" 2>&1 &
+  # -noreset: the server would otherwise reset when its last client goes (the
+  # killed program), and a program started then finds no display.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number_file" \
+    >"$OUT/xvfb.log" 2>&1 &
   E2E_XVFB_PID=$!
   e2e_wait 30 "Xvfb to start" e2e_display_ready "$number_file"
   DISPLAY=":$(tr -dc 0-9 <"$number_file")"
   export DISPLAY QT_QPA_PLATFORM=xcb
   e2e_log "display $DISPLAY"
+}
+
+# False, once, after saying so with the server's log, when Xvfb has ended: a
+# failure after that is the display's, not the program's.
+e2e_display_alive() {
+  [ -z "$E2E_XVFB_PID" ] || kill -0 "$E2E_XVFB_PID" 2>/dev/null && return 0
+  e2e_log "the X display (Xvfb, pid $E2E_XVFB_PID) has ended; its log:"
+  sed 's/^/  | /' "$OUT/xvfb.log" >&2
+  E2E_XVFB_PID=
+  return 1
 }
 
 e2e_display_ready() {
@@ -114,8 +129,15 @@ e2e_still_shot() {
   e2e_shot "$1"
 }
 
+# Whether the main window's title is exactly $1.
+e2e_title_is() {
+  [ "$(xdotool getwindowname "$E2E_WINDOW" 2>/dev/null)" = "$1" ]
+}
+
+# The main window: its title ends with the program's name and version, after the
+# song's name ("Untitled — Sonavel 2.2").
 e2e_find_window() {
-  E2E_WINDOW=$(xdotool search --onlyvisible --name '^Sonavel ' 2>/dev/null | head -n 1)
+  E2E_WINDOW=$(xdotool search --onlyvisible --name 'Sonavel [0-9.]+$' 2>/dev/null | head -n 1)
   [ -n "$E2E_WINDOW" ]
 }
 
@@ -133,6 +155,7 @@ e2e_find_window_or_exit() {
     wait "$E2E_PID"
     local status=$?
     E2E_PID=
+    e2e_display_alive || e2e_fail "the X display died before the program started"
     e2e_fail "the program ended at start with status $status"
   fi
   e2e_find_window

@@ -88,6 +88,7 @@ export SDL_DISKAUDIOFILE=$WORK/played1.raw
 e2e_log "first run"
 e2e_start_program "$APP/sonavel"
 e2e_wait 30 "the working file" test -e "${WORKING_FILES[0]}"
+e2e_wait 10 "the title of the working song" e2e_title_is "Untitled — Sonavel 2.2"
 e2e_still_shot start
 
 # Track 1 gets a name: a press on the blank name starts at its first column.
@@ -160,6 +161,7 @@ e2e_click "${SAVE[@]}"
 e2e_answer_dialog "Save As" "$WORK/story.svl" save-dialog
 e2e_wait 30 "the saved song" test -e "$WORK/story.svl"
 e2e_wait 30 "the working file to become the song" test ! -e "${WORKING_FILES[0]}"
+e2e_wait 10 "the title to name the song" e2e_title_is "story — Sonavel 2.2"
 e2e_still_shot saved
 cp "$OUT/$(printf '%02d' "$E2E_SHOT")-saved.png" "$WORK/before-quit.png"
 e2e_quit_program

@@ -20,6 +20,10 @@ void FakePlatform::ShowMessage(std::string_view text, std::string_view caption) 
   messages.push_back({std::string(text), std::string(caption)});
 }
 
+void FakePlatform::ShowInformation(std::string_view text, std::string_view caption) {
+  messages.push_back({std::string(text), std::string(caption), true});
+}
+
 bool FakePlatform::Dialog(bool save, const std::vector<FileFilter>& filters, std::string& name) {
   dialogs.push_back({save, filters, name});
   if (dialogAnswers.empty()) return false;
@@ -55,6 +59,8 @@ void FakePlatform::Reset() {
   beeps = flushes = invalidations = aboutShown = 0;
   sleptMs = 0;
   pagesOpened.clear();
+  browserStarts = true;
+  title.clear();
   menuEntries.clear();
   dialogs.clear();
   dialogAnswers.clear();

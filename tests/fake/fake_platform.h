@@ -19,6 +19,7 @@
 struct ShownMessage {
   std::string text;
   std::string caption;
+  bool information = false;  // the information icon rather than the warning
   bool operator==(const ShownMessage&) const = default;
 };
 
@@ -33,17 +34,20 @@ class FakePlatform : public Platform {
   void Invalidate(int x, int y, int width, int height) override;
   void Flush() override { ++flushes; }
   void ShowMessage(std::string_view text, std::string_view caption) override;
+  void ShowInformation(std::string_view text, std::string_view caption) override;
   void Beep() override { ++beeps; }
   bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
   void ShowAbout() override { ++aboutShown; }
+  void SetTitle(std::string_view text) override { title = text; }
   void SetMenuEntry(uintptr_t command, std::string_view text, bool enabled) override {
     menuEntries[command] = {std::string(text), enabled};
   }
   // Recorded as path, then '#' and the fragment when there is one.
-  void OpenLocalPage(std::string_view path, std::string_view fragment) override {
+  bool OpenLocalPage(std::string_view path, std::string_view fragment) override {
     pagesOpened.push_back(std::string(path) +
                           (fragment.empty() ? "" : "#" + std::string(fragment)));
+    return browserStarts;
   }
   uint32_t ClockMs() override { return clock; }
   void SleepMs(uint32_t ms) override {
@@ -80,6 +84,8 @@ class FakePlatform : public Platform {
   int aboutShown = 0;
   uint32_t sleptMs = 0;
   std::vector<std::string> pagesOpened;
+  bool browserStarts = true;  // what OpenLocalPage answers
+  std::string title;
   struct MenuEntryState {
     std::string text;
     bool enabled = true;

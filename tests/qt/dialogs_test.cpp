@@ -175,8 +175,15 @@ TEST_F(DialogTest, AboutBoxFollowsTheTemplateAndClosesEveryWay) {
       close(d);
     });
     platform->ShowAbout();
-    EXPECT_EQ(texts, QStringList({"Sonavel Application", " ", "An eight-track audio recorder.",
-                                  "Free software: share it and change it."}));
+    ASSERT_EQ(texts.size(), 5);
+    EXPECT_EQ(texts.first(4),
+              QStringList({"Sonavel Application", "Version 2.2", "An eight-track audio recorder.",
+                           "Free software: share it and change it."}));
+    // The libraries the program runs on, each by its version.
+    EXPECT_TRUE(texts[4].startsWith("Built with Qt 6.")) << texts[4].toStdString();
+    for (const char* library : {"SDL 2.", "JACK ", "libsndfile 1.", "libvorbis 1.", "soxr 0."}) {
+      EXPECT_TRUE(texts[4].contains(library)) << library;
+    }
   }
 }
 
@@ -211,9 +218,20 @@ TEST_F(DialogTest, MessageBoxShowsWhatWasDrawnAndLetsMessagesFlow) {
     EXPECT_EQ(box.icon(), QMessageBox::Warning);
     EXPECT_EQ(box.windowModality(), Qt::ApplicationModal);
     EXPECT_EQ(box.buttons().size(), 1);
+    // Owned by the window, so it opens over it.
+    EXPECT_EQ(box.parentWidget(), window.get());
     box.button(QMessageBox::Ok)->click();
   });
   platform->ShowMessage("SongFileOpen - failed", "Error");
   EXPECT_EQ(paintsBeforeBox, 1);
   EXPECT_EQ(deliveredWhileOpen, 1u);
+
+  // What went well is told with the information icon, over the window too.
+  WhenOpen<QMessageBox>([&](QMessageBox& box) {
+    EXPECT_EQ(box.text(), "Round trip: 12 frames (0.3 ms)");
+    EXPECT_EQ(box.icon(), QMessageBox::Information);
+    EXPECT_EQ(box.parentWidget(), window.get());
+    box.button(QMessageBox::Ok)->click();
+  });
+  platform->ShowInformation("Round trip: 12 frames (0.3 ms)", "Measure Latency");
 }

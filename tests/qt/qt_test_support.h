@@ -4,9 +4,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <QApplication>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -19,12 +21,20 @@ inline std::unique_ptr<QApplication>& TestAppHolder() {
   return app;
 }
 
+inline char* TestRuntimeFolder() {
+  static char folder[] = "/tmp/sonavel-qt-tests-XXXXXX";
+  return folder;
+}
+
 inline QApplication& TestApp() {
   static int argc = 1;
   static char name[] = "sonavel_qt_tests";
   static char* argv[] = {name, nullptr};
   if (!TestAppHolder()) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Windows take their places on the desktop by lock files there: tests run
+    // side by side must not take each other's.
+    if (mkdtemp(TestRuntimeFolder()) != nullptr) setenv("XDG_RUNTIME_DIR", TestRuntimeFolder(), 1);
     TestAppHolder() = std::make_unique<QApplication>(argc, argv);
   }
   return *TestAppHolder();
@@ -34,7 +44,11 @@ inline QApplication& TestApp() {
 // outlive Qt's own globals.
 class QtTestEnvironment : public ::testing::Environment {
  public:
-  void TearDown() override { TestAppHolder().reset(); }
+  void TearDown() override {
+    TestAppHolder().reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(TestRuntimeFolder(), ignored);
+  }
 };
 
 inline std::vector<Message>& Received() {

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <thread>
@@ -144,7 +145,13 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
         continue;
       }
       EXPECT_EQ(item->text(), entry.text);
-      EXPECT_EQ(item->shortcuts(), QKeySequence::listFromString(entry.shortcuts)) << entry.text;
+      // One key sequence of the action for each of the table's, none empty.
+      const QStringList keys = QString::fromUtf8(entry.shortcuts).split(u';', Qt::SkipEmptyParts);
+      ASSERT_EQ(item->shortcuts().size(), keys.size()) << entry.text;
+      for (qsizetype k = 0; k < keys.size(); ++k) {
+        EXPECT_EQ(item->shortcuts()[k].count(), 1) << entry.text;
+        EXPECT_EQ(item->shortcuts()[k].toString(QKeySequence::PortableText), keys[k]);
+      }
       Received().clear();
       item->trigger();
       ASSERT_EQ(Received().size(), 1u) << entry.text;
@@ -153,7 +160,42 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
     }
   }
   EXPECT_EQ(menus.back()->text(), "&Help");
-  EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "&About");
+  EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "Sonavel &Help");
+  EXPECT_EQ(menus.back()->menu()->actions()[1]->text(), "&About");
+}
+
+TEST_F(WindowTest, ASecondWindowOpensOffsetAndTheTitleFollowsTheCore) {
+  EXPECT_EQ(window->pos(), QPoint(0, 0));
+  {
+    MainWindow second(*platform);
+    EXPECT_EQ(second.pos(), QPoint(32, 32));
+  }
+  // The second one's place is free again for the next.
+  platform->AttachWindow(window.get());
+  MainWindow third(*platform);
+  EXPECT_EQ(third.pos(), QPoint(32, 32));
+
+  platform->SetTitle("First Song \u2014 Sonavel 2.2");
+  EXPECT_EQ(third.windowTitle(), QString::fromUtf8("First Song \u2014 Sonavel 2.2"));
+}
+
+// Keys pressed on the shown window reach Redo by both of its shortcuts, and the
+// help page by F1.
+TEST_F(WindowTest, RedoRunsByCtrlShiftZAndByCtrlYAndHelpByF1) {
+  window->show();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  const std::pair<QKeyCombination, uintptr_t> cases[] = {
+      {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, kRedoCommand},
+      {Qt::CTRL | Qt::Key_Y, kRedoCommand},
+      {QKeyCombination(Qt::Key_F1), kHelpCommand}};
+  for (const auto& [keys, command] : cases) {
+    Received().clear();
+    QTest::keyClick(&Panel(), keys.key(), keys.keyboardModifiers());
+    EXPECT_TRUE(std::any_of(Received().begin(), Received().end(), [command](const Message& m) {
+      return m.id == WM_COMMAND && m.wParam == command;
+    })) << QKeySequence(keys).toString().toStdString();
+  }
 }
 
 TEST_F(WindowTest, PressAtPanelPixelReachesTheControlManager) {

@@ -157,6 +157,18 @@ TEST_F(SvltoolTest, EveryCommandOnAMissingSongFails) {
   EXPECT_FALSE(fs::exists(dir / "mix.wav"));
 }
 
+TEST_F(SvltoolTest, CommandsThatChangeASongRefuseAFileThatIsNone) {
+  const std::string wav = File("tone.wav", ConstantWav(100, 1000));
+  const std::vector<uint8_t> before = ReadBytes(wav);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"set", wav, "1", "--play", "1"}, {"import", wav, "1", wav}}) {
+    const ToolResult r = Run(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_NE(r.err.find(wav + ": not a Sonavel song"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(ReadBytes(wav), before);
+}
+
 // ---- new, info, set ----
 
 TEST_F(SvltoolTest, NewMakesTheEmptyHeaderAreaAndNeverReplacesAFile) {

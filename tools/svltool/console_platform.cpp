@@ -6,11 +6,16 @@
 
 namespace {
 
-// A path may hold a line break; the report stays one line.
+// A message's second line (the file and the reason) follows its first on the
+// same line, so every report stays one line.
 std::string OneLine(std::string_view text) {
-  std::string line(text);
-  for (char& c : line) {
-    if (c == '\n' || c == '\r') c = ' ';
+  std::string line;
+  for (const char c : text) {
+    if (c == '\n') {
+      line += ": ";
+    } else {
+      line += c == '\r' ? ' ' : c;
+    }
   }
   return line;
 }
@@ -19,6 +24,14 @@ std::string OneLine(std::string_view text) {
 
 void ConsolePlatform::ShowMessage(std::string_view text, std::string_view caption) {
   ++failures;
+  WriteLine(text, caption);
+}
+
+void ConsolePlatform::ShowInformation(std::string_view text, std::string_view caption) {
+  WriteLine(text, caption);
+}
+
+void ConsolePlatform::WriteLine(std::string_view text, std::string_view caption) {
   std::string line = program_ + ": ";
   if (!caption.empty()) line += OneLine(caption) + ": ";
   line += OneLine(text);

@@ -16,13 +16,16 @@ class ConsolePlatform : public Platform {
   void Invalidate(int, int, int, int) override {}
   void Flush() override {}
   void ShowMessage(std::string_view text, std::string_view caption) override;
+  // Written like a failure's line, but not counted as one.
+  void ShowInformation(std::string_view text, std::string_view caption) override;
   void Beep() override {}
   // The tool names its files on the command line: a dialog is always cancelled.
   bool OpenFileDialog(const std::vector<FileFilter>&, std::string&) override { return false; }
   bool SaveFileDialog(const std::vector<FileFilter>&, std::string&) override { return false; }
   void ShowAbout() override {}
+  void SetTitle(std::string_view) override {}
   void SetMenuEntry(uintptr_t, std::string_view, bool) override {}
-  void OpenLocalPage(std::string_view, std::string_view) override {}
+  bool OpenLocalPage(std::string_view, std::string_view) override { return false; }
   uint32_t ClockMs() override;
   // A pause that only lets a person see a lit button is no use here.
   void SleepMs(uint32_t) override {}
@@ -34,8 +37,9 @@ class ConsolePlatform : public Platform {
   void Quit(int) override {}
   void CloseWindow() override {}
 
-  int failures = 0;  // messages shown: every one reports a failure
+  int failures = 0;  // failure messages shown
 
  private:
+  void WriteLine(std::string_view text, std::string_view caption);
   std::string program_;
 };

@@ -61,6 +61,11 @@ std::optional<int> TrackArgument(const Arguments& args, const std::string& comma
 // once; a song only read is not taken.
 bool OpenSong(CoreSession& session, const std::string& path, SongAccess access) {
   if (!session.Ready()) return false;
+  // A header written into a WAV would destroy it: only songs are changed.
+  if (access == SongAccess::ReadWrite && ::access(path.c_str(), F_OK) == 0 && !IsSongFile(path)) {
+    std::fprintf(stderr, "svltool: %s: %s\n", path.c_str(), "not a Sonavel song");
+    return false;
+  }
   if (SongFileOpen(path, access) == 1) return true;
   std::fprintf(stderr, "svltool: %s: %s\n", path.c_str(), "the song could not be opened");
   return false;
