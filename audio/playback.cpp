@@ -94,7 +94,6 @@ int PlayStart() {
 
 void PlayReconnect() {
   if (!output.lost || !HaveBuffers()) return;
-  CloseOutput();
   // Quietly: a server still away is told by the writes that fail.
   output.open = waveOut().Open() == kWaveOk;
   output.lost = !output.open;
@@ -102,6 +101,9 @@ void PlayReconnect() {
 
 int PlayDeviceLost(uintptr_t generation) {
   if (!output.open || generation != waveOut().Generation()) return 0;
+  // Let go of it now, the buffers it held handed back: a server restarted
+  // meanwhile must find nothing of ours on the old one.
+  CloseOutput();
   output.lost = true;
   return 1;
 }

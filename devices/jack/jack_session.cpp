@@ -112,6 +112,10 @@ void JackSession::Disconnect() {
   std::fill(inPorts, inPorts + 2, nullptr);
 }
 
+void JackSession::LetGoIfGone() {
+  if (gone.load()) Disconnect();
+}
+
 bool JackSession::EnsureRunning() {
   if (Running()) return true;
   std::string ignored;

@@ -177,6 +177,10 @@ class JackSession {
   bool Running() const { return client != nullptr && !gone.load(); }
   // Connects again when the server went away and has come back.
   bool EnsureRunning();
+  // Closes the client of a server that has gone (or left 44,100 Hz) at once,
+  // while what it shares with the server is still there: a server started
+  // later in its place clears that away.
+  void LetGoIfGone();
   // The longest playback latency that our outputs' connections report plus the
   // longest capture latency of our inputs' connections; our own ports add none.
   uint32_t RoundTripFrames() const;

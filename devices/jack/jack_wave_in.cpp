@@ -73,12 +73,15 @@ int JackWaveIn::Reset() {
 
 int JackWaveIn::Close() {
   if (!open) return kJackNotOpen;
-  const CycleGate::Shut shut(gate);
-  // A buffer still queued comes back like a reset's, ahead of the close notice.
-  HandBack(true);
-  platform().Post({MM_WIM_CLOSE, generation, 0});
-  ++generation;
-  open = false;
+  {
+    const CycleGate::Shut shut(gate);
+    // A buffer still queued comes back like a reset's, ahead of the close notice.
+    HandBack(true);
+    platform().Post({MM_WIM_CLOSE, generation, 0});
+    ++generation;
+    open = false;
+  }
+  session.LetGoIfGone();
   return kWaveOk;
 }
 

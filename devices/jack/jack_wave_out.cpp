@@ -32,10 +32,13 @@ int JackWaveOut::Open() {
 }
 
 void JackWaveOut::Close() {
-  const CycleGate::Shut shut(gate);
-  HandBack(false);
-  ++generation;
-  open = false;
+  {
+    const CycleGate::Shut shut(gate);
+    HandBack(false);
+    ++generation;
+    open = false;
+  }
+  session.LetGoIfGone();
 }
 
 int JackWaveOut::Write(WaveHeader& header) {
