@@ -106,12 +106,14 @@ class CaptureCursor {
     EndBuffer(port);
   }
 
-  // For a reset: the buffer being filled, its count final (null when none).
-  WaveHeader* Release() {
-    WaveHeader* header = filling;
-    filling = nullptr;
+  // For a reset or a close: hands back the buffer being filled, its count
+  // final, then every one still queued, in queue order.
+  template <typename Port>
+  void HandBackAll(Port&& port) {
     pendingDropout = 0;
-    return header;
+    if (filling != nullptr) HandBackFilling(port);
+    WaveHeader* next = nullptr;
+    while (port.Next(next)) port.HandBack(*next);
   }
 
  private:

@@ -147,6 +147,7 @@ class JackWaveIn : public WaveInDevice {
   // The process thread's side of the queue, for the cursor.
   struct Port {
     JackWaveIn& device;
+    bool notify = true;  // false: the program is ending and nobody reads them
     bool Next(WaveHeader*& header) { return device.queue.Pop(header); }
     void HandBack(WaveHeader& header) const;
   };

@@ -16,7 +16,9 @@ std::atomic_ref<uint32_t> Queued(WaveHeader& header) {
 void JackWaveIn::Port::HandBack(WaveHeader& header) const {
   header.done = 1;
   Queued(header).store(0);
-  platform().Post({MM_WIM_DATA, device.generation, reinterpret_cast<intptr_t>(&header)});
+  if (notify) {
+    platform().Post({MM_WIM_DATA, device.generation, reinterpret_cast<intptr_t>(&header)});
+  }
 }
 
 int JackWaveIn::Open() {
@@ -99,18 +101,7 @@ uint32_t JackWaveIn::RoundTripFrames() const {
 void JackWaveIn::HandBack(bool notify) {
   state = State::Stopped;
   startRequested = false;
-  const auto give = [&](WaveHeader& header) {
-    if (notify) {
-      Port{*this}.HandBack(header);
-    } else {
-      header.done = 1;
-      Queued(header).store(0);
-    }
-  };
-  // The one being filled was queued first.
-  if (WaveHeader* header = cursor.Release()) give(*header);
-  WaveHeader* next = nullptr;
-  while (queue.Pop(next)) give(*next);
+  cursor.HandBackAll(Port{*this, notify});
 }
 
 void JackWaveIn::Capture(const float* left, const float* right, uint32_t n,

@@ -162,6 +162,7 @@ class SdlWaveIn : public WaveInDevice {
  private:
   struct Port {
     SdlWaveIn& device;
+    bool notify = true;  // false: the program is ending and nobody reads them
     bool Next(WaveHeader*& header) { return device.queue.Pop(header); }
     void HandBack(WaveHeader& header) const;
   };

@@ -37,7 +37,9 @@ SdlWaveIn::~SdlWaveIn() {
 void SdlWaveIn::Port::HandBack(WaveHeader& header) const {
   header.done = 1;
   Queued(header).store(0);
-  platform().Post({MM_WIM_DATA, device.generation, reinterpret_cast<intptr_t>(&header)});
+  if (notify) {
+    platform().Post({MM_WIM_DATA, device.generation, reinterpret_cast<intptr_t>(&header)});
+  }
 }
 
 int SdlWaveIn::Open() {
@@ -133,18 +135,7 @@ void SdlWaveIn::HandBack(bool notify) {
   capturing = false;
   placed = false;
   clock.startRequested = false;
-  const auto give = [&](WaveHeader& header) {
-    if (notify) {
-      Port{*this}.HandBack(header);
-    } else {
-      header.done = 1;
-      Queued(header).store(0);
-    }
-  };
-  // The one being filled was queued first.
-  if (WaveHeader* header = cursor.Release()) give(*header);
-  WaveHeader* next = nullptr;
-  while (queue.Pop(next)) give(*next);
+  cursor.HandBackAll(Port{*this, notify});
 }
 
 void SdlWaveIn::Callback(void* self, Uint8* stream, int length) {

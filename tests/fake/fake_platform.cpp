@@ -209,9 +209,7 @@ void FakeWaveIn::Interrupt(uint32_t frames) {
 
 void FakeWaveIn::HandBackAll() {
   started = false;
-  if (WaveHeader* h = cursor.Release()) Side().HandBack(*h);
-  for (WaveHeader* h : queued) Side().HandBack(*h);
-  queued.clear();
+  cursor.HandBackAll(Side());
 }
 
 int FakeWaveIn::Reset() {
