@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "devices/sdl/sdl_wave_devices.h"
 
@@ -96,6 +97,12 @@ void SdlDeviceNames(bool capture, std::vector<std::string>& names) {
   for (int i = 0; i < count; ++i) {
     if (const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0)) names.emplace_back(name);
   }
+}
+
+bool SdlStreamsShareAClock() {
+  const char* driver = SDL_GetCurrentAudioDriver();
+  return driver == nullptr ||
+         (std::strcmp(driver, "disk") != 0 && std::strcmp(driver, "dummy") != 0);
 }
 
 bool SdlDeviceAlive(SDL_AudioDeviceID device) {

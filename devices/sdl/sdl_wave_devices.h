@@ -54,6 +54,10 @@ SDL_AudioDeviceID OpenSdlDevice(bool capture, const std::string& name, SDL_Audio
 void SdlDeviceNames(bool capture, std::vector<std::string>& names);
 // False once the device has gone away (unplugged, server restarted).
 bool SdlDeviceAlive(SDL_AudioDeviceID device);
+// Whether playback and capture run on one clock, as through a sound server or
+// one card. SDL's disk and dummy drivers pace each stream by sleeping on its
+// own: what the two clocks drift apart there says nothing of lost sound.
+bool SdlStreamsShareAClock();
 // A device's reset: hands every queued buffer back (handBack) and starts a new
 // generation, with SDL's device lock keeping the callback out, so the counts
 // handed back are final and every notice the callback posted precedes ours.
@@ -192,7 +196,8 @@ class SdlWaveIn : public WaveInDevice {
   // The callback's, or the core's while it keeps the callback out.
   CaptureCursor cursor;
   bool capturing = false;
-  bool lineUp = false;  // an output runs: the capture follows its clock
+  bool lineUp = false;       // an output runs: the capture follows its stalls
+  bool sharedClock = false;  // ... and its clock
   bool placed = false;
   bool lostTold = false;
   int64_t arrived = 0;  // frames since Start

@@ -84,6 +84,7 @@ int SdlWaveIn::Start() {
   slipChunks = 0;
   // With no playback there is nothing to line up with: capture at once.
   lineUp = clock.outputRunning.load();
+  sharedClock = SdlStreamsShareAClock();
   placed = !lineUp;
   if (placed) cursor.Begin(0);
   clock.startRequested = lineUp;
@@ -199,6 +200,8 @@ void SdlWaveIn::Follow(const Uint8* stream, uint32_t frames) {
       cursor.Dropout(Frames(stalled - stalledSeen), Port{*this});
       stalledSeen = stalled;
     }
+  }
+  if (lineUp && sharedClock) {
     const int64_t seen = ClockOffset(kSlipReadings) - placedOffset;
     const bool slipped = std::abs(seen) >= kSlipFrames;
     if (!slipped || (slipChunks > 0 && (seen > 0) != slipLater)) slipChunks = 0;
