@@ -4,6 +4,7 @@
 
 #include "app/audio_devices.h"
 #include "panel/commands.h"
+#include "panel/track_commands.h"
 #include "platform/platform.h"
 #include "song/undo.h"
 
@@ -17,12 +18,18 @@ constexpr MenuEntry kFileEntries[] = {
     {kSaveAsCommand, "Save &As\u2026", "Ctrl+S"},
     {kImportCommand, "&Import\u2026"},
     {kExportCommand, "&Export\u2026", "Ctrl+E"},
+    {kExportBetweenMarkersCommand, "Export &Between Markers\u2026"},
+    {kExportTracksCommand, "Export &Tracks\u2026"},
     {},
     {kQuitCommand, "&Quit", "Ctrl+Q"},
 };
 constexpr MenuEntry kEditEntries[] = {
     {kUndoCommand, "&Undo", "Ctrl+Z"},
     {kRedoCommand, "&Redo", "Ctrl+Shift+Z;Ctrl+Y"},
+};
+constexpr MenuEntry kTrackEntries[] = {
+    {kClickTrackCommand, "&Click Track\u2026"},
+    {kBounceCommand, "&Bounce to Track\u2026"},
 };
 constexpr MenuEntry kAudioEntries[] = {
     {kMeasureLatencyCommand, "&Measure Latency…"},
@@ -34,6 +41,7 @@ constexpr MenuEntry kHelpEntries[] = {{kHelpCommand, "Sonavel &Help", "F1"},
 
 constexpr Menu kMenus[] = {{"&File", kFileEntries},
                            {"&Edit", kEditEntries},
+                           {"&Track", kTrackEntries},
                            {"&Audio", kAudioEntries},
                            {"&Help", kHelpEntries}};
 
@@ -81,6 +89,12 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
     case kExportCommand:
       OnExport();
       return 1;
+    case kExportBetweenMarkersCommand:
+      OnExportBetweenMarkers();
+      return 1;
+    case kExportTracksCommand:
+      OnExportTracks();
+      return 1;
     case kQuitCommand:
       platform().CloseWindow();
       return 1;
@@ -89,6 +103,12 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
       return 1;
     case kRedoCommand:
       RedoLastChange();
+      return 1;
+    case kClickTrackCommand:
+      ClickTrackCommand();
+      return 1;
+    case kBounceCommand:
+      BounceCommand();
       return 1;
     case kMeasureLatencyCommand:
       MeasureLatencyCommand();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "song/notices.h"
 #include "song/song_file.h"
 #include "song/undo.h"
 
@@ -31,23 +32,45 @@ void ApplyLoopName(Track& track, std::string_view path, int32_t start, int32_t e
   }
 }
 
+std::string TrackNameFromPath(std::string_view path) {
+  std::string_view name = path.substr(path.find_last_of('/') + 1);
+  // "drums.wav" is "drums"; ".wav" stays a name.
+  if (const size_t dot = name.find_last_of('.'); dot != std::string_view::npos && dot > 0) {
+    name = name.substr(0, dot);
+  }
+  std::string shown;
+  for (const char c : name) {
+    const auto b = static_cast<unsigned char>(c);
+    // The panel draws ASCII alone: a character of other scripts, however many
+    // bytes it takes, shows as one mark.
+    if (b >= 0x80 && b < 0xC0) continue;
+    shown += b >= ' ' && b <= '~' ? c : '_';
+  }
+  return shown;
+}
+
 int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::string_view path,
                        int32_t loopStart) {
   // A full disk (or no song file at all) must not pass for an import: the user
   // would go on working on a track that holds only part of the file, or nothing.
-  KeepForUndo(UndoKind::Import, track, LoopOf(track), 0, TrackRegionBytes);
-  if (FileWriteOrDropUndo(track, audio, 0, length) < length) {
+  if (!ReplaceTrackAudio(UndoKind::Import, track, audio, length)) {
     platform().ShowMessage("Not enough disk space to import the file", "Error");
     return 0;
   }
-  ClearTrackTail(track, length);
   ApplyLoopName(track, path, loopStart, length);
+  // Imported backing is meant to be heard; an armed track stays silent for its take.
+  if (track.index != song.armedTrack) track.playOn = 1;
+  if (TrackUnnamed(track)) SetTrackName(track, TrackNameFromPath(path));
+  FinishUndoStep();
+  NoticeSongLoaded();
   return 1;
 }
 
-void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path) {
+void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path,
+                         std::string_view reason) {
   std::string text(routine);
   text.append(": ").append(why).append(": ").append(path);
+  if (!reason.empty()) text.append("\n").append(path).append(": ").append(reason);
   platform().ShowMessage(text, "Error");
 }
 

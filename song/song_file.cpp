@@ -311,6 +311,37 @@ int ClearTrackTail(const Track& track, int32_t offset) {
   return 1;
 }
 
+int TrackHoldsAudio(const Track& track) {
+  if (!songFile.IsOpen() || !ValidTrack(track)) return 0;
+  std::array<uint8_t, 1 << 16> chunk;
+  const int64_t end = RegionStart(track.index) + TrackRegionBytes;
+  int64_t at = RegionStart(track.index);
+  while (at < end) {
+    // Only the parts the file holds are read: an empty track costs no reading.
+    int64_t data = ::lseek(songFile.Descriptor(), at, SEEK_DATA);
+    int64_t hole = end;
+    if (data < 0 && errno == ENXIO) return 0;
+    if (data < 0) {
+      data = at;  // a filesystem that cannot tell: read it all
+    } else {
+      hole = std::min(end, static_cast<int64_t>(::lseek(songFile.Descriptor(), data, SEEK_HOLE)));
+      if (hole <= data) hole = end;
+    }
+    for (at = data; at < hole;) {
+      const auto part = std::span(chunk).first(
+          static_cast<size_t>(std::min<int64_t>(hole - at, static_cast<int64_t>(chunk.size()))));
+      const size_t got = songFile.ReadAt(at, part);
+      if (got == 0) return 0;
+      if (std::any_of(part.begin(), part.begin() + static_cast<std::ptrdiff_t>(got),
+                      [](uint8_t b) { return b != 0; })) {
+        return 1;
+      }
+      at += static_cast<int64_t>(got);
+    }
+  }
+  return 0;
+}
+
 int32_t ReadTrackBlock(Track& track) {
   const auto slot = RingSlot(track);
   if (!ValidTrack(track)) {

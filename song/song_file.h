@@ -60,5 +60,8 @@ int64_t TrackRegionStart(const Track& track);
 // offset, extending the file with zeros when needed. Returns the bytes written.
 int64_t FileWrite(const Track& track, const uint8_t* source, int32_t offset, int32_t count);
 int ClearTrackTail(const Track& track, int32_t offset);
+// 1 when any byte of the track's region is not zero; a region past the file's
+// end, or in its holes, is silent.
+int TrackHoldsAudio(const Track& track);
 // One second of the track into audioRing[ringSecond % 3]; always 176,400.
 int32_t ReadTrackBlock(Track& track);

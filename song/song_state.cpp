@@ -42,6 +42,24 @@ void ResetSongSettings() {
   song.markerOutMs = SongMs;
 }
 
+std::string ShownName(const Track& track) {
+  std::string name(track.name, NameLength);
+  for (char& c : name) {
+    if (c < ' ' || c > '~') c = ' ';
+  }
+  name.erase(name.find_last_not_of(' ') + 1);
+  return name;
+}
+
+bool TrackUnnamed(const Track& track) {
+  return ShownName(track).empty();
+}
+
+void SetTrackName(Track& track, std::string_view text) {
+  std::fill_n(track.name, NameLength, ' ');
+  std::copy_n(text.begin(), std::min<size_t>(text.size(), NameLength), track.name);
+}
+
 void SongStateRelease() {
   song.workBuffer.reset();
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 constexpr int TrackCount = 8;
 constexpr int32_t BytesPerSecond = 176400;
@@ -70,5 +72,13 @@ int SongStateInit();
 // and not looping (its loop offsets are kept); no track armed; the position at
 // 0:00 and the markers at the song's ends.
 void ResetSongSettings();
+// The name as the panel draws it (bytes outside 32..126 as spaces), without the
+// padding at its end.
+std::string ShownName(const Track& track);
+// True when the panel shows no name: every character a space, or a byte it
+// draws as one.
+bool TrackUnnamed(const Track& track);
+// The first 21 characters of text as the track's name, padded with spaces.
+void SetTrackName(Track& track, std::string_view text);
 // Releases the work buffer at shut-down.
 void SongStateRelease();

@@ -105,5 +105,15 @@ class ProgramTest : public ::testing::Test {
 
   void Stop() { Click(Middle(geometry::kStop)); }
 
+  // Chooses the menu entry of that command, as the front end sends it.
+  void Menu(uintptr_t command) {
+    WindowProc(WM_COMMAND, command, 0);
+    fakePlatform.Pump();
+  }
+  // The text and greying the menu shows for that command.
+  FakePlatform::MenuEntryState Entry(uintptr_t command) {
+    return fakePlatform.menuEntries[command];
+  }
+
   std::filesystem::path folder;
 };

@@ -4,8 +4,10 @@
 // the outside tools.
 #pragma once
 
+#include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "song/song_header.h"
 #include "song/song_state.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -187,6 +190,35 @@ class FileSizeLimit {
   void (*savedHandler_)(int) = nullptr;
 };
 
+// A folder no one may write into, root included: while the guard lives, this
+// thread gives up root's power to pass over file permissions (the rest of the
+// process keeps it, and it comes back at the end).
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const std::string& path) : path_(path) {
+    std::filesystem::create_directory(path);
+    ::chmod(path.c_str(), 0555);
+    ::syscall(SYS_capget, &header_, saved_);
+    __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+    lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+    ::syscall(SYS_capset, &header_, lowered);
+  }
+  ~ReadOnlyFolder() {
+    ::syscall(SYS_capset, &header_, saved_);
+    ::chmod(path_.c_str(), 0755);
+  }
+  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+
+  // A file inside.
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2]{};
+};
+
 // Sets an environment variable for the guard's life, then puts back what was there.
 class ScopedEnv {
  public:
@@ -212,6 +244,18 @@ class ScopedEnv {
   bool had_ = false;
   std::string old_;
 };
+
+// Every setting a song file keeps, then the first `bytes` of tracks 1 to `count`
+// of the song at path: what an undo must bring back.
+inline Bytes SongSnapshot(const std::filesystem::path& path, int count, size_t bytes) {
+  const auto header = EncodeSongHeader();
+  Bytes all(header.begin(), header.end());
+  for (int t = 1; t <= count; ++t) {
+    const Bytes audio = RegionOf(path, t, 0, bytes);
+    all.insert(all.end(), audio.begin(), audio.end());
+  }
+  return all;
+}
 
 // Short loud bursts, four a second, in a track that is silent between them.
 inline int16_t ClickSample(int64_t frame) {

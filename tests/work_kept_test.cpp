@@ -1,7 +1,7 @@
 // Nothing the user made is destroyed: a second window leaves the first one's song
 // alone, a song another program holds is neither opened nor saved over, a working
-// song that holds anything is kept when it is left, and the last take or import
-// can be undone and redone.
+// song that holds anything is kept when it is left, and takes and imports can be
+// undone and redone.
 #include <fcntl.h>
 
 #include <filesystem>
@@ -41,13 +41,6 @@ std::vector<std::filesystem::path> Kept() {
 
 class WorkKeptTest : public ProgramTest {
  protected:
-  void Menu(uintptr_t command) {
-    WindowProc(WM_COMMAND, command, 0);
-    fakePlatform.Pump();
-  }
-  FakePlatform::MenuEntryState Entry(uintptr_t command) {
-    return fakePlatform.menuEntries[command];
-  }
   // Imports pcm as a WAV file of that name into track t.
   void ImportInto(int t, const std::string& name, const Bytes& pcm) {
     if (song.armedTrack != t) Click(Middle(geometry::Arm(t)));
@@ -146,7 +139,7 @@ TEST_F(WorkKeptTest, LeavingAWorkingSongThatHoldsAnythingKeepsItWhole) {
   EXPECT_FALSE(std::filesystem::exists(WorkingFile()));
 }
 
-TEST_F(WorkKeptTest, TheLastTakeOrImportIsUndoneAndRedoneExactly) {
+TEST_F(WorkKeptTest, TakesAndImportsAreUndoneAndRedoneExactly) {
   Paint();
   EXPECT_EQ(Entry(kUndoCommand).text, "&Undo");
   EXPECT_FALSE(Entry(kUndoCommand).enabled);
@@ -172,7 +165,7 @@ TEST_F(WorkKeptTest, TheLastTakeOrImportIsUndoneAndRedoneExactly) {
   EXPECT_EQ(tracks[1].loopOn, 1);
   EXPECT_EQ(tracks[1].loopStart, 0);
   EXPECT_EQ(tracks[1].loopEnd, static_cast<int32_t>(loop.size()));
-  EXPECT_FALSE(Entry(kUndoCommand).enabled);
+  EXPECT_EQ(Entry(kUndoCommand).text, "&Undo Import on Track 1") << "the step before it is next";
   EXPECT_EQ(Entry(kRedoCommand).text, "&Redo Recording on Track 1");
   Menu(kRedoCommand);
   EXPECT_EQ(track1(), afterTake);
@@ -198,9 +191,12 @@ TEST_F(WorkKeptTest, TheLastTakeOrImportIsUndoneAndRedoneExactly) {
   EXPECT_FALSE(Entry(kRedoCommand).enabled);
 }
 
-// Undo data that cannot be written costs nothing but the undo.
+// Undo data that cannot be written costs nothing but the undo: of the take, and
+// of what came before it, which no longer lies under the track as it is.
 TEST_F(WorkKeptTest, WithoutRoomForUndoDataTheTakeIsStillWritten) {
   Paint();
+  ImportInto(2, "before.wav", Pattern(BytesPerSecond, 5));
+  ASSERT_TRUE(Entry(kUndoCommand).enabled);
   PrepareUndo();
   const auto cache = std::filesystem::path(UserFolder("XDG_CACHE_HOME", ".cache")).parent_path();
   const std::filesystem::path aside = cache.string() + ".aside";

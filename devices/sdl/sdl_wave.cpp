@@ -14,7 +14,7 @@ bool audioStarted = false;
 
 PlaybackClock playbackClock;
 SdlWaveOut sdlWaveOut(playbackClock);
-SdlWaveIn sdlWaveIn(playbackClock);
+SdlWaveIn sdlWaveIn(playbackClock, sdlWaveOut);
 
 constexpr int64_t kRate = 44100;
 constexpr int64_t kNsPerSecond = 1'000'000'000;
@@ -103,6 +103,13 @@ bool SdlStreamsShareAClock() {
   const char* driver = SDL_GetCurrentAudioDriver();
   return driver == nullptr ||
          (std::strcmp(driver, "disk") != 0 && std::strcmp(driver, "dummy") != 0);
+}
+
+std::string SdlDeviceInUse(bool capture, const std::string& chosen) {
+  std::vector<std::string> names;
+  if (!chosen.empty()) SdlDeviceNames(capture, names);
+  // Unplugged, the chosen device is not what an Open gets (see above).
+  return std::find(names.begin(), names.end(), chosen) != names.end() ? chosen : "System default";
 }
 
 bool SdlDeviceAlive(SDL_AudioDeviceID device) {

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "devices/sdl/sdl_wave_devices.h"
 #include "platform/platform.h"
@@ -28,7 +29,7 @@ uint32_t Frames(int64_t frames) {
 
 }  // namespace
 
-SdlWaveIn::SdlWaveIn(PlaybackClock& c) : clock(c) {}
+SdlWaveIn::SdlWaveIn(PlaybackClock& c, const SdlWaveOut& o) : clock(c), output(o) {}
 
 SdlWaveIn::~SdlWaveIn() {
   if (device != 0) SDL_CloseAudioDevice(device);
@@ -53,6 +54,12 @@ int SdlWaveIn::Open() {
   lostTold = false;
   ++generation;
   return kWaveOk;
+}
+
+std::string SdlWaveIn::PathKey() const {
+  const char* driver = EnsureSdlAudio() ? SDL_GetCurrentAudioDriver() : nullptr;
+  return "sdl:" + std::string(driver != nullptr ? driver : "none") + ":" +
+         SdlDeviceInUse(false, output.Chosen()) + "|" + SdlDeviceInUse(true, chosen);
 }
 
 int SdlWaveIn::AddBuffer(WaveHeader& header) {

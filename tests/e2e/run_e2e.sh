@@ -2,8 +2,10 @@
 # The whole user story on the real program: a private X display (Xvfb), the mouse
 # and keys from xdotool, SDL's disk driver as the sound card. Name track 1, import
 # a WAV into it and play it; arm track 2 and record a known input between the
-# markers; save, quit, start again, open the song, export it; then check what was
-# played, what the song file holds and what the export holds, sample by sample.
+# markers; save, quit, start again, open the song, export it; in a later run add
+# a click track and a bounce through the Track menu and undo the bounce; then check
+# what was played, what the song files hold and what the export holds, sample by
+# sample.
 #
 # usage: run_e2e.sh PROGRAM E2E_AUDIO OUT
 # Screenshots of every step and the logs stay in OUT. Exits 77 (skipped) only
@@ -98,7 +100,7 @@ e2e_still_shot named
 
 # Import into track 1 (nothing armed): the track's region is written whole.
 e2e_click "${IMPORT[@]}"
-e2e_answer_dialog Open "$WORK/drums.wav" import-dialog
+e2e_answer_dialog "Import Sound File" "$WORK/drums.wav" import-dialog
 e2e_wait 30 "the import to be written" e2e_size_at_least "${WORKING_FILES[0]}" $((HEADER + REGION))
 
 # A second window in the same folder (a double click on the launcher) says that
@@ -120,7 +122,7 @@ e2e_log "a second window left the first one's song alone"
 "$AUDIO" signal 3 2 "$WORK/other.raw"
 sox -t raw -r 44100 -e signed -b 16 -c 2 "$WORK/other.raw" "$WORK/other.wav"
 e2e_click "${IMPORT[@]}"
-e2e_answer_dialog Open "$WORK/other.wav" second-import-dialog
+e2e_answer_dialog "Import Sound File" "$WORK/other.wav" second-import-dialog
 e2e_wait 30 "the second import" "$AUDIO" same "${WORKING_FILES[0]}" "$HEADER" "$WORK/other.raw" 0 \
   $((2 * SECOND))
 e2e_wait 10 "the window to take the keyboard" e2e_focus_is "$E2E_WINDOW"
@@ -128,7 +130,7 @@ xdotool key ctrl+z
 e2e_wait 30 "Ctrl+Z to bring the first import back" \
   "$AUDIO" same "${WORKING_FILES[0]}" "$HEADER" "$WORK/track1.raw" 0 $((12 * SECOND))
 e2e_log "Ctrl+Z took the second import back"
-e2e_click "$SPEAKER_X" "$(strip_y 1)"
+# The import switched track 1 on: it is heard at the next Play.
 # Start at second 3: the sound must begin with the file's fourth second.
 START_SECOND=3
 e2e_click $((POSITION_X + START_SECOND)) "$POSITION_Y"
@@ -250,7 +252,7 @@ differing=$(compare -metric AE "$WORK/strips-before.png" "$WORK/strips-after.png
 [ "$differing" = "0" ] || e2e_fail "the reopened strips differ from the saved ones in $differing pixels"
 
 e2e_click "${EXPORT[@]}"
-e2e_answer_dialog "Save As" "$WORK/mix.wav" export-dialog
+e2e_answer_dialog "Export Mix" "$WORK/mix.wav" export-dialog
 e2e_wait 120 "the export" e2e_size_at_least "$WORK/mix.wav" $((REGION + 44))
 e2e_still_shot exported
 e2e_quit_program
@@ -263,7 +265,7 @@ e2e_log "third run, killed"
 e2e_start_program "$APP/sonavel"
 e2e_wait 30 "the working file" test -e "${WORKING_FILES[0]}"
 e2e_click "${IMPORT[@]}"
-e2e_answer_dialog Open "$WORK/drums.wav" killed-import-dialog
+e2e_answer_dialog "Import Sound File" "$WORK/drums.wav" killed-import-dialog
 e2e_wait 30 "the import to be written" e2e_size_at_least "${WORKING_FILES[0]}" $((HEADER + REGION))
 kill -KILL "$E2E_PID"
 wait "$E2E_PID" || true
@@ -288,6 +290,65 @@ e2e_wait 60 "the start-up message" e2e_has_window "Error"
 e2e_quit_program
 no_working_file
 e2e_log "one SIGTERM ended the program during start-up"
+
+# ============================== the Track menu: a click track, a bounce, and Undo
+export SDL_DISKAUDIOFILE=$WORK/played4.raw
+e2e_log "fourth run: the Track menu"
+e2e_start_program "$APP/sonavel"
+e2e_wait 30 "the working file" test -e "${WORKING_FILES[0]}"
+working=${WORKING_FILES[0]}
+e2e_click "${IMPORT[@]}"
+e2e_answer_dialog "Import Sound File" "$WORK/drums.wav" tools-import-dialog
+e2e_wait 30 "the import to be written" e2e_size_at_least "$working" $((HEADER + REGION))
+
+# Chooses a menu entry by its access keys and accepts, with Return, the form
+# titled TITLE that it opens, keeping a shot named SHOT of it.
+menu_form() { # MENU_KEY ENTRY_KEY TITLE SHOT
+  e2e_wait 10 "the window to take the keyboard" e2e_focus_is "$E2E_WINDOW"
+  xdotool key "alt+$1"
+  xdotool key "$2"
+  e2e_wait 30 "the $3 form" e2e_has_window "$3"
+  e2e_wait 10 "the $3 form to take the keyboard" e2e_focus_is "$(e2e_window_titled "$3")"
+  e2e_shot "$4"
+  xdotool key Return
+  e2e_wait 30 "the $3 form to close" e2e_no_window "$3"
+}
+
+# Track 1 holds the drums: the click goes into track 2, at 120 beats a minute,
+# a beat every 22,050 frames.
+menu_form t c "Click Track" click-form
+e2e_wait 60 "the click track" e2e_size_at_least "$working" $((HEADER + 2 * REGION))
+track2=$((HEADER + REGION))
+for beat in 0 1 2 3; do
+  at=$("$AUDIO" first-sound "$working" $((track2 + beat * 88200 - (beat > 0 ? 8000 : 0))))
+  [ "$at" -eq $((track2 + beat * 88200)) ] || e2e_fail "beat $beat starts at byte $((at - track2))"
+done
+e2e_still_shot click-track
+e2e_log "a click track in track 2, its beats on their frames"
+
+# The bounce goes into the first silent track that is not heard, track 3: the
+# drums and the click at volume 80, as the export would mix them.
+menu_form t b "Bounce to Track" bounce-form
+"$AUDIO" mix "$WORK/bounce.raw" "$REGION" "$working:$HEADER:0:$REGION:80" \
+  "$working:$track2:0:$REGION:80"
+e2e_wait 120 "the bounce" "$AUDIO" same "$working" $((HEADER + 2 * REGION)) "$WORK/bounce.raw" 0 \
+  "$REGION"
+e2e_still_shot bounced
+e2e_log "tracks 1 and 2 bounced into track 3"
+
+e2e_wait 10 "the window to take the keyboard" e2e_focus_is "$E2E_WINDOW"
+xdotool key alt+e u
+e2e_wait 30 "Edit > Undo to take the bounce back" test "$(e2e_size "$working")" -eq \
+  $((HEADER + 2 * REGION))
+e2e_still_shot bounce-undone
+e2e_quit_program
+no_working_file
+tools_song=$(ls -t "$APP"/unsaved/unsaved-*.svl | head -n 1)
+"$AUDIO" header "$tools_song" >"$WORK/header.txt"
+expect_header "1 1 80 0 'drums${blank:5}'"
+expect_header "2 1 80 0 'Click 120${blank:9}'"
+expect_header "3 0 80 0 '$blank'"
+e2e_log "Undo of the bounce brought every track back"
 
 # ============================== the export
 e2e_log "checking the export"

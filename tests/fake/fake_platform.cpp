@@ -24,22 +24,52 @@ void FakePlatform::ShowInformation(std::string_view text, std::string_view capti
   messages.push_back({std::string(text), std::string(caption), true});
 }
 
-bool FakePlatform::Dialog(bool save, const std::vector<FileFilter>& filters, std::string& name) {
-  dialogs.push_back({save, filters, name});
+bool FakePlatform::Dialog(DialogCall call, std::string& name, DialogCheckBox* checkBox) {
+  call.startName = name;
+  if (checkBox != nullptr) call.checkBox = *checkBox;
+  dialogs.push_back(std::move(call));
   if (dialogAnswers.empty()) return false;
-  std::optional<std::string> answer = std::move(dialogAnswers.front());
+  const DialogAnswer answer = std::move(dialogAnswers.front());
   dialogAnswers.pop_front();
-  if (!answer) return false;
-  name = *answer;
+  if (!answer.name) return false;
+  name = *answer.name;
+  if (checkBox != nullptr && answer.checked) checkBox->checked = *answer.checked;
   return true;
 }
 
-bool FakePlatform::OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
-  return Dialog(false, filters, name);
+bool FakePlatform::AskForm(std::string_view title, std::vector<FormField>& fields) {
+  forms.push_back({std::string(title), fields});
+  if (formAnswers.empty()) return false;
+  std::optional<std::vector<int>> answer = std::move(formAnswers.front());
+  formAnswers.pop_front();
+  if (!answer) return false;
+  for (size_t i = 0; i < answer->size() && i < fields.size(); ++i) fields[i].value = (*answer)[i];
+  return true;
 }
 
-bool FakePlatform::SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
-  return Dialog(true, filters, name);
+bool FakePlatform::OpenFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                                  std::string& name) {
+  DialogCall call;
+  call.filters = filters;
+  call.title = title;
+  return Dialog(std::move(call), name, nullptr);
+}
+
+bool FakePlatform::SaveFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                                  std::string& name, DialogCheckBox* checkBox) {
+  DialogCall call;
+  call.save = true;
+  call.filters = filters;
+  call.title = title;
+  return Dialog(std::move(call), name, checkBox);
+}
+
+bool FakePlatform::FolderDialog(std::string_view title, std::string& folder,
+                                DialogCheckBox* checkBox) {
+  DialogCall call;
+  call.folder = true;
+  call.title = title;
+  return Dialog(std::move(call), folder, checkBox);
 }
 
 void FakePlatform::Post(const Message& message) {
@@ -64,6 +94,8 @@ void FakePlatform::Reset() {
   menuEntries.clear();
   dialogs.clear();
   dialogAnswers.clear();
+  forms.clear();
+  formAnswers.clear();
   timerPeriod = 0;
   quitRequested = false;
   exitCode = -1;
@@ -196,7 +228,9 @@ void FakeWaveIn::Port::HandBack(WaveHeader& header) const {
 
 size_t FakeWaveIn::FeedInput(std::span<const uint8_t> bytes) {
   if (!started) return 0;
-  return size_t{cursor.Store(bytes.data(), static_cast<uint32_t>(bytes.size() / 4), Side())} * 4;
+  // An input nothing is connected to hears silence, as a JACK port does.
+  const uint8_t* heard = inputsConnected ? bytes.data() : nullptr;
+  return size_t{cursor.Store(heard, static_cast<uint32_t>(bytes.size() / 4), Side())} * 4;
 }
 
 void FakeWaveIn::LoseInput(uint32_t frames) {

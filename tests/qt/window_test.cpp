@@ -159,6 +159,10 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
       EXPECT_EQ(Received()[0].wParam, entry.command);
     }
   }
+  EXPECT_EQ(menus[2]->text(), "&Track");
+  EXPECT_EQ(menus[2]->menu()->actions()[0]->text(), "&Click Track\u2026");
+  EXPECT_EQ(menus[2]->menu()->actions()[1]->text(), "&Bounce to Track\u2026");
+  EXPECT_EQ(menus[3]->text(), "&Audio");
   EXPECT_EQ(menus.back()->text(), "&Help");
   EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "Sonavel &Help");
   EXPECT_EQ(menus.back()->menu()->actions()[1]->text(), "&About");

@@ -1,4 +1,4 @@
-// svltool's command line: the five commands, their options and their help.
+// svltool's command line: the commands, their options and their help.
 #pragma once
 
 #include <map>

@@ -19,9 +19,17 @@ class ConsolePlatform : public Platform {
   // Written like a failure's line, but not counted as one.
   void ShowInformation(std::string_view text, std::string_view caption) override;
   void Beep() override {}
-  // The tool names its files on the command line: a dialog is always cancelled.
-  bool OpenFileDialog(const std::vector<FileFilter>&, std::string&) override { return false; }
-  bool SaveFileDialog(const std::vector<FileFilter>&, std::string&) override { return false; }
+  // The tool takes its files and values from the command line: a dialog or a
+  // form is always cancelled.
+  bool OpenFileDialog(std::string_view, const std::vector<FileFilter>&, std::string&) override {
+    return false;
+  }
+  bool SaveFileDialog(std::string_view, const std::vector<FileFilter>&, std::string&,
+                      DialogCheckBox*) override {
+    return false;
+  }
+  bool FolderDialog(std::string_view, std::string&, DialogCheckBox*) override { return false; }
+  bool AskForm(std::string_view, std::vector<FormField>&) override { return false; }
   void ShowAbout() override {}
   void SetTitle(std::string_view) override {}
   void SetMenuEntry(uintptr_t, std::string_view, bool) override {}

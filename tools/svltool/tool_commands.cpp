@@ -1,6 +1,7 @@
 #include "tools/svltool/tool_commands.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,9 +14,11 @@
 #include <optional>
 
 #include "base/file_handle.h"
+#include "codecs/bounce.h"
+#include "codecs/click_track.h"
 #include "codecs/export.h"
-#include "codecs/file_io.h"
 #include "codecs/import.h"
+#include "codecs/stems.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
 #include "tools/svltool/session.h"
@@ -136,7 +139,7 @@ int RunSet(const Arguments& args) {
   if (*play >= 0) t.playOn = static_cast<uint8_t>(*play);
   if (*effect >= 0) t.effectOn = static_cast<uint8_t>(*effect);
   if (*volume >= 0) t.volume = static_cast<int8_t>(*volume);
-  if (name) StoreName(t, *name);
+  if (name) SetTrackName(t, *name);
   SongFileClose();
   return Status(session);
 }
@@ -158,10 +161,44 @@ int RunImport(const Arguments& args) {
   return Status(session);
 }
 
+int RunClick(const Arguments& args) {
+  int status = kExitUsage;
+  const std::optional<int> track = TrackArgument(args, "click", &status);
+  if (!track) return status;
+  if (!args.Has("--bpm")) return UsageError("click", "'--bpm' is needed");
+  const std::optional<int> bpm =
+      IntOption(args, "click", "--bpm", kClickBpmLowest, kClickBpmHighest, 0, &status);
+  if (!bpm) return status;
+  const ClickSettings start;
+  const std::optional<int> beats =
+      IntOption(args, "click", "--beats", 1, kClickBeatsMost, start.beatsPerBar, &status);
+  if (!beats) return status;
+  const std::optional<int> level =
+      IntOption(args, "click", "--level", kClickLevelLowest, 0, start.levelDb, &status);
+  if (!level) return status;
+
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadWrite)) return kExitFailure;
+  WriteClickTrack(tracks[*track], {*bpm, *beats, *level});
+  // The settings the click changed belong to the song's header.
+  SongFileClose();
+  return Status(session);
+}
+
+int RunBounce(const Arguments& args) {
+  int status = kExitUsage;
+  const std::optional<int> track = TrackArgument(args, "bounce", &status);
+  if (!track) return status;
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadWrite)) return kExitFailure;
+  BounceTo(tracks[*track]);
+  SongFileClose();
+  return Status(session);
+}
+
 int RunExport(const Arguments& args) {
-  const std::string extension = LowerExtension(args.positional[1]);
-  if (extension != "wav" && extension != "ogg") {
-    return UsageError("export", "OUT must end in wav or ogg");
+  if (ExportFormatOf(args.positional[1]) == ExportFormat::None) {
+    return UsageError("export", "OUT must end in wav, ogg, flac or mp3");
   }
   int status = kExitUsage;
   const int songMs = SongSeconds * 1000;
@@ -182,6 +219,20 @@ int RunExport(const Arguments& args) {
   song.markerOutPx = MarkerMsToPx(*out);
   ExportMixTo(args.positional[1]);
   // Exporting leaves the song as it was.
+  SongFileCloseOnly();
+  return Status(session);
+}
+
+int RunExportTracks(const Arguments& args) {
+  const std::string& folder = args.positional[1];
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadOnly)) return kExitFailure;
+  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "svltool: %s: %s\n", folder.c_str(), std::strerror(errno));
+    SongFileCloseOnly();
+    return kExitFailure;
+  }
+  ExportTracksTo(folder, args.Has("--flac") ? ExportFormat::Flac : ExportFormat::Wav);
   SongFileCloseOnly();
   return Status(session);
 }

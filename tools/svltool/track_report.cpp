@@ -22,23 +22,9 @@ std::string JsonString(const std::string& text) {
 
 }  // namespace
 
-std::string ShownName(const Track& track) {
-  std::string name(track.name, NameLength);
-  for (char& c : name) {
-    if (!Printable(static_cast<unsigned char>(c))) c = ' ';
-  }
-  name.erase(name.find_last_not_of(' ') + 1);
-  return name;
-}
-
 bool IsPanelName(const std::string& text) {
   return std::all_of(text.begin(), text.end(),
                      [](char c) { return Printable(static_cast<unsigned char>(c)); });
-}
-
-void StoreName(Track& track, const std::string& text) {
-  std::fill_n(track.name, NameLength, ' ');
-  std::copy_n(text.begin(), std::min<size_t>(text.size(), NameLength), track.name);
 }
 
 void PrintTracks(bool json) {
