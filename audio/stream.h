@@ -10,4 +10,7 @@ int TransportStart();
 int TransportStop();
 uint32_t ClockUpdate();
 int WaveMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+// A WM_WAVE_LOST notice: 1 when it belongs to a device's current run (the
+// transport or measurement using it must stop), 0 when stale.
+int SoundDeviceLost(uintptr_t generation, intptr_t which);
 void MetersReset();

@@ -18,3 +18,6 @@ void ShowMarkers();
 void DrawMarkerTriangle(int p);
 int SetInMarkerNow();
 int SetOutMarkerNow();
+// A sound device went away during a run or a measurement: it stops there and
+// the user is told (a take keeps what was captured).
+void OnSoundDeviceLost();
