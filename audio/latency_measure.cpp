@@ -80,9 +80,11 @@ int StartRun() {
   if (opened != CaptureOpened::Yes || !signal) {
     if (opened == CaptureOpened::Yes) CaptureEnd();
     platform().Beep();
-    ShowError(opened == CaptureOpened::NoDevice
-                  ? "Error: waveInOpen"
-                  : "Error: not enough memory to measure the latency");
+    if (opened == CaptureOpened::NoDevice) {
+      ShowDeviceError("Error: waveInOpen", waveIn());
+    } else {
+      ShowError("Error: not enough memory to measure the latency");
+    }
     return 0;
   }
   for (uint32_t i = 0; i < kBurstFrames; ++i) {

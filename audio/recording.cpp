@@ -67,7 +67,7 @@ int RecordStart() {
       return 0;
     case CaptureOpened::NoDevice:
       platform().Beep();
-      ShowError("Error: waveInOpen");
+      ShowDeviceError("Error: waveInOpen", waveIn());
       return 0;
   }
   startedUnconnected = !waveIn().InputsConnected();
