@@ -1,6 +1,7 @@
 #include "audio/latency_measure.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "audio/round_trip.h"
 #include "base/buffer.h"
 #include "base/bytes.h"
+#include "base/failure_text.h"
 #include "base/number_text.h"
 #include "base/settings.h"
 #include "platform/platform.h"
@@ -78,9 +80,11 @@ int StartRun() {
   if (opened != CaptureOpened::Yes || !signal) {
     if (opened == CaptureOpened::Yes) CaptureEnd();
     platform().Beep();
-    ShowError(opened == CaptureOpened::NoDevice
-                  ? "Error: waveInOpen"
-                  : "Error: not enough memory to measure the latency");
+    if (opened == CaptureOpened::NoDevice) {
+      ShowDeviceError("Error: waveInOpen", waveIn());
+    } else {
+      ShowError("Error: not enough memory to measure the latency");
+    }
     return 0;
   }
   for (uint32_t i = 0; i < kBurstFrames; ++i) {
@@ -150,9 +154,12 @@ void Finish() {
     return;
   }
   const uint32_t median = delays[kBursts / 2];
+  errno = 0;
   const int saved = SaveRoundTrip(median);
+  const int error = errno != 0 ? errno : EIO;
   platform().ShowInformation("Round trip: " + FramesText(median), kCaption);
-  if (!saved) ShowError("Error: the round trip could not be kept in " + SettingsPath());
+  if (!saved)
+    ShowError(FailureText("Error: the round trip could not be kept", SettingsPath(), error));
 }
 
 // A burst's run is over: the next one starts, or the bursts are judged. A

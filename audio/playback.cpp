@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "audio/mixer.h"
@@ -55,6 +56,12 @@ void FillHeader(int i) {
 
 }  // namespace
 
+void ShowDeviceError(std::string_view first, const DeviceChoice& device) {
+  std::string text(first);
+  if (const std::string why = device.LastFailure(); !why.empty()) text += "\n" + why;
+  platform().ShowMessage(text, "Error");
+}
+
 int AudioInit() {
   if (!MixerBlocksInit()) {
     platform().Beep();
@@ -84,7 +91,7 @@ int PlayStart() {
     output.headers[i].bufferLength = BytesPerSecond;
   }
   if (waveOut().Open() != kWaveOk) {
-    ShowError("Error: Wave Output Init failed");
+    ShowDeviceError("Error: Wave Output Init failed", waveOut());
     return 1;
   }
   output.open = true;
@@ -140,7 +147,7 @@ int PlayQueue() {
   const char* failures[2] = {"Error: waveOutWrite failed 1", "Error: waveOutWrite failed 2"};
   for (int i = 0; i < 2; ++i) {
     const int result = waveOut().Write(output.headers[i]);
-    if (result != kWaveOk && result != kWaveStillPlaying) ShowError(failures[i]);
+    if (result != kWaveOk && result != kWaveStillPlaying) ShowDeviceError(failures[i], waveOut());
   }
   return 1;
 }
@@ -167,7 +174,7 @@ int WavePortOut(WaveHeader& header) {
   std::memcpy(header.data, runState.mixBlock, BytesPerSecond);
   header.bufferLength = BytesPerSecond;
   if (waveOut().Write(header) != kWaveOk) {
-    ShowError("Error: WavePortOut - waveOutWrite failed (MM_WOM_DONE)");
+    ShowDeviceError("Error: WavePortOut - waveOutWrite failed (MM_WOM_DONE)", waveOut());
   }
   return 0;
 }

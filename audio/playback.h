@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "audio/run_state.h"
 #include "platform/wave.h"
@@ -29,3 +30,5 @@ int PlayDeviceLost(uintptr_t generation);
 // Before a run takes the devices: opens the output again when it went away
 // (a sound server that stopped and has come back).
 void PlayReconnect();
+// A device failure told with what the device said about it on a line of its own.
+void ShowDeviceError(std::string_view first, const DeviceChoice& device);

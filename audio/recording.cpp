@@ -67,7 +67,7 @@ int RecordStart() {
       return 0;
     case CaptureOpened::NoDevice:
       platform().Beep();
-      ShowError("Error: waveInOpen");
+      ShowDeviceError("Error: waveInOpen", waveIn());
       return 0;
   }
   startedUnconnected = !waveIn().InputsConnected();
@@ -111,7 +111,7 @@ int RecordStop() {
       // The take lives only in memory until here: a write that falls short (a
       // full disk, no song file) must be said, or the user would believe it kept.
       if (FileWriteOrDropUndo(armed, song.workBuffer.get(), b, c - b) < c - b) {
-        ShowError("Not enough disk space to save the recording");
+        ReportSongWriteFailure("Not enough disk space to save the recording");
       } else if (silent) {
         TellUnconnected();
       }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <span>
@@ -60,7 +61,10 @@ int ReplaceSetting(std::string_view key, const std::string_view* value) {
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   const bool written = file.IsOpen() && file.WriteAt(0, bytes) == bytes.size() && file.Sync();
   if (!file.Close() || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    // The reason the write failed is the caller's to tell, not the unlink's.
+    const int error = errno;
     ::unlink(temporary.c_str());
+    errno = error;
     return 0;
   }
   return 1;

@@ -62,7 +62,7 @@ int BounceTo(Track& dest) {
 
   const uint8_t* mix = song.workBuffer.get() + kWavHeaderBytes;
   if (!ReplaceTrackAudio(UndoKind::Bounce, dest, mix, TrackRegionBytes)) {
-    platform().ShowMessage("Not enough disk space to bounce the tracks", "Error");
+    ReportSongWriteFailure("Not enough disk space to bounce the tracks");
     return 0;
   }
   for (int t = 1; t <= TrackCount; ++t) {

@@ -77,7 +77,7 @@ int WriteClickTrack(Track& track, const ClickSettings& settings) {
     Stamp(timeline, frame, n % beats == 0 ? accent : beat);
   }
   if (!ReplaceTrackAudio(UndoKind::ClickTrack, track, timeline, TrackRegionBytes)) {
-    platform().ShowMessage("Not enough disk space to write the click track", "Error");
+    ReportSongWriteFailure("Not enough disk space to write the click track");
     return 0;
   }
   // The click fills the whole song: a loop would repeat a part of it.

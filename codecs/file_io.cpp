@@ -41,13 +41,3 @@ int WriteWholeFile(const std::string& path, std::initializer_list<std::span<cons
   if (error != nullptr) *error = failure;
   return failure == 0 ? 1 : 0;
 }
-
-std::string FailureText(std::string_view first, std::string_view path, int error) {
-  return FailureText(first, path, std::string_view(std::strerror(error)));
-}
-
-std::string FailureText(std::string_view first, std::string_view path, std::string_view reason) {
-  std::string text(first);
-  text.append("\n").append(path).append(": ").append(reason);
-  return text;
-}

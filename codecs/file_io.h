@@ -22,9 +22,3 @@ FileRead ReadFileStart(const std::string& path, std::span<uint8_t> destination);
 // removed, so a failed write never leaves a short file that passes for a whole one.
 int WriteWholeFile(const std::string& path, std::initializer_list<std::span<const uint8_t>> parts,
                    int* error = nullptr);
-
-// A failure message: its first line, then the file and the system's reason on a
-// line of their own ("WriteWavFile - failed\n/home/me/mix.wav: Permission denied").
-std::string FailureText(std::string_view first, std::string_view path, int error);
-// The same with a reason in words, where a library gave one.
-std::string FailureText(std::string_view first, std::string_view path, std::string_view reason);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/buffer.h"
+#include "base/failure_text.h"
 #include "codecs/encoders.h"
 #include "codecs/file_io.h"
 #include "platform/platform.h"

@@ -54,7 +54,7 @@ int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::
   // A full disk (or no song file at all) must not pass for an import: the user
   // would go on working on a track that holds only part of the file, or nothing.
   if (!ReplaceTrackAudio(UndoKind::Import, track, audio, length)) {
-    platform().ShowMessage("Not enough disk space to import the file", "Error");
+    ReportSongWriteFailure("Not enough disk space to import the file");
     return 0;
   }
   ApplyLoopName(track, path, loopStart, length);

@@ -1,11 +1,16 @@
 #include "codecs/library_versions.h"
 
 #include <fftw3.h>
+#include <lame.h>
 #include <mpg123.h>
 #include <sndfile.h>
 #include <soxr.h>
 #include <vorbis/codec.h>
 #include <zlib.h>
+
+extern "C" {
+#include <libavutil/avutil.h>
+}
 
 #include <string_view>
 
@@ -29,5 +34,7 @@ std::vector<std::string> CoreLibraryVersions() {
       "soxr " + VersionIn(soxr_version()),
       "FFTW " + VersionIn(fftwf_version),
       "zlib " + std::string(zlibVersion()),
+      "FFmpeg " + VersionIn(av_version_info()),
+      "LAME " + VersionIn(get_lame_version()),
   };
 }

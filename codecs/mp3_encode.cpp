@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/buffer.h"
+#include "base/failure_text.h"
 #include "codecs/encoders.h"
 #include "codecs/file_io.h"
 #include "platform/platform.h"

@@ -1,6 +1,7 @@
 #include "codecs/ogg.h"
 
 #include "base/buffer.h"
+#include "base/failure_text.h"
 #include "codecs/ffmpeg_import.h"
 #include "codecs/file_io.h"
 #include "codecs/wav.h"

@@ -1,9 +1,11 @@
 #include "codecs/wav.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/failure_text.h"
 #include "codecs/file_io.h"
 #include "codecs/imported_audio.h"
 #include "platform/platform.h"
@@ -65,22 +67,33 @@ bool IsTrackFormatWav(std::span<const uint8_t> head) {
 
 int LoadFileWav(Track& track, const std::string& path) {
   uint8_t* bytes = song.workBuffer.get();
-  const int64_t n =
-      static_cast<int64_t>(ReadFileStart(path, {bytes, static_cast<size_t>(kWavReadLimit)}).bytes);
+  errno = 0;
+  const FileRead read = ReadFileStart(path, {bytes, static_cast<size_t>(kWavReadLimit)});
+  const int readError = errno != 0 ? errno : ENOENT;
+  const auto n = static_cast<int64_t>(read.bytes);
   Platform& ui = platform();
   if (n == kWavReadLimit) {
     // Too long for a track: say so, then keep its first 281 seconds.
-    ui.ShowMessage("LoadFileWav: exceeded max", "Error: File too large");
+    ui.ShowMessage(FailureText("LoadFileWav: exceeded max", path,
+                               std::string_view("longer than 4:41, which is all a track holds")),
+                   "Error: File too large");
   } else if (n == 0) {
-    ui.ShowMessage("LoadFileWav: Missing File", "Error");
+    ui.ShowMessage(read.opened ? FailureText("LoadFileWav: Missing File", path,
+                                             std::string_view("the file is empty"))
+                               : FailureText("LoadFileWav: Missing File", path, readError),
+                   "Error");
     return 0;
   } else if (n < kWavHeaderBytes) {
-    ui.ShowMessage("LoadFileWav: File too short", "Error: File too short");
+    ui.ShowMessage(FailureText("LoadFileWav: File too short", path,
+                               std::string_view("shorter than a WAV file's header")),
+                   "Error: File too short");
     return 0;
   }
   const WavChunks chunks = WalkWavChunks({bytes, static_cast<size_t>(n)});
   if (chunks.format < 0) {
-    ui.ShowMessage("LoadFileWav: no format chunk", "Error");
+    ui.ShowMessage(FailureText("LoadFileWav: no format chunk", path,
+                               std::string_view("the file does not say how its sound is stored")),
+                   "Error");
     return 0;
   }
   const uint8_t* format = bytes + chunks.format;
@@ -102,7 +115,9 @@ int LoadFileWav(Track& track, const std::string& path) {
   }
   const int64_t off = chunks.data;
   if (off < 0) {
-    ui.ShowMessage("LoadFileWav: no data chunk", "Error");
+    ui.ShowMessage(FailureText("LoadFileWav: no data chunk", path,
+                               std::string_view("the file holds no sound")),
+                   "Error");
     return 0;
   }
   // A recorder that never finished its file leaves a data size of 0 (or the

@@ -60,6 +60,10 @@ class DeviceChoice {
   // The device every later Open uses: one of the names, or empty for the
   // system's default.
   virtual void ChooseDevice(const std::string& name) { static_cast<void>(name); }
+  // Why the last Open, Write or AddBuffer failed, as a line for the user: the
+  // device and the sound system's own words ("System default: No such
+  // device"); empty when the device cannot tell.
+  virtual std::string LastFailure() const { return {}; }
 };
 
 class WaveOutDevice : public DeviceChoice {

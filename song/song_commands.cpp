@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "base/failure_text.h"
 #include "base/file_handle.h"
 #include "platform/platform.h"
 #include "song/notices.h"
@@ -65,17 +66,23 @@ bool CopySongBytes(const FileHandle& from, const FileHandle& to, int64_t length)
 }
 
 // The open song copied into a new file at name, which is locked for this program
-// from its creation on; an empty handle after a message (the partial copy gone).
-// A copy is a full-size song; a move keeps the file's length.
-FileHandle CopyOpenSongTo(const std::string& name, bool fullSize) {
+// from its creation on; an empty handle after a message (the partial copy gone),
+// with the system's reason in `error`. A copy is a full-size song; a move keeps
+// the file's length.
+FileHandle CopyOpenSongTo(const std::string& name, bool fullSize, int& error) {
   FileHandle to = FileHandle::Open(name, O_RDWR | O_CREAT);
-  if (!to.IsOpen() || to.TryLock() == FileHandle::Lock::HeldElsewhere) {
-    platform().ShowMessage("CopySongFile - dest failed", "Error");
+  error = errno;
+  const bool held = to.IsOpen() && to.TryLock() == FileHandle::Lock::HeldElsewhere;
+  if (!to.IsOpen() || held) {
+    if (held) error = EBUSY;
+    platform().ShowMessage(FailureText("CopySongFile - dest failed", name, error), "Error");
     return {};
   }
   NoticeProgress(16);
   const int64_t length = fullSize ? kSongFileBytes : SongFileHandle().Size();
+  errno = 0;
   const bool copied = length >= 0 && to.Resize(0) && CopySongBytes(SongFileHandle(), to, length);
+  error = errno != 0 ? errno : ENOSPC;
   NoticeProgress(0);
   if (!copied) {
     ::unlink(name.c_str());
@@ -89,7 +96,7 @@ FileHandle CopyOpenSongTo(const std::string& name, bool fullSize) {
 // open and locked throughout, so no other window can take it for a crash's
 // leftover meanwhile. Across filesystems it is copied, and the original goes only
 // once the copy is on disk.
-bool MoveOpenSong(const std::string& name) {
+bool MoveOpenSong(const std::string& name, int& error) {
   const std::string from = songPath;
   SongFileHandle().Sync();
   if (::rename(from.c_str(), name.c_str()) == 0) {
@@ -97,10 +104,12 @@ bool MoveOpenSong(const std::string& name) {
     SongFileRenamed(name);
     return true;
   }
-  if (errno != EXDEV) return false;
-  FileHandle copy = CopyOpenSongTo(name, false);
+  error = errno;
+  if (error != EXDEV) return false;
+  FileHandle copy = CopyOpenSongTo(name, false, error);
   if (!copy.IsOpen()) return false;
   if (!copy.Sync()) {
+    error = errno;
     ::unlink(name.c_str());
     return false;
   }
@@ -191,16 +200,18 @@ int SaveSongTo(const std::string& name) {
   // A kept song given a name leaves the rotation of unsaved/ as the working
   // song does: it moves. A named song is copied and stays as it is.
   bool saved;
+  int error = 0;
   if (SameFileName(songPath, workingFile) || IsKeptSong(songPath)) {
-    saved = MoveOpenSong(name);
+    saved = MoveOpenSong(name, error);
   } else {
-    FileHandle copy = CopyOpenSongTo(name, true);
+    FileHandle copy = CopyOpenSongTo(name, true, error);
     saved = copy.IsOpen();
     if (saved) SongFileAdopt(std::move(copy), name);
   }
   if (!saved) {
-    platform().ShowMessage("File could not be saved. Try a different filename or drive.",
-                           "Save File Error");
+    platform().ShowMessage(
+        FailureText("File could not be saved. Try a different filename or drive.", name, error),
+        "Save File Error");
     return 0;
   }
   return 1;
@@ -209,23 +220,29 @@ int SaveSongTo(const std::string& name) {
 int CopySongFile(const std::string& source, const std::string& destination) {
   NoticeProgress(16);
   FileHandle from = FileHandle::Open(source, O_RDONLY);
+  const int openError = errno;
   const int64_t sourceLength = from.Size();
   if (sourceLength < 0) {
     NoticeProgress(0);
-    platform().ShowMessage("CopySongFile - failed", "Error");
+    platform().ShowMessage(FailureText("CopySongFile - failed", source, openError), "Error");
     return 0;
   }
   // Not truncated on opening: when the destination is the source under another
   // name, truncating would destroy the song before the copy starts.
   FileHandle to = FileHandle::Open(destination, O_WRONLY | O_CREAT);
+  int error = errno;
   struct stat sf {};
   struct stat st {};
   const bool sameFile = to.IsOpen() && ::fstat(from.Descriptor(), &sf) == 0 &&
                         ::fstat(to.Descriptor(), &st) == 0 && sf.st_dev == st.st_dev &&
                         sf.st_ino == st.st_ino;
   if (!to.IsOpen() || sameFile || !to.Resize(0)) {
+    if (to.IsOpen() && !sameFile) error = errno;
     NoticeProgress(0);
-    platform().ShowMessage("CopySongFile - dest failed", "Error");
+    platform().ShowMessage(sameFile ? FailureText("CopySongFile - dest failed", destination,
+                                                  std::string_view("it is the song being copied"))
+                                    : FailureText("CopySongFile - dest failed", destination, error),
+                           "Error");
     return 0;
   }
 

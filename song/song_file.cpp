@@ -10,6 +10,7 @@
 #include <cstring>
 #include <span>
 
+#include "base/failure_text.h"
 #include "base/file_handle.h"
 #include "base/paths.h"
 #include "platform/platform.h"
@@ -99,8 +100,15 @@ bool HoldsSongHeader(const FileHandle& file) {
                      [](uint8_t b) { return b == 0; });
 }
 
+// Why the last write into the song fell short, for the message that says so.
+int lastWriteError = 0;
+
 void RefuseOpen(const std::string& path, const std::string& why) {
-  platform().ShowMessage("SongFileOpen - failed\n" + path + ": " + why, "Error");
+  platform().ShowMessage(FailureText("SongFileOpen - failed", path, why), "Error");
+}
+
+void ReportFailure(std::string_view first, const std::string& path, int error) {
+  platform().ShowMessage(FailureText(first, path, error), "Error");
 }
 
 }  // namespace
@@ -130,7 +138,7 @@ int SongFileInit() {
   // window's song.
   FileHandle file = FileHandle::Open(path, O_RDWR | O_CREAT);
   if (!file.IsOpen()) {
-    platform().ShowMessage("SongFileInit - failed", "Error");
+    ReportFailure("SongFileInit - failed", path, errno);
     return 0;
   }
   if (file.TryLock() == FileHandle::Lock::HeldElsewhere) {
@@ -142,14 +150,21 @@ int SongFileInit() {
   }
   if (HoldsASong(file)) {
     // Left by a crash, a kill or a power cut: kept, never truncated.
+    errno = 0;
     const std::string kept = KeepUnsaved(path);
     if (kept.empty()) {
-      platform().ShowMessage("SongFileInit - failed", "Error");
+      ReportFailure("SongFileInit - failed", path, errno != 0 ? errno : EIO);
       return 0;
     }
     file = FileHandle::Open(path, O_RDWR | O_CREAT);
-    if (!file.IsOpen() || file.TryLock() == FileHandle::Lock::HeldElsewhere) {
-      platform().ShowMessage("SongFileInit - failed", "Error");
+    if (!file.IsOpen()) {
+      ReportFailure("SongFileInit - failed", path, errno);
+      return 0;
+    }
+    if (file.TryLock() == FileHandle::Lock::HeldElsewhere) {
+      platform().ShowMessage(FailureText("SongFileInit - failed", path,
+                                         std::string_view("another Sonavel window has it open")),
+                             "Error");
       return 0;
     }
     platform().ShowInformation(
@@ -162,8 +177,9 @@ int SongFileInit() {
 
   // Written, not just sized, so a full disk shows now rather than mid-recording.
   static constexpr std::array<uint8_t, SongHeaderBytes> kZeroHeader{};
+  errno = 0;
   if (!songFile.Resize(0) || songFile.WriteAt(0, kZeroHeader) < kZeroHeader.size()) {
-    platform().ShowMessage("Not enough disk space to create a song", "Error");
+    ReportFailure("Not enough disk space to create a song", path, errno != 0 ? errno : ENOSPC);
     return 0;
   }
   createdHeader = EncodeSongHeader();
@@ -176,7 +192,7 @@ int SongFileOpen(const std::string& path, SongAccess access) {
   const bool writing = access == SongAccess::ReadWrite;
   FileHandle file = FileHandle::Open(path, writing ? O_RDWR : O_RDONLY);
   if (!file.IsOpen()) {
-    platform().ShowMessage("SongFileOpen - failed", "Error");
+    ReportFailure("SongFileOpen - failed", path, errno);
     return 0;
   }
   if (writing && file.TryLock() == FileHandle::Lock::HeldElsewhere) {
@@ -283,21 +299,33 @@ int64_t TrackRegionStart(const Track& track) {
 }
 
 int64_t FileWrite(const Track& track, const uint8_t* source, int32_t offset, int32_t count) {
-  if (!songFile.IsOpen() || !ValidTrack(track) || offset < 0 || offset > TrackRegionBytes ||
-      count < 0) {
+  if (!songFile.IsOpen()) {
+    lastWriteError = EBADF;
     return 0;
   }
+  if (!ValidTrack(track) || offset < 0 || offset > TrackRegionBytes || count < 0) return 0;
   // Never into the next track's region.
   count = std::min(count, TrackRegionBytes - offset);
   const int64_t position = RegionStart(track.index) + offset;
 
   // The filesystem fills the gap with the zeros that a song file holds between
   // its last written byte and a later write.
+  errno = 0;
   const int64_t size = songFile.Size();
-  if (size < 0 || (size < position && !songFile.Resize(position))) return 0;
+  int64_t written = 0;
+  if (size >= 0 && (size >= position || songFile.Resize(position))) {
+    written = static_cast<int64_t>(songFile.WriteAt(
+        position, std::span<const uint8_t>(source + offset, static_cast<size_t>(count))));
+  }
+  // A write that falls short without a word from the system ran out of room.
+  if (written < count) lastWriteError = errno != 0 ? errno : ENOSPC;
+  return written;
+}
 
-  return static_cast<int64_t>(songFile.WriteAt(
-      position, std::span<const uint8_t>(source + offset, static_cast<size_t>(count))));
+void ReportSongWriteFailure(std::string_view first) {
+  platform().ShowMessage(FailureText(first, songPath.empty() ? WorkingFilePath() : songPath,
+                                     lastWriteError != 0 ? lastWriteError : ENOSPC),
+                         "Error");
 }
 
 int ClearTrackTail(const Track& track, int32_t offset) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "base/file_handle.h"
 #include "song/song_state.h"
@@ -60,6 +61,10 @@ int64_t TrackRegionStart(const Track& track);
 // offset, extending the file with zeros when needed. Returns the bytes written.
 int64_t FileWrite(const Track& track, const uint8_t* source, int32_t offset, int32_t count);
 int ClearTrackTail(const Track& track, int32_t offset);
+// Tells the user that the song file did not take a write whole: `first` ("Not
+// enough disk space to save the recording"), then the song and the system's
+// reason for the last write that fell short.
+void ReportSongWriteFailure(std::string_view first);
 // 1 when any byte of the track's region is not zero; a region past the file's
 // end, or in its holes, is silent.
 int TrackHoldsAudio(const Track& track);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/failure_text.h"
 #include "base/file_handle.h"
 #include "base/paths.h"
 #include "platform/platform.h"
@@ -228,8 +229,11 @@ int TakeStep(Stack& from, Stack& to, bool back) {
   Step& step = from.Newest();
   Step replaced;
   const bool kept = CaptureBytes(replaced, tracks[step.track], step.offset, step.length);
+  errno = 0;
   if (!RestoreBytes(step)) {
-    platform().ShowMessage("Not enough disk space to change the track back", "Error");
+    platform().ShowMessage(FailureText("Not enough disk space to change the track back", songPath,
+                                       errno != 0 ? errno : ENOSPC),
+                           "Error");
     return 0;
   }
   for (int t = 1; t <= TrackCount; ++t) {

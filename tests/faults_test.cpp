@@ -16,8 +16,11 @@
 
 namespace {
 
-const ShownMessage kImportFull{"Not enough disk space to import the file", "Error"};
-const ShownMessage kTakeLost{"Not enough disk space to save the recording", "Error"};
+// What a full disk makes of a write into the song: the message names the song
+// and the system's reason.
+ShownMessage SongFull(const std::string& first) {
+  return {first + "\n" + songPath + ": File too large", "Error"};
+}
 const ShownMessage kNoSong{
     "No song is open, so there is nowhere to record or import. Open a song or start a new one "
     "first.",
@@ -53,7 +56,8 @@ TEST_F(FaultsTest, AnImportTheDiskCannotHoldIsSaidAndLeavesTheRestOfTheSong) {
     FileSizeLimit full(10'000'000);
     Command(geometry::kImport, path);
   }
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kImportFull}));
+  EXPECT_EQ(fakePlatform.messages,
+            (std::vector<ShownMessage>{SongFull("Not enough disk space to import the file")}));
   EXPECT_EQ(tracks[2].loopOn, 0) << "a failed import must not start a loop";
   EXPECT_EQ(RegionOf(songPath, 2, 0, old.size()), old);
   ExpectKeptTake();
@@ -77,7 +81,8 @@ TEST_F(FaultsTest, ATakeTheDiskCannotHoldIsSaidAtTheStop) {
     FileSizeLimit full(50'000'000);
     Stop();
   }
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kTakeLost}));
+  EXPECT_EQ(fakePlatform.messages,
+            (std::vector<ShownMessage>{SongFull("Not enough disk space to save the recording")}));
   EXPECT_EQ(song.running, 0);
   EXPECT_FALSE(fakeWaveIn.isOpen);
   EXPECT_EQ(RegionOf(songPath, 3, 0, old.size()), old) << "the old take is still whole";
@@ -156,7 +161,9 @@ class UnwritableStartTest : public ProgramTest {
 
 TEST_F(UnwritableStartTest, NoWorkingFileIsSaidAndNothingPretendsToBeKept) {
   Paint();
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"SongFileInit - failed", "Error"}}));
+  EXPECT_EQ(fakePlatform.messages,
+            (std::vector<ShownMessage>{
+                {"SongFileInit - failed\n" + workDir + "default.svl: Not a directory", "Error"}}));
   EXPECT_EQ(SongFileIsOpen(), 0);
 
   fakePlatform.Reset();
@@ -188,7 +195,9 @@ TEST_F(UnwritableStartTest, AFullDiskAtTheFirstPaintIsSaid) {
     Paint();
   }
   EXPECT_EQ(fakePlatform.messages,
-            (std::vector<ShownMessage>{{"Not enough disk space to create a song", "Error"}}));
+            (std::vector<ShownMessage>{{"Not enough disk space to create a song\n" + workDir +
+                                            "default.svl: File too large",
+                                        "Error"}}));
 }
 
 TEST_F(UnwritableStartTest, AProgramFolderThatCannotBeWrittenSendsTheSongToTheDataFolder) {

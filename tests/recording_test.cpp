@@ -329,8 +329,10 @@ TEST_F(RecordingTest, FailedCaptureBufferMeansNoRun) {
 
 TEST_F(RecordingTest, FailedInputOpenMeansNoRun) {
   fakeWaveIn.openResult = 6;
+  fakeWaveIn.failure = "Fake input: Device or resource busy";
   TransportStart();
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: waveInOpen"}));
+  EXPECT_EQ(MessageTexts(),
+            (std::vector<std::string>{"Error: waveInOpen\nFake input: Device or resource busy"}));
   EXPECT_EQ(fakePlatform.beeps, 1);
   EXPECT_EQ(song.running, 0);
   EXPECT_TRUE(fakeWaveOut.written.empty());

@@ -12,8 +12,13 @@
 namespace {
 
 constexpr int64_t kFullSong = 396555200;
-const ShownMessage kSaveError{"File could not be saved. Try a different filename or drive.",
-                              "Save File Error"};
+constexpr const char* kCouldNotSave = "File could not be saved. Try a different filename or drive.";
+// With no song open there is no file to name.
+const ShownMessage kSaveError{kCouldNotSave, "Save File Error"};
+// A save that failed on its way to `name`, for the system's reason.
+ShownMessage SaveError(const std::string& name, const std::string& reason) {
+  return {std::string(kCouldNotSave) + "\n" + name + ": " + reason, "Save File Error"};
+}
 
 class SongCommandsTest : public SongFolderTest {
  protected:
@@ -181,7 +186,7 @@ TEST_F(SongCommandsTest, AFullDiskKeepsTheOpenSongAndLeavesNoPartialCopy) {
     EXPECT_EQ(SaveSongTo(b), 0);
   }
   ASSERT_EQ(fakePlatform.messages.size(), 1u);
-  EXPECT_EQ(fakePlatform.messages[0], kSaveError);
+  EXPECT_EQ(fakePlatform.messages[0], SaveError(b, "File too large"));
   EXPECT_EQ(FileSize(b), -1);
   EXPECT_EQ(songPath, a);
   EXPECT_EQ(SongFileIsOpen(), 1);
@@ -196,7 +201,7 @@ TEST_F(SongCommandsTest, AFullDiskKeepsTheOpenSongAndLeavesNoPartialCopy) {
     FileSizeLimit full(60'000'000);
     EXPECT_EQ(SaveSongTo(b), 0);
   }
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kSaveError}));
+  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{SaveError(b, "File too large")}));
   EXPECT_EQ(FileSize(b), -1);
   EXPECT_EQ(songPath, small);
 }
@@ -206,7 +211,8 @@ TEST_F(SongCommandsTest, FailedMovesAndCopiesReopenThePreviousSong) {
   StartWorkingSong();
   EXPECT_EQ(SaveSongTo(dir + "nowhere/a.svl"), 0);
   ASSERT_EQ(fakePlatform.messages.size(), 1u);
-  EXPECT_EQ(fakePlatform.messages[0], kSaveError);
+  EXPECT_EQ(fakePlatform.messages[0],
+            SaveError(dir + "nowhere/a.svl", "No such file or directory"));
   EXPECT_EQ(songPath, dir + "default.svl");
   EXPECT_TRUE(HoldsPattern(songPath, BytesPerSecond));
 
@@ -216,15 +222,21 @@ TEST_F(SongCommandsTest, FailedMovesAndCopiesReopenThePreviousSong) {
   ASSERT_EQ(SongFileOpen(a), 1);
   fakePlatform.Reset();
   EXPECT_EQ(SaveSongTo(dir + "nowhere/b.svl"), 0);
+  const std::string nowhere = dir + "nowhere/b.svl";
   EXPECT_EQ(fakePlatform.messages,
-            (std::vector<ShownMessage>{{"CopySongFile - dest failed", "Error"}, kSaveError}));
+            (std::vector<ShownMessage>{
+                {"CopySongFile - dest failed\n" + nowhere + ": No such file or directory", "Error"},
+                SaveError(nowhere, "No such file or directory")}));
   EXPECT_EQ(songPath, a);
   EXPECT_TRUE(HoldsPattern(a, 100));
 
   // A source that vanished.
   fakePlatform.Reset();
   EXPECT_EQ(CopySongFile(dir + "gone.svl", dir + "c.svl"), 0);
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"CopySongFile - failed", "Error"}}));
+  EXPECT_EQ(
+      fakePlatform.messages,
+      (std::vector<ShownMessage>{
+          {"CopySongFile - failed\n" + dir + "gone.svl: No such file or directory", "Error"}}));
   EXPECT_EQ(FileSize(dir + "c.svl"), -1);
 
   // With no song open there is nothing to save.
@@ -248,7 +260,8 @@ TEST_F(SongCommandsTest, MoveAcrossFilesystemsCopiesThenRemovesTheWorkingFile) {
     FileSizeLimit full(100'000);
     EXPECT_EQ(SaveSongTo(target), 0);
   }
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{kSaveError}));
+  EXPECT_EQ(fakePlatform.messages,
+            (std::vector<ShownMessage>{SaveError(target, "File too large")}));
   EXPECT_EQ(FileSize(target), -1);
   EXPECT_EQ(songPath, shm + "default.svl");
   EXPECT_TRUE(HoldsPattern(songPath, BytesPerSecond));

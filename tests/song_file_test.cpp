@@ -72,7 +72,10 @@ TEST_F(SongFileTest, InitReportsAFolderItCannotWriteAndAFullDisk) {
   EXPECT_EQ(SongFileInit(), 0);
   EXPECT_EQ(SongFileIsOpen(), 0);
   ASSERT_EQ(fakePlatform.messages.size(), 1u);
-  EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{"SongFileInit - failed", "Error"}));
+  EXPECT_EQ(fakePlatform.messages[0],
+            (ShownMessage{
+                "SongFileInit - failed\n" + dir + "missing/default.svl: No such file or directory",
+                "Error"}));
 
   workDir = dir;
   fakePlatform.Reset();
@@ -81,8 +84,9 @@ TEST_F(SongFileTest, InitReportsAFolderItCannotWriteAndAFullDisk) {
     EXPECT_EQ(SongFileInit(), 0);
   }
   ASSERT_EQ(fakePlatform.messages.size(), 1u);
-  EXPECT_EQ(fakePlatform.messages[0],
-            (ShownMessage{"Not enough disk space to create a song", "Error"}));
+  EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{"Not enough disk space to create a song\n" +
+                                                        dir + "default.svl: File too large",
+                                                    "Error"}));
   // The file stays the open song, as short as the disk allowed.
   EXPECT_EQ(SongFileIsOpen(), 1);
   EXPECT_EQ(FileSize(dir + "default.svl"), 3000);
@@ -223,7 +227,9 @@ TEST_F(SongFileTest, OpeningAMissingFileLeavesNoSongOpen) {
   ASSERT_EQ(SongFileInit(), 1);
   EXPECT_EQ(SongFileOpen(dir + "nothing.svl"), 0);
   ASSERT_EQ(fakePlatform.messages.size(), 1u);
-  EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{"SongFileOpen - failed", "Error"}));
+  EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{"SongFileOpen - failed\n" + dir +
+                                                        "nothing.svl: No such file or directory",
+                                                    "Error"}));
   EXPECT_EQ(SongFileIsOpen(), 0);
   EXPECT_TRUE(songPath.empty());
 

@@ -226,14 +226,18 @@ TEST_F(StreamTest, LoopingTrackStartsInPhaseWithTheSong) {
 TEST_F(StreamTest, FailedOpenKeepsRunningAndReportsEachStart) {
   AudioRelease();
   fakeWaveOut.openResult = 4;
+  fakeWaveOut.failure = "Fake card: No such device";
   AudioInit();
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: Wave Output Init failed"}));
+  EXPECT_EQ(
+      MessageTexts(),
+      (std::vector<std::string>{"Error: Wave Output Init failed\nFake card: No such device"}));
   EXPECT_EQ(fakePlatform.beeps, 0);
   for (int run = 0; run < 2; ++run) {
     fakePlatform.messages.clear();
     TransportStart();
-    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: waveOutWrite failed 1",
-                                                        "Error: waveOutWrite failed 2"}));
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{
+                                  "Error: waveOutWrite failed 1\nFake card: No such device",
+                                  "Error: waveOutWrite failed 2\nFake card: No such device"}));
     EXPECT_EQ(song.running, 1);
     TransportStop();
   }

@@ -131,7 +131,9 @@ TEST_F(WavTest, AFileLongerThanTheSongIsReportedThenClipped) {
 
   ASSERT_EQ(fakePlatform.messages.size(), 1u);
   EXPECT_EQ(fakePlatform.messages[0],
-            (ShownMessage{"LoadFileWav: exceeded max", "Error: File too large"}));
+            (ShownMessage{"LoadFileWav: exceeded max\n" + dir +
+                              "long.wav: longer than 4:41, which is all a track holds",
+                          "Error: File too large"}));
   pcm.resize(TrackRegionBytes);
   EXPECT_EQ(Region(1, 0, TrackRegionBytes), pcm);
   EXPECT_TRUE(AllZero(Region(2, 0, 4)));
@@ -147,8 +149,13 @@ TEST_F(WavTest, RefusedFilesGetOneMessageInTheFixedOrderAndLeaveTheTrack) {
     Bytes file;
     ShownMessage message;
   } cases[] = {
-      {"missing", {}, {"LoadFileWav: Missing File", "Error"}},
-      {"short", Bytes(43, 1), {"LoadFileWav: File too short", "Error: File too short"}},
+      {"missing",
+       {},
+       {"LoadFileWav: Missing File\n" + path + ": No such file or directory", "Error"}},
+      {"short",
+       Bytes(43, 1),
+       {"LoadFileWav: File too short\n" + path + ": shorter than a WAV file's header",
+        "Error: File too short"}},
       {"mono 8-bit 22k", WavFile(1, 22050, 8, stereo), {path, "Error: Wav file not stereo"}},
       {"8-bit 22k", WavFile(2, 22050, 8, stereo), {path, "Error: Wav file not 16 bit"}},
       {"22k", WavFile(2, 22050, 16, stereo), {path, "Error: Wav file not 44k"}},
@@ -187,7 +194,9 @@ TEST_F(WavTest, HostileChunkSizesNeverLeaveTheBytesReadOrWrite) {
     EXPECT_EQ(LoadFileWav(tracks[1], dir + "hostile.wav"), 0) << size;
 
     ASSERT_EQ(fakePlatform.messages.size(), 1u) << size;
-    EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{"LoadFileWav: no data chunk", "Error"}));
+    EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{"LoadFileWav: no data chunk\n" + dir +
+                                                          "hostile.wav: the file holds no sound",
+                                                      "Error"}));
     EXPECT_EQ(Region(1, 0, 1000), before) << size;
   }
 }

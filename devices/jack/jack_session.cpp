@@ -49,7 +49,11 @@ int JackSession::Connect(std::string& problem) {
   jack_status_t status{};
   // Never start a server: the user's routing belongs to the server they run.
   client = jack_client_open("sonavel", JackNoStartServer, &status);
-  if (client == nullptr) return 0;
+  if (client == nullptr) {
+    connectProblem = (status & JackServerFailed) != 0 ? "no JACK server is running"
+                                                      : "the JACK server refused the client";
+    return 0;
+  }
   jack_set_error_function(Say);
   const char* outNames[2] = {"out_1", "out_2"};
   const char* inNames[2] = {"in_1", "in_2"};
@@ -68,12 +72,14 @@ int JackSession::Connect(std::string& problem) {
       jack_set_sample_rate_callback(client, &JackSession::RateChanged, this) != 0 ||
       jack_set_xrun_callback(client, &JackSession::Xrun, this) != 0) {
     problem = "Sonavel could not set up its ports on the JACK server.";
+    connectProblem = "the ports could not be set up";
     Disconnect();
     return 0;
   }
   jack_on_info_shutdown(client, &JackSession::ServerGone, this);
   if (jack_activate(client) != 0) {
     problem = "Sonavel could not join the JACK server's processing.";
+    connectProblem = "the server's processing could not be joined";
     Disconnect();
     return 0;
   }
@@ -81,6 +87,7 @@ int JackSession::Connect(std::string& problem) {
   // PipeWire answers with the rate asked for.
   const jack_nframes_t rate = jack_get_sample_rate(client);
   if (rate != kRate) {
+    connectProblem = "the server runs at " + Thousands(rate) + " Hz, not 44,100 Hz";
     problem = "The JACK server runs at " + Thousands(rate) +
               " Hz, but Sonavel plays and records at 44,100 Hz only, so it uses the desktop's "
               "sound device instead. To record through JACK, run the server at 44,100 Hz";
@@ -111,8 +118,14 @@ void JackSession::LetGoIfGone() {
 
 bool JackSession::EnsureRunning() {
   if (Running()) return true;
-  std::string ignored;
+  std::string ignored;  // told when the program chose its sound path
   return Connect(ignored) == 1;
+}
+
+std::string JackSession::Failure() const {
+  if (Running()) return {};
+  if (client != nullptr) return "JACK: the server stopped, or left 44,100 Hz";
+  return "JACK: " + connectProblem;
 }
 
 int JackSession::RateChanged(jack_nframes_t rate, void* self) {

@@ -100,6 +100,7 @@ class JackWaveOut : public WaveOutDevice {
   int Write(WaveHeader& header) override;
   int Reset() override;
   uint32_t Generation() const override { return generation; }
+  std::string LastFailure() const override;
   bool IsOpen() const { return open; }
 
   // Process thread: renders n frames of the queued buffers (silence where there
@@ -132,6 +133,7 @@ class JackWaveIn : public WaveInDevice {
   uint32_t RoundTripFrames() const override;
   std::string PathKey() const override;
   bool InputsConnected() const override;
+  std::string LastFailure() const override;
   // Closes without any notice: the program is ending and nobody reads them.
   void Abandon();
 
@@ -191,6 +193,8 @@ class JackSession {
   uint32_t Period() const;
   // Whether any port feeds one of our inputs.
   bool InputsConnected() const;
+  // Why the devices' calls fail now, for the user; empty while running.
+  std::string Failure() const;
 
   JackWaveOut out;
   JackWaveIn in;
@@ -211,6 +215,7 @@ class JackSession {
   void Lost();
 
   jack_client_t* client = nullptr;
+  std::string connectProblem;  // why the last connection failed
   jack_port_t* outPorts[2] = {};
   jack_port_t* inPorts[2] = {};
   std::atomic<bool> gone{false};

@@ -147,3 +147,7 @@ void JackWaveIn::Capture(const float* left, const float* right, uint32_t n,
   }
   gate.Leave();
 }
+
+std::string JackWaveIn::LastFailure() const {
+  return session.Failure();
+}

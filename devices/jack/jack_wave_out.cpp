@@ -111,3 +111,7 @@ CyclePlayed JackWaveOut::Render(float* left, float* right, uint32_t n) {
   std::fill(right + at, right + n, 0.0f);
   return cycle;
 }
+
+std::string JackWaveOut::LastFailure() const {
+  return session.Failure();
+}

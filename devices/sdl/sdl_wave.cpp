@@ -112,6 +112,12 @@ std::string SdlDeviceInUse(bool capture, const std::string& chosen) {
   return std::find(names.begin(), names.end(), chosen) != names.end() ? chosen : "System default";
 }
 
+std::string SdlFailure(bool capture, const std::string& chosen, const char* why) {
+  const char* reason = why != nullptr ? why : SDL_GetError();
+  return SdlDeviceInUse(capture, chosen) + ": " +
+         (reason != nullptr && *reason != 0 ? reason : "the device could not be opened");
+}
+
 bool SdlDeviceAlive(SDL_AudioDeviceID device) {
   return SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED;
 }

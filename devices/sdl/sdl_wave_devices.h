@@ -39,6 +39,8 @@ constexpr int kSdlNotOpen = 2;
 constexpr int kSdlDeviceLost = 3;
 constexpr int kSdlBadBuffer = 4;
 constexpr int kSdlQueueFull = 5;
+// Why a call on a device that went away failed.
+inline constexpr const char* kSdlGone = "the device went away (unplugged, or its server stopped)";
 
 // Starts SDL's audio subsystem if this module has not yet; false when SDL
 // cannot (no such driver, no sound server).
@@ -55,6 +57,9 @@ void SdlDeviceNames(bool capture, std::vector<std::string>& names);
 // The device an Open of `chosen` gets now: that one when SDL names it, else
 // "System default".
 std::string SdlDeviceInUse(bool capture, const std::string& chosen);
+// What to tell the user when a call on a device fails: the device and `why`,
+// or SDL's own last error when `why` is empty.
+std::string SdlFailure(bool capture, const std::string& chosen, const char* why = nullptr);
 // False once the device has gone away (unplugged, server restarted).
 bool SdlDeviceAlive(SDL_AudioDeviceID device);
 // Whether playback and capture run on one clock, as through a sound server or
@@ -128,6 +133,7 @@ class SdlWaveOut : public WaveOutDevice {
   bool DeviceNames(std::vector<std::string>& names) override;
   void ChooseDevice(const std::string& name) override { chosen = name; }
   const std::string& Chosen() const { return chosen; }
+  std::string LastFailure() const override { return failure; }
 
  private:
   static void Callback(void* self, Uint8* stream, int length);
@@ -138,6 +144,7 @@ class SdlWaveOut : public WaveOutDevice {
 
   PlaybackClock& clock;
   std::string chosen;                             // empty: the system's default
+  std::string failure;                            // why the last call failed
   SDL_AudioDeviceID device = 0;                   // set while the callback cannot run
   LockFreeQueue<SdlQueued, kSdlQueueSize> queue;  // pushed by Write
   // The callback's, or the core's while it keeps the callback out.
@@ -167,6 +174,7 @@ class SdlWaveIn : public WaveInDevice {
   uint32_t RoundTripFrames() const override { return 0; }
   // The driver and both devices: each pair buffers differently.
   std::string PathKey() const override;
+  std::string LastFailure() const override { return failure; }
   // Closes without any notice: the program is ending and nobody reads them.
   void Abandon();
 
@@ -199,6 +207,7 @@ class SdlWaveIn : public WaveInDevice {
   PlaybackClock& clock;
   const SdlWaveOut& output;
   std::string chosen;                               // empty: the system's default
+  std::string failure;                              // why the last call failed
   SDL_AudioDeviceID device = 0;                     // set while the callback cannot run
   LockFreeQueue<WaveHeader*, kSdlQueueSize> queue;  // pushed by AddBuffer
   // The callback's, or the core's while it keeps the callback out.

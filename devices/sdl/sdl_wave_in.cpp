@@ -48,7 +48,11 @@ int SdlWaveIn::Open() {
   // SDL opens capture paused, and a paused device never calls back: nothing is
   // taken from the card before Start, and all of this is ours until then.
   const SDL_AudioDeviceID opened = OpenSdlDevice(true, chosen, &SdlWaveIn::Callback, this);
-  if (opened == 0) return kSdlOpenFailed;
+  if (opened == 0) {
+    failure = SdlFailure(true, chosen);
+    return kSdlOpenFailed;
+  }
+  failure.clear();
   device = opened;
   capturing = false;
   lostTold = false;
@@ -64,7 +68,10 @@ std::string SdlWaveIn::PathKey() const {
 
 int SdlWaveIn::AddBuffer(WaveHeader& header) {
   if (device == 0) return kSdlNotOpen;
-  if (!SdlDeviceAlive(device)) return kSdlDeviceLost;
+  if (!SdlDeviceAlive(device)) {
+    failure = SdlFailure(true, chosen, kSdlGone);
+    return kSdlDeviceLost;
+  }
   if (header.data == nullptr && header.bufferLength != 0) return kSdlBadBuffer;
   // Queued twice, a buffer would be filled and handed back twice.
   if (Queued(header).load() != 0) return kWaveStillPlaying;
@@ -80,7 +87,10 @@ int SdlWaveIn::AddBuffer(WaveHeader& header) {
 
 int SdlWaveIn::Start() {
   if (device == 0) return kSdlNotOpen;
-  if (!SdlDeviceAlive(device)) return kSdlDeviceLost;
+  if (!SdlDeviceAlive(device)) {
+    failure = SdlFailure(true, chosen, kSdlGone);
+    return kSdlDeviceLost;
+  }
   SDL_LockAudioDevice(device);
   capturing = true;
   clock.captureStart = -1;

@@ -26,7 +26,11 @@ int SdlWaveOut::Open() {
   // SDL opens it paused, and a paused device never calls back: all of this is
   // ours until it plays.
   const SDL_AudioDeviceID opened = OpenSdlDevice(false, chosen, &SdlWaveOut::Callback, this);
-  if (opened == 0) return kSdlOpenFailed;
+  if (opened == 0) {
+    failure = SdlFailure(false, chosen);
+    return kSdlOpenFailed;
+  }
+  failure.clear();
   device = opened;
   ++generation;
   handed = 0;
@@ -53,7 +57,10 @@ void SdlWaveOut::Close() {
 
 int SdlWaveOut::Write(WaveHeader& header) {
   if (device == 0) return kSdlNotOpen;
-  if (!SdlDeviceAlive(device)) return kSdlDeviceLost;
+  if (!SdlDeviceAlive(device)) {
+    failure = SdlFailure(false, chosen, kSdlGone);
+    return kSdlDeviceLost;
+  }
   if (header.data == nullptr && header.bufferLength != 0) return kSdlBadBuffer;
   // Queued twice, a buffer would be played twice and handed back while SDL
   // still reads from it.

@@ -176,9 +176,11 @@ class FakeWaveOut : public WaveOutDevice {
   std::vector<WaveHeader*> queued;
   // Every buffer written, in order, as the bytes it held then (what was played).
   std::vector<std::vector<uint8_t>> written;
+  std::string LastFailure() const override { return failure; }
   bool isOpen = false;
   int openResult = kWaveOk;
   int writeResult = kWaveOk;
+  std::string failure;  // what the device says when it fails
   int resets = 0;
   int opens = 0;
   uint32_t generation = 1;
@@ -203,6 +205,7 @@ class FakeWaveIn : public WaveInDevice {
   uint32_t RoundTripFrames() const override { return roundTripFrames; }
   std::string PathKey() const override { return pathKey; }
   bool InputsConnected() const override { return inputsConnected; }
+  std::string LastFailure() const override { return failure; }
 
   // Captures bytes into the queued buffers at the place they belong, handing
   // back each one that fills; returns how many bytes found a buffer (the rest
@@ -218,13 +221,14 @@ class FakeWaveIn : public WaveInDevice {
   bool isOpen = false;
   bool started = false;
   int openResult = kWaveOk;
+  std::string failure;  // what the device says when it fails
   int opens = 0;
   int closes = 0;
   uint32_t generation = 1;
   FakeDeviceList devices;
   uint32_t roundTripFrames = 0;  // what the device reports
   std::string pathKey = "fake";  // the sound path it stands for
-  bool inputsConnected = true;  // false: what arrives is silence
+  bool inputsConnected = true;   // false: what arrives is silence
 
  private:
   struct Port {

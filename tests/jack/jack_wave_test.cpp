@@ -306,6 +306,7 @@ TEST_F(JackDevices, AServerThatVanishesGetsErrorsAndEveryBufferBack) {
   WaveHeader late = HeaderFor(more);
   EXPECT_EQ(waveOut().Write(late), kJackServerGone);
   EXPECT_EQ(late.queued, 0u) << "a failed write keeps nothing";
+  EXPECT_EQ(waveOut().LastFailure(), "JACK: the server stopped, or left 44,100 Hz");
   EXPECT_NE(waveIn().Start(), kWaveOk);
 
   EXPECT_NE(waveOut().Reset(), kWaveOk);
@@ -318,6 +319,7 @@ TEST_F(JackDevices, AServerThatVanishesGetsErrorsAndEveryBufferBack) {
               ::testing::IsSupersetOf({IsMessage(Notice(MM_WOM_DONE, outGeneration, &out)),
                                        IsMessage(Notice(MM_WIM_DATA, inGeneration, &in))}));
   EXPECT_NE(waveOut().Open(), kWaveOk) << "no server to come back to";
+  EXPECT_EQ(waveIn().LastFailure(), "JACK: no JACK server is running");
 }
 
 // The choice at start.

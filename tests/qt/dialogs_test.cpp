@@ -250,7 +250,8 @@ TEST_F(DialogTest, AboutBoxFollowsTheTemplateAndClosesEveryWay) {
                            "Free software: share it and change it."}));
     // The libraries the program runs on, each by its version.
     EXPECT_TRUE(texts[4].startsWith("Built with Qt 6.")) << texts[4].toStdString();
-    for (const char* library : {"SDL 2.", "JACK ", "libsndfile 1.", "libvorbis 1.", "soxr 0."}) {
+    for (const char* library :
+         {"SDL 2.", "JACK ", "libsndfile 1.", "libvorbis 1.", "soxr 0.", "FFmpeg ", "LAME 3."}) {
       EXPECT_TRUE(texts[4].contains(library)) << library;
     }
   }
