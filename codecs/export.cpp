@@ -105,7 +105,8 @@ int ExportMixTo(const std::string& path, ExportSpan span) {
     feed.Abandon();
   };
   // The encoder reads each second as soon as it is mixed; the mixer stays on this
-  // thread, where the progress is told.
+  // thread, where the progress is told. Whatever the mix allocates, it does before.
+  RenderMixStart();
   std::thread encoder;
   try {
     encoder = std::thread(encode);
@@ -153,12 +154,15 @@ int WriteAudioFile(ExportFormat format, const std::string& path, uint8_t* pcm, u
   return 0;
 }
 
-void RenderMixSeconds(const std::function<bool(int seconds)>& mixed) {
+void RenderMixStart() {
   EffectReset();
   song.mixSecond = 0;
   song.ringSecond = 0;
   // Every loop starts at its beginning, as when the transport starts at 0:00.
   LoopsSeek(0);
+}
+
+void RenderMixSeconds(const std::function<bool(int seconds)>& mixed) {
   uint8_t* timeline = song.workBuffer.get() + kWavHeaderBytes;
   for (int second = 0; second < SongSeconds; ++second) {
     NoticeProgress(second);
@@ -170,5 +174,6 @@ void RenderMixSeconds(const std::function<bool(int seconds)>& mixed) {
 }
 
 void RenderMix() {
+  RenderMixStart();
   RenderMixSeconds([](int) { return true; });
 }

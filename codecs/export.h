@@ -28,8 +28,10 @@ int ExportMixTo(const std::string& path, ExportSpan span = ExportSpan::Whole);
 // Renders the 281 seconds of the song, through the mixer as the transport would
 // play them from 0:00, into workBuffer behind a 44-byte header area.
 void RenderMix();
-// The same, telling `mixed` after each second how many are in workBuffer; it
-// stops early when that returns false.
+// The same in two steps: the mix set to start at 0:00 (an empty room, every loop
+// at its start), then the seconds rendered, `mixed` told after each how many are
+// in workBuffer; it stops early when that returns false.
+void RenderMixStart();
 void RenderMixSeconds(const std::function<bool(int seconds)>& mixed);
 
 // Writes n bytes of the tracks' PCM (with 44 writable bytes in front of it) as a
