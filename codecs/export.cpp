@@ -127,15 +127,17 @@ int ExportMixTo(const std::string& path, ExportSpan span) {
     }
     return !feed.Abandoned();
   });
+  // After an encoder gave up this closes what it no longer reads.
   feed.Close(span == ExportSpan::TrimmedEnd ? sounding : most);
   if (encoder.joinable()) {
     encoder.join();
   } else {
     encode();
   }
-  static constexpr std::string_view kFailed[] = {"", "", "ExportSave - failed",
-                                                 "WriteFlacFile - failed", "WriteMp3File - failed"};
-  return SaveEncoded(path, kFailed[static_cast<int>(format)], encoded);
+  const std::string_view failed = format == ExportFormat::Ogg    ? "ExportSave - failed"
+                                  : format == ExportFormat::Flac ? "WriteFlacFile - failed"
+                                                                 : "WriteMp3File - failed";
+  return SaveEncoded(path, failed, encoded);
 }
 
 int WriteAudioFile(ExportFormat format, const std::string& path, uint8_t* pcm, uint32_t n) {
