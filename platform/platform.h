@@ -31,6 +31,9 @@ enum : uint32_t {
   MM_WIM_DATA = 0x03C0,   // 960: an input buffer was filled
 };
 
+// Keys held at a mouse press, carried in its wParam.
+constexpr uintptr_t MK_CONTROL = 0x0008;
+
 struct Message {
   uint32_t id = 0;
   uintptr_t wParam = 0;

@@ -272,6 +272,7 @@ void SongFileClose() {
   }
   SongFileCloseOnly();
   DropUndo();
+  NoticeSongLeft();
 }
 
 const FileHandle& SongFileHandle() {

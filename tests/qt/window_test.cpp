@@ -63,8 +63,8 @@ constexpr int kWidth = geometry::kPanel.Width();
 constexpr int kHeight = geometry::kPanel.Height();
 
 void SendMouse(QWidget& w, QEvent::Type type, QPoint at, Qt::MouseButton button,
-               Qt::MouseButtons held) {
-  QMouseEvent e(type, QPointF(at), QPointF(w.mapToGlobal(at)), button, held, Qt::NoModifier);
+               Qt::MouseButtons held, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+  QMouseEvent e(type, QPointF(at), QPointF(w.mapToGlobal(at)), button, held, keys);
   QApplication::sendEvent(&w, &e);
 }
 
@@ -100,9 +100,11 @@ class PaintWatch : public QObject {
 int pressCount = 0;
 int pressedAt = -1;
 int draggedTo = -1;
+uint32_t pressedWith = 0;
 void OnTestPress() {
   ++pressCount;
   pressedAt = controlManager.currentControl;
+  pressedWith = controlManager.pressKeys;
 }
 void OnTestDrag() {
   draggedTo = controlManager.dragX;
@@ -234,6 +236,13 @@ TEST_F(WindowTest, PressAtPanelPixelReachesTheControlManager) {
   EXPECT_EQ(Received().back().id, WM_LBUTTONUP);
   EXPECT_EQ(PointParamX(Received().back().lParam), -7);
   EXPECT_EQ(PointParamY(Received().back().lParam), 400);
+  EXPECT_EQ(pressedWith, 0u);
+
+  // Ctrl held at a press reaches the handler (a speaker's solo).
+  SendMouse(Panel(), QEvent::MouseButtonPress, {110, 45}, Qt::LeftButton, Qt::LeftButton,
+            Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(pressCount, 2);
+  EXPECT_EQ(pressedWith, MK_CONTROL);
 }
 
 TEST_F(WindowTest, MouseButtonsBecomePressesAndReleases) {
