@@ -18,6 +18,8 @@ constexpr MenuEntry kFileEntries[] = {
     {kSaveAsCommand, "Save &As\u2026", "Ctrl+S"},
     {kImportCommand, "&Import\u2026"},
     {kExportCommand, "&Export\u2026", "Ctrl+E"},
+    {kExportBetweenMarkersCommand, "Export &Between Markers\u2026"},
+    {kExportTracksCommand, "Export &Tracks\u2026"},
     {},
     {kQuitCommand, "&Quit", "Ctrl+Q"},
 };
@@ -86,6 +88,12 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
       return 1;
     case kExportCommand:
       OnExport();
+      return 1;
+    case kExportBetweenMarkersCommand:
+      OnExportBetweenMarkers();
+      return 1;
+    case kExportTracksCommand:
+      OnExportTracks();
       return 1;
     case kQuitCommand:
       platform().CloseWindow();

@@ -21,6 +21,9 @@ constexpr uintptr_t kSaveAsCommand = 1102;
 constexpr uintptr_t kImportCommand = 1103;
 constexpr uintptr_t kExportCommand = 1104;
 constexpr uintptr_t kQuitCommand = 1105;
+// The File menu's two other exports, run on the Export button.
+constexpr uintptr_t kExportBetweenMarkersCommand = 1106;
+constexpr uintptr_t kExportTracksCommand = 1107;
 constexpr uintptr_t kUndoCommand = 1200;
 constexpr uintptr_t kRedoCommand = 1201;
 constexpr uintptr_t kClickTrackCommand = 1250;

@@ -17,6 +17,14 @@ constexpr double kClearPeak = 10.0;
 // milliseconds: those delays are the echo itself, not the floor it must clear.
 constexpr size_t kPeakWidth = 256;
 
+// Where most of what was heard is digital silence (an input that went quiet, a
+// loop broken mid-way), the floor is nearly nothing and a chance match with a
+// few unrelated frames stands far above it. A true echo also correlates well
+// with what was heard where it lies: even a faint one through a small speaker
+// and a cheap microphone keeps a coefficient of several tenths, while chance
+// stays near 1 / sqrt(burst frames), a few hundredths.
+constexpr double kClearCoefficient = 0.1;
+
 struct FftwFree {
   void operator()(void* p) const { fftwf_free(p); }
 };
@@ -30,12 +38,21 @@ struct Plan {
   }
 };
 
+float Mean(std::span<const float> from) {
+  const double sum = std::accumulate(from.begin(), from.end(), 0.0);
+  return from.empty() ? 0.0f : static_cast<float>(sum / static_cast<double>(from.size()));
+}
+
 // Copies `from` without its mean into the front of `to`, zeros behind it.
 void LoadCentred(std::span<const float> from, float* to, size_t size) {
-  const double sum = std::accumulate(from.begin(), from.end(), 0.0);
-  const float mean =
-      from.empty() ? 0.0f : static_cast<float>(sum / static_cast<double>(from.size()));
+  const float mean = Mean(from);
   for (size_t i = 0; i < size; ++i) to[i] = i < from.size() ? from[i] - mean : 0.0f;
+}
+
+double CentredEnergy(std::span<const float> from, float mean) {
+  double energy = 0;
+  for (const float v : from) energy += double{v - mean} * (v - mean);
+  return energy;
 }
 
 }  // namespace
@@ -87,5 +104,9 @@ std::optional<uint32_t> FindDelay(std::span<const float> sent, std::span<const f
   if (counted == 0 || peak == 0 || peak < kClearPeak * std::sqrt(floor / counted)) {
     return std::nullopt;
   }
+  // The transforms leave every correlation n times too large.
+  const double energies = CentredEnergy(sent, Mean(sent)) *
+                          CentredEnergy(heard.subspan(best, sent.size()), Mean(heard));
+  if (peak / static_cast<double>(n) < kClearCoefficient * std::sqrt(energies)) return std::nullopt;
   return static_cast<uint32_t>(best);
 }

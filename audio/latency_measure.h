@@ -1,21 +1,19 @@
-// Measuring the round trip: a noise burst played through the output while the
-// input records it, as a take would, the delay found by correlation, shown to
-// the user and kept for the takes that follow. Runs like a transport run, on
-// the device notices and the timer; nothing waits.
+// Measuring the round trip: noise bursts played through the output while the
+// input records them, each in a run of its own as a take would be, each
+// burst's delay found by correlation. When they agree, their median is shown
+// to the user and kept for the takes that follow on this sound path; when they
+// do not, the path was not steady and nothing is kept. Runs like a transport
+// run, on the device notices and the timer; nothing waits.
 #pragma once
 
 #include <cstdint>
-
-// Frames of the test signal's noise burst, and of what is listened to.
-constexpr uint32_t kTestSignalFrames = 44100;
-constexpr uint32_t kListenFrames = 2 * 44100;
 
 // Starts a measurement; the transport must be stopped. Does nothing while one
 // is running.
 void MeasureLatency();
 bool MeasuringLatency();
 
-// After every input notice: a complete recording ends the measurement.
+// After every input notice: a complete recording ends a burst's run.
 void LatencyProgress();
 // On every timer tick: an input that brings nothing ends it too.
 void LatencyTick();
@@ -24,5 +22,6 @@ void LatencyTick();
 // command holding the thread would leave a gap in the recording.
 void LatencyCancel();
 
-// The burst's samples, the same on both channels.
+// The noise the bursts are cut from, the same on both channels: each burst
+// plays it at frames of its own, so no burst matches another's echo.
 int16_t TestSignalSample(uint32_t frame);

@@ -1,6 +1,7 @@
 #include "audio/recording.h"
 
 #include <algorithm>
+#include <string>
 
 #include "audio/capture.h"
 #include "audio/playback.h"
@@ -14,6 +15,18 @@ namespace {
 
 // The armed track's loop before the take switched it off, for Undo.
 LoopSettings loopBefore;
+// Nothing fed the input when the take started.
+bool startedUnconnected = false;
+
+// The take is kept as any other: Undo is how the track gets its audio back,
+// when the undo copy could be made.
+void TellUnconnected() {
+  std::string text =
+      "Nothing was connected to Sonavel's inputs, so this take is silence. Connect a source to "
+      "them (on JACK: in_1 and in_2, with QjackCtl, Carla or jack_connect) and record again.";
+  if (CanUndo() != 0) text += " Edit > Undo gives the track back what it had.";
+  platform().ShowMessage(text, "Recording");
+}
 
 void ShowError(const char* text) {
   platform().ShowMessage(text, "Error");
@@ -23,6 +36,7 @@ void ShowError(const char* text) {
 
 int RecordInit() {
   CaptureRelease();
+  RoundTripReportsForget();
   return 1;
 }
 
@@ -51,6 +65,7 @@ int RecordStart() {
       ShowError("Error: waveInOpen");
       return 0;
   }
+  startedUnconnected = !waveIn().InputsConnected();
   PlayPrefill();
   waveIn().Start();
   PlayQueue();
@@ -59,6 +74,8 @@ int RecordStart() {
 
 int RecordStop() {
   if (!CaptureActive()) return 0;
+  // Connected after the start, the take holds something worth keeping quietly.
+  const bool silent = startedUnconnected && !waveIn().InputsConnected();
   // The whole take is stored and the device closed before this returns, so a
   // command that follows the stop finds the take on disk and no later notice
   // can touch this recording.
@@ -78,6 +95,8 @@ int RecordStop() {
       // full disk, no song file) must be said, or the user would believe it kept.
       if (FileWriteOrDropUndo(armed, song.workBuffer.get(), b, c - b) < c - b) {
         ShowError("Not enough disk space to save the recording");
+      } else if (silent) {
+        TellUnconnected();
       }
       FinishUndoStep();
     }

@@ -15,3 +15,12 @@ std::string ReadSetting(std::string_view key, std::string_view fallback = {});
 // disk, 0 when it could not be written (the old file is then untouched). Keys
 // and values are single lines: a line break is refused.
 int WriteSetting(std::string_view key, std::string_view value);
+
+// Removes key's line, keeping every other; 1 once it is gone from the file (or
+// was never there), 0 when the file could not be written.
+int RemoveSetting(std::string_view key);
+
+// `text` made fit to be part of a key, whatever it holds (a device's name):
+// '%', '=' and control characters become %XX, so different texts give
+// different keys and each key stays on its line.
+std::string SettingKeyPart(std::string_view text);

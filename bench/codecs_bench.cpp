@@ -1,5 +1,5 @@
-// Export of the full song (eight dense tracks, four through the reverb) and the
-// imports of 281-second compressed files.
+// Export of the full song (eight dense tracks, four through the reverb) in every
+// format, and the imports of 281-second compressed files.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -8,6 +8,7 @@
 
 #include "audio/reverb.h"
 #include "bench_song.h"
+#include "codecs/encoders.h"
 #include "codecs/export.h"
 #include "codecs/import.h"
 #include "codecs/mp3.h"
@@ -57,6 +58,34 @@ void BM_ExportOgg(benchmark::State& state) {
   EffectRelease();
 }
 BENCHMARK(BM_ExportOgg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+void BM_ExportFlac(benchmark::State& state) {
+  DenseSong(4);
+  const std::string path = BenchDir() + "mix.flac";
+  for (auto _ : state) {
+    RenderMix();
+    if (WriteFlacFile(path, song.workBuffer.get() + kWavHeaderBytes, TrackRegionBytes) != 1) {
+      state.SkipWithError("encode failed");
+    }
+  }
+  ReportExport(state);
+  EffectRelease();
+}
+BENCHMARK(BM_ExportFlac)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ExportMp3(benchmark::State& state) {
+  DenseSong(4);
+  const std::string path = BenchDir() + "mix.mp3";
+  for (auto _ : state) {
+    RenderMix();
+    if (WriteMp3File(path, song.workBuffer.get() + kWavHeaderBytes, TrackRegionBytes, "mix") != 1) {
+      state.SkipWithError("encode failed");
+    }
+  }
+  ReportExport(state);
+  EffectRelease();
+}
+BENCHMARK(BM_ExportMp3)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // What any WAV export must do at least: read the eight dense regions through
 // the same one-second slots and write a 49.5 MB file. The export's distance
@@ -135,6 +164,15 @@ void BM_ImportFlac(benchmark::State& state) {
             ImportFileTo);
 }
 BENCHMARK(BM_ImportFlac)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A voice memo as phones write it, through FFmpeg.
+void BM_ImportM4a(benchmark::State& state) {
+  FreshSong();
+  RunImport(state, "ffmpeg",
+            EncodedTones("tones.m4a", "ffmpeg -v error -y -i \"$in\" -c:a aac \"$out\""),
+            ImportFileTo);
+}
+BENCHMARK(BM_ImportM4a)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ImportOgg(benchmark::State& state) {
   FreshSong();

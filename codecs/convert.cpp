@@ -11,8 +11,6 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-enum Side : uint8_t { kLeft = 1, kRight = 2, kBoth = kLeft | kRight };
-
 // Vorbis channel orders for three to eight channels; centre and LFE feed both
 // sides. Wider layouts have no defined order and alternate.
 const char* const kLayouts[] = {"LBR", "LRLR", "LBRLR", "LBRLRB", "LBRLRBB", "LBRLRLRB"};
@@ -27,7 +25,7 @@ StereoConverter::StereoConverter(std::span<uint8_t> output) : output_(output) {}
 
 StereoConverter::~StereoConverter() = default;
 
-bool StereoConverter::SetFormat(int channels, long rate) {
+bool StereoConverter::SetFormat(int channels, long rate, std::span<const ChannelSide> sides) {
   Finish();
   resampler_.reset();
   channels_ = 0;
@@ -47,11 +45,15 @@ bool StereoConverter::SetFormat(int channels, long rate) {
     }
   }
   sideOfChannel_.clear();
-  if (channels > 2) {
+  if (channels > 2 && sides.size() == static_cast<size_t>(channels)) {
+    sideOfChannel_.assign(sides.begin(), sides.end());
+  } else if (channels > 2) {
     for (int c = 0; c < channels; ++c) {
       char side = c % 2 == 0 ? 'L' : 'R';
       if (channels <= 8) side = kLayouts[channels - 3][c];
-      sideOfChannel_.push_back(side == 'L' ? kLeft : side == 'R' ? kRight : kBoth);
+      sideOfChannel_.push_back(side == 'L'   ? ChannelSide::Left
+                               : side == 'R' ? ChannelSide::Right
+                                             : ChannelSide::Both);
     }
   }
   channels_ = channels;
@@ -82,7 +84,7 @@ void StereoConverter::FoldToStereo(std::span<const int16_t> samples) {
     int32_t count[2] = {0, 0};
     for (int c = 0; c < channels_; ++c) {
       for (int s = 0; s < 2; ++s) {
-        if (sideOfChannel_[c] & (1 << s)) {
+        if (static_cast<uint8_t>(sideOfChannel_[c]) & (1 << s)) {
           sum[s] += in[c];
           ++count[s];
         }

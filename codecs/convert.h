@@ -5,6 +5,7 @@
 // fit the output is dropped, so the length limits apply to the converted audio.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,22 @@
 #include <vector>
 
 struct soxr;
+
+// A sample at the float scale libsndfile and FFmpeg share (full scale is 1.0, a
+// 16-bit sample s is s / 32,768) to 16 bits: rounded, so 16-bit audio stored in
+// any form comes back to the same samples, and limited, so samples past full
+// scale clip instead of wrapping round to the other extreme. A NaN from a damaged
+// file is silence.
+inline int16_t FloatToSixteenBits(float sample) {
+  const float x = sample * 32768.f;
+  if (x >= 32767.f) return 32767;
+  if (x <= -32768.f) return -32768;
+  if (x != x) return 0;
+  return static_cast<int16_t>(std::lrintf(x));
+}
+
+// Which side of the stereo fold a channel of a wider layout feeds.
+enum class ChannelSide : uint8_t { Left = 1, Right = 2, Both = 3 };
 
 class StereoConverter {
  public:
@@ -28,7 +45,9 @@ class StereoConverter {
   // The shape of the frames that follow; a chained or reformatted stream may
   // change it, and what the previous shape left in the resampler is flushed
   // first. False (and later frames are dropped) for a shape we cannot convert.
-  bool SetFormat(int channels, long rate);
+  // sides: where each channel of a layout wider than stereo goes, for sources
+  // that name their channels; without them the Vorbis order is assumed.
+  bool SetFormat(int channels, long rate, std::span<const ChannelSide> sides = {});
   // Whole frames of the current format, channels interleaved.
   void Write(std::span<const int16_t> samples);
   // Drains the resampler at the end of the audio.
@@ -51,6 +70,6 @@ class StereoConverter {
   size_t produced_ = 0;
   int channels_ = 0;
   std::unique_ptr<soxr, SoxrDelete> resampler_;
-  std::vector<int16_t> stereo_;         // frames folded to two channels
-  std::vector<uint8_t> sideOfChannel_;  // for wider layouts: left, right or both
+  std::vector<int16_t> stereo_;             // frames folded to two channels
+  std::vector<ChannelSide> sideOfChannel_;  // for wider layouts
 };

@@ -1,19 +1,71 @@
 #include "codecs/export.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "audio/mixer.h"
 #include "audio/reverb.h"
-#include "codecs/file_io.h"
-#include "codecs/import.h"
+#include "base/bytes.h"
+#include "codecs/encoders.h"
 #include "codecs/ogg.h"
 #include "codecs/wav.h"
 #include "platform/platform.h"
 #include "song/notices.h"
+#include "song/song_file.h"
 
-int ExportMixTo(const std::string& path) {
-  const std::string extension = LowerExtension(path);
-  if (extension != "wav" && extension != "ogg") return 0;
+namespace {
+
+bool EndsWithNoCase(std::string_view name, std::string_view extension) {
+  if (name.size() <= extension.size()) return false;
+  const std::string_view end = name.substr(name.size() - extension.size());
+  for (size_t i = 0; i < end.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(end[i])) != extension[i]) return false;
+  }
+  return true;
+}
+
+// The file's name without its folder and its last extension.
+std::string_view Stem(std::string_view path) {
+  path = path.substr(path.find_last_of('/') + 1);
+  const size_t dot = path.find_last_of('.');
+  return dot == 0 || dot == std::string_view::npos ? path : path.substr(0, dot);
+}
+
+// The song's name as a title: the song file's, or for the working song (whose
+// file is "default.svl" whatever the user calls it) the exported file's.
+std::string_view TitleFor(const std::string& exportPath) {
+  if (songPath.empty() || songPath == WorkingFilePath()) return Stem(exportPath);
+  return Stem(songPath);
+}
+
+// The bytes of stereo PCM up to and with its last frame that is not silent.
+uint32_t SoundingBytes(const uint8_t* pcm, uint32_t n) {
+  uint32_t frames = n / 4;
+  while (frames > 0 && LoadU32(pcm + 4 * (frames - 1)) == 0) --frames;
+  return frames * 4;
+}
+
+}  // namespace
+
+ExportFormat ExportFormatOf(std::string_view name) {
+  if (EndsWithNoCase(name, "wav")) return ExportFormat::Wav;
+  if (EndsWithNoCase(name, "ogg")) return ExportFormat::Ogg;
+  if (EndsWithNoCase(name, "flac")) return ExportFormat::Flac;
+  if (EndsWithNoCase(name, "mp3")) return ExportFormat::Mp3;
+  return ExportFormat::None;
+}
+
+int ExportMixTo(const std::string& path, ExportSpan span) {
+  const ExportFormat format = ExportFormatOf(path);
+  if (format == ExportFormat::None) return 0;
+  // The bytes the recording would replace between the markers: the same frames.
+  const int32_t in = MsToByteOffset(song.markerInMs);
+  const int32_t out = MsToByteOffset(song.markerOutMs);
+  if (span == ExportSpan::BetweenMarkers && out <= in) {
+    platform().ShowMessage("Export Between Markers: the in and out markers are at the same place",
+                           "Error");
+    return 0;
+  }
   // Without the blocks allocated at start-up there is nothing to render into:
   // the export is refused the way the start-up said it.
   if (runState.mixBlock == nullptr || !song.workBuffer) {
@@ -23,8 +75,31 @@ int ExportMixTo(const std::string& path) {
   }
   RenderMix();
   uint8_t* mix = song.workBuffer.get() + kWavHeaderBytes;
-  if (extension == "wav") return WriteWavFile(path, mix, TrackRegionBytes);
-  return ExportSave(path, mix, TrackRegionBytes);
+  switch (span) {
+    case ExportSpan::Whole:
+      return WriteAudioFile(format, path, mix, TrackRegionBytes);
+    case ExportSpan::TrimmedEnd:
+      return WriteAudioFile(format, path, mix, SoundingBytes(mix, TrackRegionBytes));
+    case ExportSpan::BetweenMarkers:
+      return WriteAudioFile(format, path, mix + in, static_cast<uint32_t>(out - in));
+  }
+  return 0;
+}
+
+int WriteAudioFile(ExportFormat format, const std::string& path, uint8_t* pcm, uint32_t n) {
+  switch (format) {
+    case ExportFormat::Wav:
+      return WriteWavFile(path, pcm, n);
+    case ExportFormat::Ogg:
+      return ExportSave(path, pcm, n);
+    case ExportFormat::Flac:
+      return WriteFlacFile(path, pcm, n);
+    case ExportFormat::Mp3:
+      return WriteMp3File(path, pcm, n, TitleFor(path));
+    case ExportFormat::None:
+      break;
+  }
+  return 0;
 }
 
 void RenderMix() {

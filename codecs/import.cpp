@@ -2,9 +2,12 @@
 
 #include <fcntl.h>
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "base/file_handle.h"
+#include "codecs/ffmpeg_import.h"
 #include "codecs/imported_audio.h"
 #include "codecs/mp3.h"
 #include "codecs/ogg.h"
@@ -46,7 +49,8 @@ int ImportFileTo(Track& track, const std::string& path) {
   {
     const FileHandle file = FileHandle::Open(path, O_RDONLY);
     if (!file.IsOpen()) {
-      ReportImportFailure(kRoutine, "the file is missing or cannot be read", path);
+      ReportImportFailure(kRoutine, "the file is missing or cannot be read", path,
+                          std::strerror(errno));
       return 0;
     }
     // A folder opens too, and a device or pipe could not be read twice.
@@ -65,6 +69,7 @@ int ImportFileTo(Track& track, const std::string& path) {
     case SoundKind::Mp3:
       return LoadMp3(track, path);
     case SoundKind::Aiff:
+    case SoundKind::Caf:
     case SoundKind::Flac:
     case SoundKind::OggOpus:
     case SoundKind::OggFlac:
@@ -72,9 +77,10 @@ int ImportFileTo(Track& track, const std::string& path) {
     case SoundKind::Unknown:
       break;
   }
-  ReportImportFailure(kRoutine,
-                      sniffed.head.empty() ? "the file is empty"
-                                           : "not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file",
-                      path);
-  return 0;
+  if (sniffed.head.empty()) {
+    ReportImportFailure(kRoutine, "the file is empty", path);
+    return 0;
+  }
+  return LoadWithFfmpeg(track, path, kRoutine,
+                        "not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file");
 }

@@ -66,9 +66,11 @@ int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::
   return 1;
 }
 
-void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path) {
+void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path,
+                         std::string_view reason) {
   std::string text(routine);
   text.append(": ").append(why).append(": ").append(path);
+  if (!reason.empty()) text.append("\n").append(path).append(": ").append(reason);
   platform().ShowMessage(text, "Error");
 }
 

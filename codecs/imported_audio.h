@@ -30,8 +30,11 @@ int StoreImportedAudio(Track& track, const uint8_t* audio, int32_t length, std::
 enum class DecodeStatus { Ok, NoMemory, MissingFile, Undecodable };
 
 // Tells the user that the file was not imported, and why:
-// "LoadSoundFile: Format not recognised: /home/me/take.caf".
-void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path);
+// "LoadSoundFile: Format not recognised: /home/me/take.xyz", and when the system
+// or a library gave a reason of its own, "/home/me/take.xyz: reason" on a line of
+// its own.
+void ReportImportFailure(std::string_view routine, std::string_view why, std::string_view path,
+                         std::string_view reason = {});
 
 // The loader's refusal message for a status other than Ok, e.g.
 // "LoadMp3: Missing File: /home/me/take.mp3".

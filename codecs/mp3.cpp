@@ -6,6 +6,7 @@
 
 #include "base/buffer.h"
 #include "codecs/convert.h"
+#include "codecs/ffmpeg_import.h"
 #include "codecs/file_io.h"
 #include "codecs/wav.h"
 
@@ -92,6 +93,9 @@ int LoadMp3(Track& track, const std::string& path) {
   uint8_t* pcm = song.workBuffer.get() + kWavHeaderBytes;
   DecodeStatus status = DecodeStatus::Ok;
   const int32_t length = DecodeMp3Lib(path, pcm, TrackRegionBytes, &status);
+  if (status == DecodeStatus::Undecodable) {
+    return LoadWithFfmpeg(track, path, "LoadMp3", "no audio could be decoded");
+  }
   if (status != DecodeStatus::Ok) {
     ReportDecodeFailure("LoadMp3", status, path);
     return 0;

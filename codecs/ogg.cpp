@@ -1,6 +1,7 @@
 #include "codecs/ogg.h"
 
 #include "base/buffer.h"
+#include "codecs/ffmpeg_import.h"
 #include "codecs/file_io.h"
 #include "codecs/wav.h"
 #include "platform/platform.h"
@@ -21,6 +22,9 @@ int LoadOgg(Track& track, const std::string& path) {
   const int32_t r = DecodeOggImage({image.get(), read.bytes},
                                    {wav, static_cast<size_t>(TrackRegionBytes)}, &status);
   image.reset();
+  if (status == DecodeStatus::Undecodable) {
+    return LoadWithFfmpeg(track, path, "LoadOgg", "no audio could be decoded");
+  }
   if (status != DecodeStatus::Ok) {
     ReportDecodeFailure("LoadOgg", status, path);
     return 0;
@@ -45,8 +49,9 @@ int ExportSave(const std::string& path, uint8_t* mix, uint32_t n) {
     platform().ShowMessage("ExportSave: encoded mix too large", "Error");
     return 0;
   }
-  if (!WriteWholeFile(path, {{output.get(), static_cast<size_t>(size)}})) {
-    platform().ShowMessage("ExportSave - failed", "Error");
+  int error = 0;
+  if (!WriteWholeFile(path, {{output.get(), static_cast<size_t>(size)}}, &error)) {
+    platform().ShowMessage(FailureText("ExportSave - failed", path, error), "Error");
     return 0;
   }
   return 1;

@@ -1,8 +1,7 @@
 #include <vorbis/codec.h>
 
-#include <cstdio>
-
 #include "codecs/convert.h"
+#include "codecs/diagnostics.h"
 #include "codecs/memory_io.h"
 #include "codecs/ogg.h"
 #include "codecs/wav.h"
@@ -86,15 +85,15 @@ int StreamDecoder::ReadHeaders(ogg_page& first) {
   streamStarted_ = true;
   ogg_packet packet;
   if (ogg_stream_pagein(&stream_, &first) < 0) {
-    std::fputs("Error reading first page of Ogg bitstream data.\n", stderr);
+    Diagnose("Error reading first page of Ogg bitstream data.\n");
     return 2;
   }
   if (ogg_stream_packetout(&stream_, &packet) != 1) {
-    std::fputs("Error reading initial header packet.\n", stderr);
+    Diagnose("Error reading initial header packet.\n");
     return 3;
   }
   if (vorbis_synthesis_headerin(&info_, &comment_, &packet) < 0) {
-    std::fputs("This Ogg bitstream does not contain Vorbis audio data.\n", stderr);
+    Diagnose("This Ogg bitstream does not contain Vorbis audio data.\n");
     return 4;
   }
   int headers = 1;
@@ -106,14 +105,14 @@ int StreamDecoder::ReadHeaders(ogg_page& first) {
         const int got = ogg_stream_packetout(&stream_, &packet);
         if (got == 0) break;
         if (got < 0 || vorbis_synthesis_headerin(&info_, &comment_, &packet) < 0) {
-          std::fputs("Corrupt secondary header.  Exiting.\n", stderr);
+          Diagnose("Corrupt secondary header.  Exiting.\n");
           return 5;
         }
         ++headers;
       }
     }
     if (headers < 3 && FeedSync(sync_, input_) == 0) {
-      std::fputs("End of file before finding all Vorbis headers!\n", stderr);
+      Diagnose("End of file before finding all Vorbis headers!\n");
       return 6;
     }
   }
@@ -128,7 +127,7 @@ void StreamDecoder::TakePcm(vorbis_dsp_state& dsp) {
   while ((frames = vorbis_synthesis_pcmout(&dsp, &pcm)) > 0) {
     const int take = frames < framesPerChunk ? frames : framesPerChunk;
     if (ToSixteenBits(pcm, channels, take, chunk_)) {
-      std::fprintf(stderr, "Clipping in frame %ld\n", static_cast<long>(dsp.sequence));
+      Diagnose("Clipping in frame %ld\n", static_cast<long>(dsp.sequence));
     }
     converter_.Write({chunk_, static_cast<size_t>(take * channels)});
     vorbis_synthesis_read(&dsp, take);
@@ -138,7 +137,7 @@ void StreamDecoder::TakePcm(vorbis_dsp_state& dsp) {
 void StreamDecoder::DecodeAudio() {
   vorbis_dsp_state dsp;
   if (vorbis_synthesis_init(&dsp, &info_) != 0) {
-    std::fputs("Error: Corrupt header during playback initialization.\n", stderr);
+    Diagnose("Error: Corrupt header during playback initialization.\n");
     return;
   }
   vorbis_block block;
@@ -152,7 +151,7 @@ void StreamDecoder::DecodeAudio() {
       continue;
     }
     if (cut < 0) {
-      std::fputs("Corrupt or missing data in bitstream; continuing...\n", stderr);
+      Diagnose("Corrupt or missing data in bitstream; continuing...\n");
       continue;
     }
     ogg_stream_pagein(&stream_, &page);
@@ -172,12 +171,12 @@ void StreamDecoder::DecodeAudio() {
 int StreamDecoder::Run(ogg_page& first) {
   if (const int error = ReadHeaders(first); error != 0) return error;
   for (char** line = comment_.user_comments; line != nullptr && *line != nullptr; ++line) {
-    std::fprintf(stderr, "%s\n", *line);
+    Diagnose("%s\n", *line);
   }
-  std::fprintf(stderr, "\nBitstream is %d channel, %ldHz\n", info_.channels, info_.rate);
-  std::fprintf(stderr, "Encoded by: %s\n\n", comment_.vendor != nullptr ? comment_.vendor : "");
+  Diagnose("\nBitstream is %d channel, %ldHz\n", info_.channels, info_.rate);
+  Diagnose("Encoded by: %s\n\n", comment_.vendor != nullptr ? comment_.vendor : "");
   if (!converter_.SetFormat(info_.channels, info_.rate)) {
-    std::fputs("Unsupported channel count or sample rate.\n", stderr);
+    Diagnose("Unsupported channel count or sample rate.\n");
     return 7;
   }
   DecodeAudio();
@@ -204,7 +203,7 @@ int32_t DecodeOggImage(std::span<const uint8_t> input, std::span<uint8_t> output
     ogg_page first;
     if (ogg_sync_pageout(&sync, &first) != 1) {
       if (got < kInputStep && anyStream) break;  // the input is used up
-      std::fputs("Input does not appear to be an Ogg bitstream.\n", stderr);
+      Diagnose("Input does not appear to be an Ogg bitstream.\n");
       error = 1;
       break;
     }
@@ -219,7 +218,7 @@ int32_t DecodeOggImage(std::span<const uint8_t> input, std::span<uint8_t> output
   }
   converter.Finish();
   ogg_sync_clear(&sync);
-  std::fputs("Done.\n", stderr);
+  Diagnose("Done.\n");
 
   const size_t produced = converter.Produced();
   BuildWavHeader(output.data(), static_cast<uint32_t>(produced));

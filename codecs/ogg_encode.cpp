@@ -1,10 +1,10 @@
 #include <vorbis/vorbisenc.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 #include "base/bytes.h"
+#include "codecs/diagnostics.h"
 #include "codecs/memory_io.h"
 #include "codecs/ogg.h"
 
@@ -70,7 +70,7 @@ int32_t EncodeWavImage(std::span<const uint8_t> input, std::span<uint8_t> output
 
   EncoderStates s;
   if (vorbis_encode_init_vbr(&s.info, kChannels, kRate, kQuality) != 0) {
-    std::fputs("Vorbis encoder could not be set up.\n", stderr);
+    Diagnose("Vorbis encoder could not be set up.\n");
     return 0;
   }
   vorbis_comment_add_tag(&s.comment, "ENCODER", "encoder_example.c");
@@ -122,7 +122,7 @@ int32_t EncodeWavImage(std::span<const uint8_t> input, std::span<uint8_t> output
       }
     }
   }
-  std::fputs("Done.\n", stderr);
+  Diagnose("Done.\n");
   if (overflow != nullptr) *overflow = out.overflow;
   return static_cast<int32_t>(out.position);
 }

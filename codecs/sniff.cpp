@@ -140,6 +140,8 @@ SoundKind SniffSound(std::span<const uint8_t> head) {
   if (HasAt(head, 0, "FORM") && (HasAt(head, 8, "AIFF") || HasAt(head, 8, "AIFC"))) {
     return SoundKind::Aiff;
   }
+  // Version 1 is the only one there has been.
+  if (HasAt(head, 0, "caff") && HasAt(head, 4, std::string_view("\0\1", 2))) return SoundKind::Caf;
   if (HasAt(head, 0, "fLaC")) return SoundKind::Flac;
   if (HasAt(head, 0, "OggS")) return OggKind(head);
   return IsMpegAudio(head) ? SoundKind::Mp3 : SoundKind::Unknown;

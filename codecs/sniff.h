@@ -10,6 +10,7 @@ enum class SoundKind {
   Unknown,
   Wav,   // RIFF, RIFX or RF64 with the WAVE form
   Aiff,  // AIFF and AIFC
+  Caf,   // Core Audio Format
   Flac,
   OggVorbis,
   OggOpus,

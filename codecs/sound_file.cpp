@@ -4,7 +4,6 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -13,6 +12,7 @@
 #include "base/bytes.h"
 #include "base/file_handle.h"
 #include "codecs/convert.h"
+#include "codecs/ffmpeg_import.h"
 #include "codecs/imported_audio.h"
 #include "codecs/sniff.h"
 #include "codecs/wav.h"
@@ -36,25 +36,6 @@ std::string Reason(const char* text) {
   if (reason.starts_with(kPrefix)) reason.erase(0, kPrefix.size());
   while (!reason.empty() && (reason.back() == '.' || reason.back() == '\n')) reason.pop_back();
   return reason.empty() ? "the file could not be decoded" : reason;
-}
-
-// Samples in libsndfile's float scale (a 16-bit sample s reads as s / 32,768) to
-// 16 bits: rounded, so 16-bit audio stored in any form comes back to the same
-// samples, and limited, so samples past full scale clip instead of wrapping round
-// to the other extreme. A NaN from a damaged file is silence.
-void ToSixteenBits(std::span<const float> in, int16_t* out) {
-  for (size_t i = 0; i < in.size(); ++i) {
-    const float x = in[i] * 32768.f;
-    long v = 0;
-    if (x >= 32767.f) {
-      v = 32767;
-    } else if (x <= -32768.f) {
-      v = -32768;
-    } else if (x == x) {
-      v = std::lrintf(x);
-    }
-    out[i] = static_cast<int16_t>(v);
-  }
 }
 
 // The file as libsndfile reads it, with the data size of a RIFF/WAVE file that
@@ -126,7 +107,7 @@ int64_t ReadAll(SNDFILE* file, int channels, StereoConverter& converter) {
     const sf_count_t got = sf_readf_float(file, floats.data(), frames);
     if (got <= 0) break;
     const size_t n = static_cast<size_t>(got * channels);
-    ToSixteenBits({floats.data(), n}, samples.data());
+    for (size_t i = 0; i < n; ++i) samples[i] = FloatToSixteenBits(floats[i]);
     converter.Write({samples.data(), n});
     total += got;
   }
@@ -172,9 +153,6 @@ int LoadSoundFile(Track& track, const std::string& path) {
   uint8_t* pcm = song.workBuffer.get() + kWavHeaderBytes;
   std::string why;
   const size_t length = DecodeSoundFile(path, {pcm, static_cast<size_t>(TrackRegionBytes)}, &why);
-  if (!why.empty()) {
-    ReportImportFailure("LoadSoundFile", why, path);
-    return 0;
-  }
+  if (!why.empty()) return LoadWithFfmpeg(track, path, "LoadSoundFile", why);
   return StoreImportedAudio(track, pcm, static_cast<int32_t>(length), path, 0);
 }

@@ -133,7 +133,8 @@ void BuildWavHeader(uint8_t* destination, uint32_t n) {
 int WriteWavFile(const std::string& path, const uint8_t* data, uint32_t n) {
   uint8_t header[kWavHeaderBytes];
   BuildWavHeader(header, n);
-  if (WriteWholeFile(path, {{header, sizeof header}, {data, n}})) return 1;
-  platform().ShowMessage("WriteWavFile - failed", "Error");
+  int error = 0;
+  if (WriteWholeFile(path, {{header, sizeof header}, {data, n}}, &error)) return 1;
+  platform().ShowMessage(FailureText("WriteWavFile - failed", path, error), "Error");
   return 0;
 }

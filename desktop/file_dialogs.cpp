@@ -1,7 +1,9 @@
 #include "desktop/file_dialogs.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QStringList>
 
 namespace {
@@ -43,23 +45,32 @@ QString DefaultSuffix(const FileFilter& filter) {
   return suffix;
 }
 
-bool RunFileDialog(QWidget* owner, FileDialogKind kind, const std::vector<FileFilter>& filters,
-                   std::string& name) {
+bool RunFileDialog(QWidget* owner, FileDialogKind kind, std::string_view title,
+                   const std::vector<FileFilter>& filters, std::string& name,
+                   DialogCheckBox* checkBox) {
   QFileDialog dialog(owner);
   // Qt's own dialog, so the default suffix follows the selected filter before the
-  // overwrite question is asked; desktop dialogs do not all report the filter.
+  // overwrite question is asked (desktop dialogs do not all report the filter),
+  // and a check box can stand below the list.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (!title.empty()) dialog.setWindowTitle(QString::fromUtf8(title.data(), title.size()));
   if (kind == FileDialogKind::Save) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+  } else if (kind == FileDialogKind::Folder) {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
   } else {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
   }
   QStringList nameFilters;
   for (const FileFilter& f : filters) nameFilters << QtNameFilter(f);
-  dialog.setNameFilters(nameFilters);
-  if (!nameFilters.isEmpty()) dialog.selectNameFilter(nameFilters.front());
+  if (!nameFilters.isEmpty()) {
+    dialog.setNameFilters(nameFilters);
+    dialog.selectNameFilter(nameFilters.front());
+  }
   // A typed name is taken as it is when opening: files are told by their
   // content, so "take" must open "take", never "take.mp3".
   if (kind == FileDialogKind::Save) {
@@ -70,10 +81,25 @@ bool RunFileDialog(QWidget* owner, FileDialogKind kind, const std::vector<FileFi
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
     if (!nameFilters.isEmpty()) followFilter(nameFilters.front());
   }
-  if (!name.empty()) dialog.selectFile(QFile::decodeName(name.c_str()));
+  QCheckBox* box = nullptr;
+  if (checkBox != nullptr) {
+    box = new QCheckBox(QString::fromStdString(checkBox->text), &dialog);
+    box->setChecked(checkBox->checked);
+    // Qt's dialog lays itself out on a grid: the box goes on a row of its own
+    // below everything else.
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+      grid->addWidget(box, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+  }
+  if (kind == FileDialogKind::Folder) {
+    if (!name.empty()) dialog.setDirectory(QFile::decodeName(name.c_str()));
+  } else if (!name.empty()) {
+    dialog.selectFile(QFile::decodeName(name.c_str()));
+  }
   if (dialog.exec() != QDialog::Accepted) return false;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return false;
   name = QFile::encodeName(chosen.front()).toStdString();
+  if (box != nullptr) checkBox->checked = box->isChecked();
   return true;
 }

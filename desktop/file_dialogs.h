@@ -3,13 +3,14 @@
 
 #include <QString>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
 
 class QWidget;
 
-enum class FileDialogKind { Open, Save };
+enum class FileDialogKind { Open, Save, Folder };
 
 // One Qt name filter: the entry's text with its patterns, space-separated, in the
 // parentheses Qt reads them from.
@@ -19,7 +20,10 @@ QString QtNameFilter(const FileFilter& filter);
 // dialog appends none.
 QString DefaultSuffix(const FileFilter& filter);
 
-// Runs the dialog modally over owner. `name` holds the start name and receives the
-// chosen one; false when cancelled.
-bool RunFileDialog(QWidget* owner, FileDialogKind kind, const std::vector<FileFilter>& filters,
-                   std::string& name);
+// Runs the dialog modally over owner, titled `title` (Qt's own title when
+// empty), with the check box below the list when there is one. `name` holds the
+// start name (a folder for the folder chooser) and receives the chosen one; false
+// when cancelled.
+bool RunFileDialog(QWidget* owner, FileDialogKind kind, std::string_view title,
+                   const std::vector<FileFilter>& filters, std::string& name,
+                   DialogCheckBox* checkBox = nullptr);

@@ -78,14 +78,22 @@ void QtPlatform::Beep() {
   QApplication::beep();
 }
 
-bool QtPlatform::OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
+bool QtPlatform::OpenFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                                std::string& name) {
   Flush();
-  return RunFileDialog(window, FileDialogKind::Open, filters, name);
+  return RunFileDialog(window, FileDialogKind::Open, title, filters, name);
 }
 
-bool QtPlatform::SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
+bool QtPlatform::SaveFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                                std::string& name, DialogCheckBox* checkBox) {
   Flush();
-  return RunFileDialog(window, FileDialogKind::Save, filters, name);
+  return RunFileDialog(window, FileDialogKind::Save, title, filters, name, checkBox);
+}
+
+bool QtPlatform::FolderDialog(std::string_view title, std::string& folder,
+                              DialogCheckBox* checkBox) {
+  Flush();
+  return RunFileDialog(window, FileDialogKind::Folder, title, {}, folder, checkBox);
 }
 
 bool QtPlatform::AskForm(std::string_view title, std::vector<FormField>& fields) {

@@ -39,8 +39,11 @@ class QtPlatform : public QObject, public Platform {
   void ShowMessage(std::string_view text, std::string_view caption) override;
   void ShowInformation(std::string_view text, std::string_view caption) override;
   void Beep() override;
-  bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
-  bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
+  bool OpenFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                      std::string& name) override;
+  bool SaveFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                      std::string& name, DialogCheckBox* checkBox) override;
+  bool FolderDialog(std::string_view title, std::string& folder, DialogCheckBox* checkBox) override;
   bool AskForm(std::string_view title, std::vector<FormField>& fields) override;
   void ShowAbout() override;
   void SetTitle(std::string_view title) override;

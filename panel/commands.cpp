@@ -6,8 +6,10 @@
 
 #include "audio/latency_measure.h"
 #include "base/paths.h"
+#include "base/settings.h"
 #include "codecs/export.h"
 #include "codecs/import.h"
+#include "codecs/stems.h"
 #include "panel/controls.h"
 #include "panel/transport.h"
 #include "platform/platform.h"
@@ -20,6 +22,7 @@
 
 std::string saveName;
 std::string exportName;
+std::string tracksFolder;
 
 namespace {
 
@@ -29,6 +32,15 @@ constexpr uint32_t kNewWaitMs = 300;
 // Only songs are offered; a file of another kind chosen all the same is refused
 // by its content.
 const std::vector<FileFilter> kSongFilters = {{"Sonavel File (*.svl)", "*.svl"}};
+
+const std::vector<FileFilter> kExportFilters = {
+    {"Wave File (*.wav)", "*.wav"},
+    {"Ogg File (*.ogg)", "*.ogg"},
+    {"FLAC File (*.flac)", "*.flac"},
+    {"MP3 File (*.mp3)", "*.mp3"},
+};
+constexpr std::string_view kTrimSetting = "export_trim";
+constexpr std::string_view kStemsFlacSetting = "export_tracks_flac";
 
 // The button stays lit, and on screen, while its command holds the window.
 void RunCommand(int button, const std::function<void()>& command, uint32_t waitMs = 0) {
@@ -65,13 +77,13 @@ Track& ImportTarget() {
 
 void OpenSong() {
   std::string name;
-  if (!platform().OpenFileDialog(kSongFilters, name)) return;
+  if (!platform().OpenFileDialog({}, kSongFilters, name)) return;
   OpenSongFrom(name);
 }
 
 void SaveSongAs() {
   std::string name = saveName;
-  if (!platform().SaveFileDialog(kSongFilters, name)) return;
+  if (!platform().SaveFileDialog({}, kSongFilters, name, nullptr)) return;
   saveName = name;
   SaveSongTo(name);
 }
@@ -82,33 +94,60 @@ void ImportSoundFile() {
   // Files are told by their content, so the last entry offers every file: a take
   // saved without an extension imports as well as one with.
   static const std::vector<FileFilter> filters = {
-      {"Audio files", "*.wav;*.wave;*.aif;*.aiff;*.aifc;*.flac;*.ogg;*.oga;*.opus;*.mp3"},
+      {"Audio files",
+       "*.wav;*.wave;*.aif;*.aiff;*.aifc;*.caf;*.flac;*.ogg;*.oga;*.opus;*.mp3;*.m4a;*.m4b;"
+       "*.aac;*.webm;*.mka;*.wma;*.ac3;*.mp4;*.mkv;*.mov"},
       {"WAV files", "*.wav;*.wave"},
       {"AIFF files", "*.aif;*.aiff;*.aifc"},
+      {"CAF files", "*.caf"},
       {"FLAC files", "*.flac"},
       {"Ogg Vorbis files", "*.ogg;*.oga"},
       {"Opus files", "*.opus"},
       {"MP3 files", "*.mp3"},
+      {"M4A and AAC files", "*.m4a;*.m4b;*.aac"},
+      {"WebM and Matroska files", "*.webm;*.mka"},
+      {"WMA files", "*.wma"},
+      {"AC-3 files", "*.ac3"},
+      // FFmpeg takes the first sound of a video.
+      {"Video files", "*.mp4;*.mkv;*.mov;*.webm"},
       {"All files", "*"},
   };
   std::string path;
-  if (!platform().OpenFileDialog(filters, path)) return;
+  if (!platform().OpenFileDialog("Import Sound File", filters, path)) return;
   // The lit Import button has to be on screen for the whole, possibly long, load.
   controlManager.Repaint();
   ImportFileTo(ImportTarget(), path);
 }
 
 void ExportMix() {
-  static const std::vector<FileFilter> filters = {
-      {"Wave File (*.wav)", "*.wav"},
-      {"Ogg File (*.ogg)", "*.ogg"},
-  };
+  // The choice is kept between runs: whoever trims once trims every time.
+  DialogCheckBox trim{"Trim silence at the end", ReadSetting(kTrimSetting) == "1"};
   std::string name = exportName;
-  if (!platform().SaveFileDialog(filters, name)) return;
+  if (!platform().SaveFileDialog("Export Mix", kExportFilters, name, &trim)) return;
   exportName = name;
+  WriteSetting(kTrimSetting, trim.checked ? "1" : "0");
   // The lit Export button has to be on screen for the whole render.
   controlManager.Repaint();
-  ExportMixTo(name);
+  ExportMixTo(name, trim.checked ? ExportSpan::TrimmedEnd : ExportSpan::Whole);
+}
+
+void ExportBetweenMarkers() {
+  std::string name = exportName;
+  if (!platform().SaveFileDialog("Export Between Markers", kExportFilters, name, nullptr)) return;
+  exportName = name;
+  controlManager.Repaint();
+  ExportMixTo(name, ExportSpan::BetweenMarkers);
+}
+
+void ExportTracks() {
+  if (!RequireOpenSong()) return;
+  DialogCheckBox flac{"FLAC instead of WAV", ReadSetting(kStemsFlacSetting) == "1"};
+  std::string folder = tracksFolder;
+  if (!platform().FolderDialog("Export Tracks", folder, &flac)) return;
+  tracksFolder = folder;
+  WriteSetting(kStemsFlacSetting, flac.checked ? "1" : "0");
+  controlManager.Repaint();
+  ExportTracksTo(folder, flac.checked ? ExportFormat::Flac : ExportFormat::Wav);
 }
 
 void UndoLastChange() {
@@ -144,6 +183,14 @@ void OnImport() {
 
 void OnExport() {
   RunCommand(exportButton, ExportMix);
+}
+
+void OnExportBetweenMarkers() {
+  RunCommand(exportButton, ExportBetweenMarkers);
+}
+
+void OnExportTracks() {
+  RunCommand(exportButton, ExportTracks);
 }
 
 void OnHelp() {

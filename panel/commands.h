@@ -6,9 +6,10 @@
 #include <string>
 
 // The names the save and export dialogs start with: the ones chosen last in this
-// run, each dialog its own.
+// run, each dialog its own (the two mix exports share one).
 extern std::string saveName;
 extern std::string exportName;
+extern std::string tracksFolder;
 
 // The commands behind the buttons: each asks for a name and, unless the dialog
 // is cancelled, calls the operation on it.
@@ -16,7 +17,13 @@ void OpenSong();
 void SaveSongAs();
 // Into the armed track, or track 1 when none is armed.
 void ImportSoundFile();
+// The whole mix, or with "Trim silence at the end" ticked (the choice is kept in
+// the settings) the mix up to its last sound.
 void ExportMix();
+// The mix from the in marker to the out marker.
+void ExportBetweenMarkers();
+// Each track that holds audio into a folder, as WAV or (ticked, and kept) FLAC.
+void ExportTracks();
 
 // Undo and Redo of the last take or import; a running transport is stopped
 // first, as the buttons do.
@@ -37,4 +44,7 @@ void OnSave();
 void OnHelp();
 void OnImport();
 void OnExport();
+// The menu's two other exports, run as the Export button runs its command.
+void OnExportBetweenMarkers();
+void OnExportTracks();
 void OnBanner();

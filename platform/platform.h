@@ -55,6 +55,14 @@ constexpr int PointParamY(intptr_t lParam) {
 struct FileFilter {
   std::string text;     // "Sonavel File (*.svl)"
   std::string pattern;  // "*.svl", several joined by ';'
+  bool operator==(const FileFilter&) const = default;
+};
+
+// A check box a save or folder dialog shows below its list: its text, and
+// whether it is ticked (set before the dialog opens, read after it closes).
+struct DialogCheckBox {
+  std::string text;
+  bool checked = false;
 };
 
 // One line of a small form: a whole number from `minimum` to `maximum`, or, when
@@ -85,10 +93,16 @@ class Platform {
   virtual void ShowInformation(std::string_view text, std::string_view caption) = 0;
   virtual void Beep() = 0;
 
-  // File dialogs owned by the main window. `name` holds the start name and
-  // receives the chosen one; false when cancelled.
-  virtual bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) = 0;
-  virtual bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) = 0;
+  // File dialogs owned by the main window, titled `title` (empty: the desktop's
+  // own). `name` holds the start name and receives the chosen one; false when
+  // cancelled. checkBox: none when null.
+  virtual bool OpenFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                              std::string& name) = 0;
+  virtual bool SaveFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                              std::string& name, DialogCheckBox* checkBox) = 0;
+  // A folder chooser: `folder` holds the start folder and receives the chosen one.
+  virtual bool FolderDialog(std::string_view title, std::string& folder,
+                            DialogCheckBox* checkBox) = 0;
 
   // A modal form owned by the main window, with OK and Cancel, titled as given.
   // `fields` hold the values it starts with and receive those chosen; false

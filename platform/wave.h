@@ -79,6 +79,14 @@ class WaveInDevice : public DeviceChoice {
   // reaching this input, outside the program's own placement above; 0 when
   // the device cannot tell.
   virtual uint32_t RoundTripFrames() const = 0;
+  // Names the path sound takes from the output to this input, as far as the
+  // device can tell paths apart: its backend and what sets the round trip's
+  // length (the devices at both ends, a server's period). A measured round
+  // trip belongs to one path. A device that cannot tell has one path.
+  virtual std::string PathKey() const { return "default"; }
+  // False when the device knows nothing feeds this input (a JACK client whose
+  // input ports have no connection), so what it captures is silence.
+  virtual bool InputsConnected() const { return true; }
 };
 
 WaveOutDevice& waveOut();

@@ -84,11 +84,39 @@ class CodecsTest : public ::testing::Test {
     }
     return crossings * 44100.0 / static_cast<double>(frames);
   }
+  // The level of one channel of stereo PCM: its RMS in dB below full scale.
+  static double LevelDb(const uint8_t* pcm, size_t bytes, int channel) {
+    double power = 0;
+    const size_t frames = bytes / 4;
+    for (size_t f = 0; f < frames; ++f) power += std::pow(LoadI16(pcm + 4 * f + 2 * channel), 2);
+    return 10 * std::log10(power / static_cast<double>(frames) / (32768.0 * 32768.0));
+  }
+  // Frames of stereo PCM up to its last one that is not silent.
+  static int64_t SoundingFrames(const Bytes& pcm) {
+    int64_t frames = static_cast<int64_t>(pcm.size()) / 4;
+    while (frames > 0 && LoadU32(&pcm[4 * (frames - 1)]) == 0) --frames;
+    return frames;
+  }
   // Puts a known pattern into track n, so a refused import can be seen to leave it.
   static Bytes FillTrack(int n, size_t count) {
     Bytes pattern = Pattern(count, static_cast<uint32_t>(n));
     FileWrite(tracks[n], pattern.data(), 0, static_cast<int32_t>(count));
     return pattern;
+  }
+  // A failure message: its first line, then the file and the reason (the one
+  // given, or any) on a line of their own.
+  static void ExpectFailureText(const std::string& text, const std::string& first,
+                                const std::string& path, const std::string& reason = {}) {
+    const size_t newline = text.find('\n');
+    ASSERT_NE(newline, std::string::npos) << text;
+    EXPECT_EQ(text.substr(0, newline), first);
+    const std::string second = text.substr(newline + 1);
+    EXPECT_TRUE(second.starts_with(path + ": ")) << text;
+    if (reason.empty()) {
+      EXPECT_GT(second.size(), path.size() + 2) << text;
+    } else {
+      EXPECT_EQ(second, path + ": " + reason);
+    }
   }
   // Runs the import command on a path, as the dialog would hand it over.
   static void Import(const std::string& path) {

@@ -33,8 +33,10 @@ TEST_F(ConsolePlatformTest, MessagesAreOneCountedLineOnStandardError) {
 
 TEST_F(ConsolePlatformTest, DialogsAreCancelled) {
   std::string name = "start";
-  EXPECT_FALSE(console.SaveFileDialog({}, name));
-  EXPECT_FALSE(console.OpenFileDialog({}, name));
+  DialogCheckBox box{"Trim", false};
+  EXPECT_FALSE(console.SaveFileDialog("Export Mix", {}, name, &box));
+  EXPECT_FALSE(console.OpenFileDialog("Import Sound File", {}, name));
+  EXPECT_FALSE(console.FolderDialog("Export Tracks", name, &box));
   EXPECT_EQ(name, "start");
 }
 

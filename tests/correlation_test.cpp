@@ -44,6 +44,10 @@ TEST(FindDelayTest, FindsNothingWhereNoEchoCameBack) {
   // A hum that is not silence: a constant offset.
   EXPECT_EQ(FindDelay(sent, std::vector<float>(20000, 0.25f)), std::nullopt);
   EXPECT_EQ(FindDelay(sent, RoomNoise(20000, 0.3f)), std::nullopt);
+  // A little unrelated noise, then digital silence: nothing to stand above.
+  std::vector<float> quiet = RoomNoise(600, 0.3f);
+  quiet.resize(20000, 0.0f);
+  EXPECT_EQ(FindDelay(sent, quiet), std::nullopt);
   // Too short to hold the burst at all.
   EXPECT_EQ(FindDelay(sent, std::vector<float>(sent.begin(), sent.end() - 1)), std::nullopt);
   EXPECT_EQ(FindDelay({}, RoomNoise(100, 0.3f)), std::nullopt);

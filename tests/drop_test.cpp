@@ -83,7 +83,9 @@ TEST_F(DropTest, DropsAreRefusedWhileTheTransportRunsAndNoSoundIsSaid) {
   Click(Middle(geometry::kPlay));
   Drop(text, Middle(geometry::Strip(3)));
   ASSERT_EQ(fakePlatform.messages.size(), 1u);
-  EXPECT_TRUE(fakePlatform.messages[0].text.ends_with(text));
+  // The refusal's first line names the file; FFmpeg's reason follows.
+  const std::string& said = fakePlatform.messages[0].text;
+  EXPECT_TRUE(said.substr(0, said.find('\n')).ends_with(text)) << said;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "base/bytes.h"
 #include "codecs/export.h"
 #include "codecs/ogg.h"
+#include "codecs/sound_file.h"
 #include "codecs/wav.h"
 #include "codecs_fixture.h"
 #include "panel/commands.h"
@@ -123,6 +124,59 @@ TEST_F(ExportMixTest, AnOggExportStartsWhereTheMixStarts) {
   }
   EXPECT_NEAR(static_cast<double>(onset), 44100.0, 2.0);
   EXPECT_NEAR(SampleAt(decoded, 44100 + 22050), 16000, 800);
+}
+
+TEST_F(ExportMixTest, AFlacExportHoldsTheWavExportsSamplesBitForBit) {
+  // Noise, where any changed or shifted sample shows, then silence.
+  const Bytes noise = Pattern(5 * BytesPerSecond, 11);
+  ASSERT_EQ(FileWrite(tracks[1], noise.data(), 0, 5 * BytesPerSecond), 5 * BytesPerSecond);
+  tracks[1].playOn = 1;
+  tracks[1].volume = 90;
+  const Bytes wav = ExportTo("mix.wav");
+  const Bytes flac = ExportTo("MIX.FLAC");
+  ASSERT_GT(flac.size(), 4u);
+  EXPECT_EQ(std::string(flac.begin(), flac.begin() + 4), "fLaC");
+
+  Bytes decoded(TrackRegionBytes + 4);
+  std::string why;
+  decoded.resize(DecodeSoundFile(dir + "MIX.FLAC", decoded, &why));
+  EXPECT_EQ(why, "");
+  ASSERT_EQ(decoded.size(), size_t{TrackRegionBytes});
+  EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), wav.begin() + kWavHeaderBytes));
+  if (HaveTool("flac")) {
+    EXPECT_EQ(RunShell("flac -s -t '" + dir + "MIX.FLAC'"), 0) << "its checksum holds";
+  }
+}
+
+TEST_F(ExportMixTest, AnMp3ExportPlaysAsLongAsTheMixAtItsLevel) {
+  if (!HaveTool("mpg123")) GTEST_SKIP() << "mpg123 is not installed";
+  // Ten seconds of 1 kHz from 0:00 (the encoder's delay shows at once), then silence.
+  const Bytes tone = Tone(10 * 44100, 44100, {1000, 1000}, 10000);
+  ASSERT_EQ(FileWrite(tracks[1], tone.data(), 0, 10 * BytesPerSecond), 10 * BytesPerSecond);
+  tracks[1].playOn = 1;
+  ExportTo("mix.mp3");
+  const Bytes mix(song.workBuffer.get() + kWavHeaderBytes,
+                  song.workBuffer.get() + kWavHeaderBytes + 10 * BytesPerSecond);
+
+  // mpg123 trims what the LAME tag says the encoder added.
+  const std::string decodedPath = dir + "decoded.wav";
+  ASSERT_EQ(RunShell("mpg123 -q -w '" + decodedPath + "' '" + dir + "mix.mp3'"), 0);
+  const Bytes decoded = ReadFile(decodedPath);
+  ASSERT_EQ(decoded.size(), size_t{kWavHeaderBytes} + TrackRegionBytes);
+  for (int channel : {0, 1}) {
+    EXPECT_NEAR(LevelDb(decoded.data() + kWavHeaderBytes, 10 * BytesPerSecond, channel),
+                LevelDb(mix.data(), mix.size(), channel), 1);
+  }
+  // In step with the mix: the tone starts and ends where it does there, not
+  // the encoder's delay (over a thousand frames) later.
+  auto loud = [&](int64_t f) { return std::abs(SampleAt(decoded, f)) > 2000; };
+  int64_t first = 0;
+  while (first < 44100 && !loud(first)) ++first;
+  int64_t last = 11 * 44100;
+  while (last > 0 && !loud(last)) --last;
+  EXPECT_LE(first, 8);
+  EXPECT_NEAR(static_cast<double>(last), 10 * 44100, 8);
+  EXPECT_TRUE(AllZero(Bytes(decoded.end() - BytesPerSecond, decoded.end())));
 }
 
 }  // namespace

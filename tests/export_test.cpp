@@ -52,11 +52,10 @@ TEST_F(ExportTest, AWavExportIsTheWholeSongBehindItsHeader) {
   const DialogCall& dialog = fakePlatform.dialogs[0];
   EXPECT_TRUE(dialog.save);
   EXPECT_EQ(dialog.startName, "");
-  ASSERT_EQ(dialog.filters.size(), 2u);
-  EXPECT_EQ(dialog.filters[0].text, "Wave File (*.wav)");
-  EXPECT_EQ(dialog.filters[0].pattern, "*.wav");
-  EXPECT_EQ(dialog.filters[1].text, "Ogg File (*.ogg)");
-  EXPECT_EQ(dialog.filters[1].pattern, "*.ogg");
+  EXPECT_EQ(dialog.filters, (std::vector<FileFilter>{{"Wave File (*.wav)", "*.wav"},
+                                                     {"Ogg File (*.ogg)", "*.ogg"},
+                                                     {"FLAC File (*.flac)", "*.flac"},
+                                                     {"MP3 File (*.mp3)", "*.mp3"}}));
   EXPECT_TRUE(fakePlatform.messages.empty());
   EXPECT_EQ(song.mixSecond, SongSeconds);
   EXPECT_EQ(song.ringSecond, SongSeconds);
@@ -87,7 +86,7 @@ TEST_F(ExportTest, TheNameIsOfferedAgainAtTheNextExport) {
 TEST_F(ExportTest, ANameThatChoosesNoFormatRendersAndWritesNothing) {
   std::memset(song.workBuffer.get(), 0x5A, 1000);
   song.mixSecond = 7;
-  for (const char* name : {"mix.mp3", "mix.txt", "mix.wv", "mix.oga"}) {
+  for (const char* name : {"mix.txt", "mix.wv", "mix.oga", "mix.flac.bak", "mix.mp4"}) {
     Export(dir + name);
     EXPECT_FALSE(std::filesystem::exists(dir + name)) << name;
   }
@@ -129,9 +128,44 @@ TEST_F(ExportTest, WithoutTheMixBlockAnExportIsRefusedAsAtStartUp) {
   EXPECT_FALSE(std::filesystem::exists(dir + "mix.wav"));
 }
 
-TEST_F(ExportTest, AnExportThatCannotBeWrittenIsReported) {
+TEST_F(ExportTest, AnExportThatCannotBeWrittenIsReportedWithTheReason) {
   Export(dir + "missing/mix.wav");
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"WriteWavFile - failed", "Error"}}));
+  ASSERT_EQ(fakePlatform.messages.size(), 1u);
+  ExpectFailureText(fakePlatform.messages[0].text, "WriteWavFile - failed", dir + "missing/mix.wav",
+                    "No such file or directory");
+}
+
+TEST_F(ExportTest, EveryFormatsFailureNamesTheFileAndTheReasonAndLeavesNoFile) {
+  Bytes pcm = Pattern(kWavHeaderBytes + BytesPerSecond, 3);
+  const struct {
+    ExportFormat format;
+    const char* name;
+    const char* first;
+  } cases[] = {
+      {ExportFormat::Wav, "mix.wav", "WriteWavFile - failed"},
+      {ExportFormat::Ogg, "mix.ogg", "ExportSave - failed"},
+      {ExportFormat::Flac, "mix.flac", "WriteFlacFile - failed"},
+      {ExportFormat::Mp3, "mix.mp3", "WriteMp3File - failed"},
+  };
+  for (const auto& c : cases) {
+    {
+      const ReadOnlyFolder locked(dir + "locked");
+      fakePlatform.Reset();
+      EXPECT_EQ(
+          WriteAudioFile(c.format, locked / c.name, pcm.data() + kWavHeaderBytes, BytesPerSecond),
+          0);
+      ASSERT_EQ(fakePlatform.messages.size(), 1u) << c.name;
+      ExpectFailureText(fakePlatform.messages[0].text, c.first, locked / c.name,
+                        "Permission denied");
+    }
+    FileSizeLimit full(1000);
+    fakePlatform.Reset();
+    EXPECT_EQ(WriteAudioFile(c.format, dir + c.name, pcm.data() + kWavHeaderBytes, BytesPerSecond),
+              0);
+    ASSERT_EQ(fakePlatform.messages.size(), 1u) << c.name;
+    ExpectFailureText(fakePlatform.messages[0].text, c.first, dir + c.name, "File too large");
+    EXPECT_FALSE(std::filesystem::exists(dir + c.name)) << c.name;
+  }
 }
 
 }  // namespace

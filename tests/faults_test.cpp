@@ -101,8 +101,9 @@ TEST_F(FaultsTest, ExportsTheDiskCannotHoldAreSaidAndLeaveNoFile) {
     Command(geometry::kExport, wav);
     Command(geometry::kExport, ogg);
   }
-  EXPECT_EQ(fakePlatform.messages, (std::vector<ShownMessage>{{"WriteWavFile - failed", "Error"},
-                                                              {"ExportSave - failed", "Error"}}));
+  ASSERT_EQ(fakePlatform.messages.size(), 2u);
+  EXPECT_EQ(fakePlatform.messages[0].text, "WriteWavFile - failed\n" + wav + ": File too large");
+  EXPECT_EQ(fakePlatform.messages[1].text, "ExportSave - failed\n" + ogg + ": File too large");
   EXPECT_FALSE(std::filesystem::exists(wav));
   EXPECT_FALSE(std::filesystem::exists(ogg));
   EXPECT_EQ(songPath, WorkingFile());

@@ -220,7 +220,8 @@ class MonkeyTest : public ProgramTest {
   // is converted).
   bool Expected(const ShownMessage& m) const {
     return (m.text.starts_with("SongFileOpen - failed\n") && m.caption == "Error") ||
-           (m.text == "ImportFileTo: the file is missing or cannot be read: " + gone &&
+           (m.text.starts_with("ImportFileTo: the file is missing or cannot be read: " + gone +
+                               "\n") &&
             m.caption == "Error");
   }
 

@@ -106,11 +106,13 @@ TEST_F(RecordingTest, AMeasuredRoundTripWinsOverTheDevicesUnlessItIsNoFigure) {
   song.positionMs = 5000;
   Record(2000);
   ExpectTrack(4, 8, 882000, 7 * BytesPerSecond - 1200, 882000 - 1200);
-  // A hand-edited file: nothing but a plain figure up to a second counts.
+  // A hand-edited file: nothing but a plain figure up to a second counts, and
+  // the user hears of it once.
   for (const char* text : {"", "-5", "12ms", "44101", "99999999999"}) {
-    ASSERT_EQ(WriteSetting("round_trip_frames", text), 1);
+    ASSERT_EQ(WriteSetting(RoundTripSetting(), text), 1);
     EXPECT_EQ(RoundTripFrames(), 1000u) << text;
   }
+  EXPECT_EQ(fakePlatform.messages.size(), 1u);
   fakeWaveIn.roundTripFrames = 500000;
   EXPECT_EQ(RoundTripFrames(), kMaxRoundTripFrames);
   std::filesystem::remove_all(config);

@@ -44,4 +44,15 @@ TEST_F(SettingsTest, LineBreaksAreRefusedAndAnUnwritableFolderKeepsTheOldFile) {
   EXPECT_FALSE(std::filesystem::exists(SettingsPath() + ".new"));
 }
 
+TEST_F(SettingsTest, AnyNameMakesAKeyOfItsOwnAndKeysCanBeRemoved) {
+  EXPECT_EQ(SettingKeyPart("USB = Mic\n50%"), "USB %3D Mic%0A50%25");
+  EXPECT_NE(SettingKeyPart("a%3Db"), SettingKeyPart("a=b"));
+  ASSERT_EQ(WriteSetting("a", "1"), 1);
+  ASSERT_EQ(WriteSetting("trip[" + SettingKeyPart("A=B\r") + "]", "5"), 1);
+  EXPECT_EQ(RemoveSetting("trip[A%3DB%0D]"), 1);
+  EXPECT_EQ(RemoveSetting("missing"), 1);
+  const Bytes text = ReadFile(SettingsPath());
+  EXPECT_EQ(std::string(text.begin(), text.end()), "a=1\n");
+}
+
 }  // namespace

@@ -69,6 +69,8 @@ TEST(Sniff, EachKindIsToldByItsSignature) {
       {"AIFC", Text("FORM\0\0\0\040AIFC"sv), SoundKind::Aiff},
       {"IFF of another form", Text("FORM\0\0\0\040ILBM"sv), SoundKind::Unknown},
       {"FLAC", Text("fLaC\0\0\0\x22"sv), SoundKind::Flac},
+      {"CAF", Text("caff\0\1\0\0desc"sv), SoundKind::Caf},
+      {"CAF of an unknown version", Text("caff\0\2\0\0desc"sv), SoundKind::Unknown},
       {"Ogg Vorbis", OggPage("\x01vorbis"), SoundKind::OggVorbis},
       {"Ogg Opus", OggPage("OpusHead"), SoundKind::OggOpus},
       {"Ogg FLAC", OggPage("\177FLAC"), SoundKind::OggFlac},

@@ -4,8 +4,10 @@
 // the outside tools.
 #pragma once
 
+#include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -186,6 +188,35 @@ class FileSizeLimit {
  private:
   rlimit saved_{};
   void (*savedHandler_)(int) = nullptr;
+};
+
+// A folder no one may write into, root included: while the guard lives, this
+// thread gives up root's power to pass over file permissions (the rest of the
+// process keeps it, and it comes back at the end).
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const std::string& path) : path_(path) {
+    std::filesystem::create_directory(path);
+    ::chmod(path.c_str(), 0555);
+    ::syscall(SYS_capget, &header_, saved_);
+    __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+    lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+    ::syscall(SYS_capset, &header_, lowered);
+  }
+  ~ReadOnlyFolder() {
+    ::syscall(SYS_capset, &header_, saved_);
+    ::chmod(path_.c_str(), 0755);
+  }
+  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+
+  // A file inside.
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2]{};
 };
 
 // Sets an environment variable for the guard's life, then puts back what was there.

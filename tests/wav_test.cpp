@@ -259,10 +259,10 @@ TEST_F(WavTest, ImportGoesByTheContentWhateverTheName) {
     WriteFile(notes, text);
     fakePlatform.Reset();
     Import(notes);
-    EXPECT_EQ(fakePlatform.messages,
-              (std::vector<ShownMessage>{
-                  {"ImportFileTo: not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file: " + notes,
-                   "Error"}}));
+    ASSERT_EQ(fakePlatform.messages.size(), 1u);
+    ExpectFailureText(fakePlatform.messages[0].text,
+                      "ImportFileTo: not a WAV, AIFF, FLAC, Ogg Vorbis, Opus or MP3 file: " + notes,
+                      notes);
     EXPECT_EQ(Region(1, 0, 4000), before);
   }
 
@@ -342,13 +342,17 @@ TEST_F(WavTest, AWavThatCannotBeWrittenWholeIsReportedAndRemoved) {
   const Bytes pcm = Pattern(BytesPerSecond);
   EXPECT_EQ(WriteWavFile(dir + "no/such/folder.wav", pcm.data(), BytesPerSecond), 0);
   ASSERT_EQ(fakePlatform.messages.size(), 1u);
-  EXPECT_EQ(fakePlatform.messages[0], (ShownMessage{"WriteWavFile - failed", "Error"}));
+  EXPECT_EQ(fakePlatform.messages[0].caption, "Error");
+  ExpectFailureText(fakePlatform.messages[0].text, "WriteWavFile - failed",
+                    dir + "no/such/folder.wav", "No such file or directory");
 
   {
     FileSizeLimit full(100000);
     EXPECT_EQ(WriteWavFile(dir + "full.wav", pcm.data(), BytesPerSecond), 0);
   }
-  EXPECT_EQ(fakePlatform.messages.size(), 2u);
+  ASSERT_EQ(fakePlatform.messages.size(), 2u);
+  ExpectFailureText(fakePlatform.messages[1].text, "WriteWavFile - failed", dir + "full.wav",
+                    "File too large");
   EXPECT_FALSE(std::filesystem::exists(dir + "full.wav"));
 }
 

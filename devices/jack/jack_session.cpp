@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "base/number_text.h"
 #include "devices/jack/jack_wave_devices.h"
 
 namespace {
@@ -15,14 +16,6 @@ constexpr jack_nframes_t kRate = 44100;
 void Quiet(const char*) {}
 void Say(const char* text) {
   std::fprintf(stderr, "sonavel: jack: %s\n", text);
-}
-
-std::string Thousands(uint32_t value) {
-  std::string digits = std::to_string(value);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
-    digits.insert(static_cast<size_t>(at), ",");
-  }
-  return digits;
 }
 
 // Connects ours[i] to the i-th port that the flags find, for the first two.
@@ -163,4 +156,16 @@ uint32_t JackSession::RoundTripFrames() const {
     in = std::max(in, LongestLatency(inPorts[i], JackCaptureLatency));
   }
   return out + in;
+}
+
+uint32_t JackSession::Period() const {
+  return Running() ? jack_get_buffer_size(client) : 0;
+}
+
+bool JackSession::InputsConnected() const {
+  // A server that went away feeds nothing, but a take from it fails anyway:
+  // that is not the inputs' fault.
+  if (!Running()) return true;
+  return std::any_of(inPorts, inPorts + 2,
+                     [](jack_port_t* p) { return jack_port_connected(p) > 0; });
 }

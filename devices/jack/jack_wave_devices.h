@@ -84,6 +84,8 @@ class JackWaveIn : public WaveInDevice {
   int Close() override;
   uint32_t Generation() const override { return generation; }
   uint32_t RoundTripFrames() const override;
+  std::string PathKey() const override;
+  bool InputsConnected() const override;
   // Closes without any notice: the program is ending and nobody reads them.
   void Abandon();
 
@@ -126,6 +128,10 @@ class JackSession {
   // The longest playback latency that our outputs' connections report plus the
   // longest capture latency of our inputs' connections; our own ports add none.
   uint32_t RoundTripFrames() const;
+  // The server's period now; 0 when not running.
+  uint32_t Period() const;
+  // Whether any port feeds one of our inputs.
+  bool InputsConnected() const;
 
   JackWaveOut out;
   JackWaveIn in;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <string>
 
 #include "devices/jack/jack_wave_devices.h"
 #include "devices/jack/sample_convert.h"
@@ -85,6 +86,16 @@ void JackWaveIn::Abandon() {
 
 uint32_t JackWaveIn::RoundTripFrames() const {
   return session.RoundTripFrames();
+}
+
+std::string JackWaveIn::PathKey() const {
+  // The routing is the user's and changes freely; what a loop through another
+  // client adds, and what the server's buffers hold, follow the period.
+  return "jack:" + std::to_string(session.Period());
+}
+
+bool JackWaveIn::InputsConnected() const {
+  return session.InputsConnected();
 }
 
 void JackWaveIn::HandBackLocked(bool notify) {

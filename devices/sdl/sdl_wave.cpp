@@ -13,7 +13,7 @@ bool audioStarted = false;
 
 PlaybackClock playbackClock;
 SdlWaveOut sdlWaveOut(playbackClock);
-SdlWaveIn sdlWaveIn(playbackClock);
+SdlWaveIn sdlWaveIn(playbackClock, sdlWaveOut);
 
 constexpr int64_t kRate = 44100;
 constexpr int64_t kNsPerSecond = 1'000'000'000;
@@ -93,6 +93,13 @@ void SdlDeviceNames(bool capture, std::vector<std::string>& names) {
   for (int i = 0; i < count; ++i) {
     if (const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0)) names.emplace_back(name);
   }
+}
+
+std::string SdlDeviceInUse(bool capture, const std::string& chosen) {
+  std::vector<std::string> names;
+  if (!chosen.empty()) SdlDeviceNames(capture, names);
+  // Unplugged, the chosen device is not what an Open gets (see above).
+  return std::find(names.begin(), names.end(), chosen) != names.end() ? chosen : "System default";
 }
 
 bool SdlDeviceAlive(SDL_AudioDeviceID device) {

@@ -46,6 +46,9 @@ SDL_AudioDeviceID OpenSdlDevice(bool capture, const std::string& name, SDL_Audio
                                 void* self);
 // The playback or capture devices SDL names.
 void SdlDeviceNames(bool capture, std::vector<std::string>& names);
+// The device an Open of `chosen` gets now: that one when SDL names it, else
+// "System default".
+std::string SdlDeviceInUse(bool capture, const std::string& chosen);
 // False once the device has gone away (unplugged, server restarted).
 bool SdlDeviceAlive(SDL_AudioDeviceID device);
 // A device's reset: hands every queued buffer back (handBack, called with `lock`
@@ -98,6 +101,7 @@ class SdlWaveOut : public WaveOutDevice {
   uint32_t Generation() const override;
   bool DeviceNames(std::vector<std::string>& names) override;
   void ChooseDevice(const std::string& name) override { chosen = name; }
+  const std::string& Chosen() const { return chosen; }
 
  private:
   static void Callback(void* self, Uint8* stream, int length);
@@ -122,7 +126,8 @@ class SdlWaveOut : public WaveOutDevice {
 
 class SdlWaveIn : public WaveInDevice {
  public:
-  explicit SdlWaveIn(PlaybackClock& clock);
+  // The output is the other end of the path a round trip is measured on.
+  SdlWaveIn(PlaybackClock& clock, const SdlWaveOut& output);
   ~SdlWaveIn() override;
   int Open() override;
   int AddBuffer(WaveHeader& header) override;
@@ -135,6 +140,8 @@ class SdlWaveIn : public WaveInDevice {
   // SDL tells nothing about the time outside it: takes keep today's placement
   // until the user measures.
   uint32_t RoundTripFrames() const override { return 0; }
+  // The driver and both devices: each pair buffers differently.
+  std::string PathKey() const override;
   // Closes without any notice: the program is ending and nobody reads them.
   void Abandon();
 
@@ -156,6 +163,7 @@ class SdlWaveIn : public WaveInDevice {
   void HandBackLocked(bool notify);
 
   PlaybackClock& clock;
+  const SdlWaveOut& output;
   std::string chosen;            // empty: the system's default
   SDL_AudioDeviceID device = 0;  // touched by the core's thread only
   std::mutex lock;

@@ -1,11 +1,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "devices/sdl/sdl_wave_devices.h"
 #include "platform/platform.h"
 
-SdlWaveIn::SdlWaveIn(PlaybackClock& c) : clock(c) {
+SdlWaveIn::SdlWaveIn(PlaybackClock& c, const SdlWaveOut& o) : clock(c), output(o) {
   // Room enough that queuing from the core never allocates while SDL's thread
   // is copying.
   queue.reserve(16);
@@ -25,6 +26,12 @@ int SdlWaveIn::Open() {
   capturing = false;
   ++generation;
   return kWaveOk;
+}
+
+std::string SdlWaveIn::PathKey() const {
+  const char* driver = EnsureSdlAudio() ? SDL_GetCurrentAudioDriver() : nullptr;
+  return "sdl:" + std::string(driver != nullptr ? driver : "none") + ":" +
+         SdlDeviceInUse(false, output.Chosen()) + "|" + SdlDeviceInUse(true, chosen);
 }
 
 int SdlWaveIn::AddBuffer(WaveHeader& header) {

@@ -100,7 +100,7 @@ e2e_still_shot named
 
 # Import into track 1 (nothing armed): the track's region is written whole.
 e2e_click "${IMPORT[@]}"
-e2e_answer_dialog Open "$WORK/drums.wav" import-dialog
+e2e_answer_dialog "Import Sound File" "$WORK/drums.wav" import-dialog
 e2e_wait 30 "the import to be written" e2e_size_at_least "${WORKING_FILES[0]}" $((HEADER + REGION))
 
 # A second window in the same folder (a double click on the launcher) says that
@@ -122,7 +122,7 @@ e2e_log "a second window left the first one's song alone"
 "$AUDIO" signal 3 2 "$WORK/other.raw"
 sox -t raw -r 44100 -e signed -b 16 -c 2 "$WORK/other.raw" "$WORK/other.wav"
 e2e_click "${IMPORT[@]}"
-e2e_answer_dialog Open "$WORK/other.wav" second-import-dialog
+e2e_answer_dialog "Import Sound File" "$WORK/other.wav" second-import-dialog
 e2e_wait 30 "the second import" "$AUDIO" same "${WORKING_FILES[0]}" "$HEADER" "$WORK/other.raw" 0 \
   $((2 * SECOND))
 e2e_wait 10 "the window to take the keyboard" e2e_focus_is "$E2E_WINDOW"
@@ -252,7 +252,7 @@ differing=$(compare -metric AE "$WORK/strips-before.png" "$WORK/strips-after.png
 [ "$differing" = "0" ] || e2e_fail "the reopened strips differ from the saved ones in $differing pixels"
 
 e2e_click "${EXPORT[@]}"
-e2e_answer_dialog "Save As" "$WORK/mix.wav" export-dialog
+e2e_answer_dialog "Export Mix" "$WORK/mix.wav" export-dialog
 e2e_wait 120 "the export" e2e_size_at_least "$WORK/mix.wav" $((REGION + 44))
 e2e_still_shot exported
 e2e_quit_program
@@ -265,7 +265,7 @@ e2e_log "third run, killed"
 e2e_start_program "$APP/sonavel"
 e2e_wait 30 "the working file" test -e "${WORKING_FILES[0]}"
 e2e_click "${IMPORT[@]}"
-e2e_answer_dialog Open "$WORK/drums.wav" killed-import-dialog
+e2e_answer_dialog "Import Sound File" "$WORK/drums.wav" killed-import-dialog
 e2e_wait 30 "the import to be written" e2e_size_at_least "${WORKING_FILES[0]}" $((HEADER + REGION))
 kill -KILL "$E2E_PID"
 wait "$E2E_PID" || true
@@ -298,7 +298,7 @@ e2e_start_program "$APP/sonavel"
 e2e_wait 30 "the working file" test -e "${WORKING_FILES[0]}"
 working=${WORKING_FILES[0]}
 e2e_click "${IMPORT[@]}"
-e2e_answer_dialog Open "$WORK/drums.wav" tools-import-dialog
+e2e_answer_dialog "Import Sound File" "$WORK/drums.wav" tools-import-dialog
 e2e_wait 30 "the import to be written" e2e_size_at_least "$working" $((HEADER + REGION))
 
 # Chooses a menu entry by its access keys and accepts, with Return, the form

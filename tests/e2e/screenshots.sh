@@ -59,7 +59,7 @@ set_volume() {
 import_into() { # TRACK FILE: arming chooses the track, disarming switches it on
   e2e_click "$ARM_X" "$(strip_y "$1")"
   e2e_click "${IMPORT[@]}"
-  e2e_answer_dialog Open "$OUT/$2" "import-$1"
+  e2e_answer_dialog "Import Sound File" "$OUT/$2" "import-$1"
   e2e_click "$ARM_X" "$(strip_y "$1")"
 }
 
@@ -73,7 +73,7 @@ bar_fill() {
 # about half way; true when a picture was kept.
 export_half_way() {
   e2e_click "${EXPORT[@]}"
-  e2e_wait 30 "the export dialog" e2e_has_window "Save As"
+  e2e_wait 30 "the export dialog" e2e_has_window "Export Mix"
   xdotool key --clearmodifiers ctrl+a
   xdotool type --delay 5 "$OUT/mix$1.wav"
   xdotool key Return
@@ -103,7 +103,7 @@ e2e_settle
 keep screenshot-start.png
 
 e2e_click "${IMPORT[@]}"
-e2e_answer_dialog Open "$OUT/loop_drums.wav" import-1
+e2e_answer_dialog "Import Sound File" "$OUT/loop_drums.wav" import-1
 e2e_click "$SPEAKER_X" "$(strip_y 1)"
 import_into 3 loop_bass.wav
 import_into 4 loop_guitar.wav

@@ -24,13 +24,16 @@ void FakePlatform::ShowInformation(std::string_view text, std::string_view capti
   messages.push_back({std::string(text), std::string(caption), true});
 }
 
-bool FakePlatform::Dialog(bool save, const std::vector<FileFilter>& filters, std::string& name) {
-  dialogs.push_back({save, filters, name});
+bool FakePlatform::Dialog(DialogCall call, std::string& name, DialogCheckBox* checkBox) {
+  call.startName = name;
+  if (checkBox != nullptr) call.checkBox = *checkBox;
+  dialogs.push_back(std::move(call));
   if (dialogAnswers.empty()) return false;
-  std::optional<std::string> answer = std::move(dialogAnswers.front());
+  const DialogAnswer answer = std::move(dialogAnswers.front());
   dialogAnswers.pop_front();
-  if (!answer) return false;
-  name = *answer;
+  if (!answer.name) return false;
+  name = *answer.name;
+  if (checkBox != nullptr && answer.checked) checkBox->checked = *answer.checked;
   return true;
 }
 
@@ -44,12 +47,29 @@ bool FakePlatform::AskForm(std::string_view title, std::vector<FormField>& field
   return true;
 }
 
-bool FakePlatform::OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
-  return Dialog(false, filters, name);
+bool FakePlatform::OpenFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                                  std::string& name) {
+  DialogCall call;
+  call.filters = filters;
+  call.title = title;
+  return Dialog(std::move(call), name, nullptr);
 }
 
-bool FakePlatform::SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) {
-  return Dialog(true, filters, name);
+bool FakePlatform::SaveFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                                  std::string& name, DialogCheckBox* checkBox) {
+  DialogCall call;
+  call.save = true;
+  call.filters = filters;
+  call.title = title;
+  return Dialog(std::move(call), name, checkBox);
+}
+
+bool FakePlatform::FolderDialog(std::string_view title, std::string& folder,
+                                DialogCheckBox* checkBox) {
+  DialogCall call;
+  call.folder = true;
+  call.title = title;
+  return Dialog(std::move(call), folder, checkBox);
 }
 
 void FakePlatform::Post(const Message& message) {

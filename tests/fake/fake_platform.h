@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,6 +22,10 @@ struct ShownMessage {
   bool information = false;  // the information icon rather than the warning
   bool operator==(const ShownMessage&) const = default;
 };
+// What a failed comparison of messages shows.
+inline void PrintTo(const ShownMessage& m, std::ostream* out) {
+  *out << "{\"" << m.text << "\", \"" << m.caption << "\"" << (m.information ? ", info}" : "}");
+}
 
 struct FormCall {
   std::string title;
@@ -29,8 +34,12 @@ struct FormCall {
 
 struct DialogCall {
   bool save = false;
+  bool folder = false;
   std::vector<FileFilter> filters;
   std::string startName;
+  std::string title;
+  // The check box as the dialog was given it; absent when it showed none.
+  std::optional<DialogCheckBox> checkBox;
 };
 
 class FakePlatform : public Platform {
@@ -40,8 +49,11 @@ class FakePlatform : public Platform {
   void ShowMessage(std::string_view text, std::string_view caption) override;
   void ShowInformation(std::string_view text, std::string_view caption) override;
   void Beep() override { ++beeps; }
-  bool OpenFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
-  bool SaveFileDialog(const std::vector<FileFilter>& filters, std::string& name) override;
+  bool OpenFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                      std::string& name) override;
+  bool SaveFileDialog(std::string_view title, const std::vector<FileFilter>& filters,
+                      std::string& name, DialogCheckBox* checkBox) override;
+  bool FolderDialog(std::string_view title, std::string& folder, DialogCheckBox* checkBox) override;
   bool AskForm(std::string_view title, std::vector<FormField>& fields) override;
   void ShowAbout() override { ++aboutShown; }
   void SetTitle(std::string_view text) override { title = text; }
@@ -75,9 +87,10 @@ class FakePlatform : public Platform {
   int PumpTo(void (*deliver)(const Message&));
   size_t Pending();
 
-  // Answers for the next dialogs, in order; nullopt cancels.
-  void ScriptDialog(std::optional<std::string> answer) {
-    dialogAnswers.push_back(std::move(answer));
+  // Answers for the next dialogs, in order; nullopt cancels. checked: what the
+  // user leaves the dialog's check box at (untouched when absent).
+  void ScriptDialog(std::optional<std::string> answer, std::optional<bool> checked = {}) {
+    dialogAnswers.push_back({std::move(answer), checked});
   }
   // Answers for the next forms, in order: the values to set from the first
   // field on (fewer keep the rest as they are); nullopt cancels. A form with no
@@ -103,7 +116,11 @@ class FakePlatform : public Platform {
   };
   std::map<uintptr_t, MenuEntryState> menuEntries;
   std::vector<DialogCall> dialogs;
-  std::deque<std::optional<std::string>> dialogAnswers;
+  struct DialogAnswer {
+    std::optional<std::string> name;
+    std::optional<bool> checked;
+  };
+  std::deque<DialogAnswer> dialogAnswers;
   std::vector<FormCall> forms;
   std::deque<std::optional<std::vector<int>>> formAnswers;
   uint32_t clock = 0;
@@ -113,7 +130,7 @@ class FakePlatform : public Platform {
   int windowCloses = 0;
 
  private:
-  bool Dialog(bool save, const std::vector<FileFilter>& filters, std::string& name);
+  bool Dialog(DialogCall call, std::string& name, DialogCheckBox* checkBox);
   MessageQueue queue;
 };
 
@@ -178,6 +195,8 @@ class FakeWaveIn : public WaveInDevice {
   bool DeviceNames(std::vector<std::string>& names) override { return devices.Names(names); }
   void ChooseDevice(const std::string& name) override { devices.chosen = name; }
   uint32_t RoundTripFrames() const override { return roundTripFrames; }
+  std::string PathKey() const override { return pathKey; }
+  bool InputsConnected() const override { return inputsConnected; }
 
   // Captures bytes into the queued buffers, handing back each one that fills;
   // returns how many bytes found a buffer (the rest is lost, as on a real card).
@@ -191,6 +210,8 @@ class FakeWaveIn : public WaveInDevice {
   uint32_t generation = 1;
   FakeDeviceList devices;
   uint32_t roundTripFrames = 0;  // what the device reports
+  std::string pathKey = "fake";  // the sound path it stands for
+  bool inputsConnected = true;
 };
 
 // The fakes every core test uses, installed by the test main.

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed inputs of the fuzz targets into corpus/<target>/: a few small
 valid files of each kind (and near misses), so fuzzing starts from the shapes the
-readers accept. Run once; the output is committed. Needs sox, lame, oggenc, flac
-and opusenc. Names of targets on the command line make only their seeds."""
+readers accept. Run once; the output is committed. Needs sox, lame, oggenc, flac,
+opusenc and ffmpeg. Names of targets on the command line make only their seeds."""
 import math
 import os
 import struct
@@ -148,8 +148,28 @@ def sound_seeds():
         put("sound", "tiny.opus", open(opus, "rb").read())
 
 
+def ffmpeg_seeds():
+    """Tiny files of the kinds only FFmpeg reads for the import."""
+    source = ["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=0.05"]
+    made = {
+        "aac.m4a": ["-c:a", "aac", "-b:a", "16k"],
+        "alac.m4a": ["-c:a", "alac"],
+        "adts.aac": ["-c:a", "aac", "-b:a", "16k", "-f", "adts"],
+        "opus.webm": ["-c:a", "libopus", "-b:a", "6k"],
+        "vorbis.mka": ["-c:a", "libvorbis"],
+        "wma.wma": ["-c:a", "wmav2"],
+        "ac3.ac3": ["-c:a", "ac3", "-b:a", "32k"],
+    }
+    with tempfile.TemporaryDirectory() as tmp:
+        for name, codec in made.items():
+            out = os.path.join(tmp, name)
+            subprocess.run(["ffmpeg", "-v", "error", "-y"] + source + ["-ac", "1"] + codec +
+                           ["-fflags", "+bitexact", out], check=True)
+            put("ffmpeg", name, open(out, "rb").read())
+
+
 SEEDS = {"wav": wav_seeds, "mp3": encoded_seeds, "ogg": encoded_seeds, "skin": skin_seeds,
-         "song": song_seeds, "sniff": sniff_seeds, "sound": sound_seeds}
+         "song": song_seeds, "sniff": sniff_seeds, "sound": sound_seeds, "ffmpeg": ffmpeg_seeds}
 
 if __name__ == "__main__":
     for make in dict.fromkeys(SEEDS[t] for t in (sys.argv[1:] or SEEDS)):

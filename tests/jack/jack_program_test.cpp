@@ -94,16 +94,18 @@ class JackProgram : public ProgramTest, public ::testing::WithParamInterface<uin
       const uint32_t before = xruns.Count();
       WindowProc(WM_COMMAND, kMeasureLatencyCommand, 0);
       fakePlatform.Pump();
-      // The measurement gives up by itself after five seconds of the clock.
-      Run(30000, [] { return !MeasuringLatency(); });
-      if (xruns.Count() != before) continue;
+      // Each burst's run gives up by itself after five seconds of the clock.
+      Run(60000, [] { return !MeasuringLatency(); });
       long long frames = -1;
-      if (fakePlatform.messages.size() != 1 ||
-          std::sscanf(fakePlatform.messages[0].text.c_str(), "Round trip: %lld frames", &frames) !=
-              1) {
-        std::string shown;
-        for (const ShownMessage& m : fakePlatform.messages) shown += " [" + m.text + "]";
-        ADD_FAILURE() << "not one round trip shown:" << shown;
+      const bool shown =
+          fakePlatform.messages.size() == 1 && std::sscanf(fakePlatform.messages[0].text.c_str(),
+                                                           "Round trip: %lld frames", &frames) == 1;
+      // A burst an xrun spoiled disagrees with the others, and nothing is kept.
+      if (!shown && xruns.Count() != before) continue;
+      if (!shown) {
+        std::string told;
+        for (const ShownMessage& m : fakePlatform.messages) told += " [" + m.text + "]";
+        ADD_FAILURE() << "not one round trip shown:" << told;
       }
       return frames;
     }
@@ -152,13 +154,15 @@ class JackProgram : public ProgramTest, public ::testing::WithParamInterface<uin
     const int64_t measured = Measure();
     if (measured == -2) GTEST_SKIP() << "too busy: every measurement had xruns";
     ASSERT_EQ(measured, loopFrames);
-    EXPECT_EQ(ReadSetting("round_trip_frames"), std::to_string(measured));
+    // Kept for this path: the server's period.
+    EXPECT_EQ(ReadSetting("round_trip_frames[jack:" + std::to_string(GetParam()) + "]"),
+              std::to_string(measured));
     ExpectTakesLag(kTakes, 0);
     if (HasFatalFailure() || IsSkipped()) return;
 
     // Without the measured value the device's own figure counts: the ports'
     // latencies, which know nothing of a loop through another client.
-    ASSERT_EQ(WriteSetting("round_trip_frames", ""), 1);
+    ASSERT_EQ(RemoveSetting(RoundTripSetting()), 1);
     EXPECT_EQ(RoundTripFrames(), 0u);
     ExpectTakesLag(1, measured);
   }

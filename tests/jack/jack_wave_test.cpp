@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -163,6 +164,14 @@ TEST_P(JackLoop, ConnectsToTheFirstPhysicalPortsAndReportsTheirLatencies) {
       jack_port_connected_to(jack_port_by_name(look, "sonavel:out_2"), "system:playback_2"));
   EXPECT_TRUE(jack_port_connected_to(jack_port_by_name(look, "sonavel:in_1"), "system:capture_1"));
   EXPECT_TRUE(jack_port_connected_to(jack_port_by_name(look, "sonavel:in_2"), "system:capture_2"));
+  EXPECT_EQ(waveIn().PathKey(), "jack:" + std::to_string(GetParam()));
+
+  // One input fed is a mono source; none fed is silence.
+  EXPECT_TRUE(waveIn().InputsConnected());
+  ASSERT_EQ(jack_disconnect(look, "system:capture_1", "sonavel:in_1"), 0);
+  EXPECT_TRUE(waveIn().InputsConnected());
+  ASSERT_EQ(jack_disconnect(look, "system:capture_2", "sonavel:in_2"), 0);
+  EXPECT_FALSE(waveIn().InputsConnected());
   jack_client_close(look);
 }
 

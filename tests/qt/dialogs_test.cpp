@@ -1,5 +1,6 @@
 // The dialogs the core opens: file dialogs with its filter lists, the About box
 // and message boxes, each run modally and answered as a user would.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -112,7 +113,7 @@ TEST_F(DialogTest, SaveAppendsTheChosenFiltersExtensionBeforeAskingToReplace) {
     static_cast<QDialog&>(dialog).accept();  // as the Save or Open button does
   });
   std::string name = QFile::encodeName(dir.filePath("mix.wav")).toStdString();
-  ASSERT_TRUE(platform->SaveFileDialog(kExportFilters, name));
+  ASSERT_TRUE(platform->SaveFileDialog({}, kExportFilters, name, nullptr));
   EXPECT_EQ(startShown, "mix.wav");
   EXPECT_EQ(QString::fromStdString(name), dir.filePath("take.ogg"));
   EXPECT_TRUE(question.contains("take.ogg")) << question.toStdString();
@@ -136,12 +137,12 @@ TEST_F(DialogTest, OpenTakesATypedNameAsItIsAndCancelKeepsTheName) {
     static_cast<QDialog&>(dialog).accept();  // as the Open button does
   });
   std::string name;
-  ASSERT_TRUE(platform->OpenFileDialog(kImportFilters, name));
+  ASSERT_TRUE(platform->OpenFileDialog({}, kImportFilters, name));
   EXPECT_EQ(QString::fromStdString(name), dir.filePath("take"));
 
   WhenOpen<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
   name = "kept.svl";
-  EXPECT_FALSE(platform->OpenFileDialog(kImportFilters, name));
+  EXPECT_FALSE(platform->OpenFileDialog({}, kImportFilters, name));
   EXPECT_EQ(name, "kept.svl");
 }
 
@@ -168,6 +169,48 @@ TEST_F(DialogTest, AFormShowsItsFieldsAndReturnsWhatTheUserSet) {
   WhenOpen<QDialog>([](QDialog& dialog) { Key(dialog, Qt::Key_Escape); });
   EXPECT_FALSE(platform->AskForm("Click Track", fields));
   EXPECT_EQ(fields[0].value, 96);
+}
+
+TEST_F(DialogTest, TitlesAndTheCheckBoxBelowTheListComeBackAsTheUserLeftThem) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  // A save dialog: its title, and the box ticked by the user.
+  WhenOpen<QFileDialog>([&](QFileDialog& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Export Mix");
+    auto* box = dialog.findChild<QCheckBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Trim silence at the end");
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_TRUE(box->isVisibleTo(&dialog));
+    box->click();
+    dialog.findChild<QLineEdit*>("fileNameEdit")->setText("mix");
+    static_cast<QDialog&>(dialog).accept();
+  });
+  DialogCheckBox trim{"Trim silence at the end", false};
+  std::string name = QFile::encodeName(dir.filePath("start.wav")).toStdString();
+  ASSERT_TRUE(platform->SaveFileDialog("Export Mix", kExportFilters, name, &trim));
+  EXPECT_TRUE(trim.checked);
+  EXPECT_EQ(QString::fromStdString(name), dir.filePath("mix.wav"));
+
+  // A folder chooser: folders only, the box as it was left, untouched.
+  WhenOpen<QFileDialog>([&](QFileDialog& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Export Tracks");
+    EXPECT_EQ(dialog.fileMode(), QFileDialog::Directory);
+    EXPECT_TRUE(dialog.findChild<QCheckBox*>()->isChecked());
+    static_cast<QDialog&>(dialog).accept();
+  });
+  DialogCheckBox flac{"FLAC instead of WAV", true};
+  std::string folder = QFile::encodeName(dir.path()).toStdString();
+  ASSERT_TRUE(platform->FolderDialog("Export Tracks", folder, &flac));
+  EXPECT_TRUE(flac.checked);
+  EXPECT_EQ(QString::fromStdString(folder), dir.path());
+
+  // No box where none is asked for.
+  WhenOpen<QFileDialog>([](QFileDialog& dialog) {
+    EXPECT_EQ(dialog.findChild<QCheckBox*>(), nullptr);
+    dialog.reject();
+  });
+  EXPECT_FALSE(platform->OpenFileDialog("Import Sound File", kImportFilters, name));
 }
 
 TEST_F(DialogTest, AboutBoxFollowsTheTemplateAndClosesEveryWay) {

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -151,6 +152,19 @@ TEST_F(SdlWaveTest, DevicesThatAreNotOpenRefuseWorkAndPostNothing) {
   EXPECT_EQ(h.queued, 0u);
   EXPECT_EQ(h.done, 0u);
   EXPECT_EQ(fakePlatform.Pending(), 0u);
+}
+
+TEST_F(SdlWaveTest, ThePathNamesTheDriverAndTheDevicesInUse) {
+  EXPECT_EQ(waveIn().PathKey(), "sdl:disk:System default|System default");
+  std::vector<std::string> inputs;
+  ASSERT_TRUE(waveIn().DeviceNames(inputs));
+  ASSERT_FALSE(inputs.empty());
+  waveIn().ChooseDevice(inputs[0]);
+  // Unplugged, a chosen device is not what plays: the default stands in.
+  waveOut().ChooseDevice("Gone");
+  EXPECT_EQ(waveIn().PathKey(), "sdl:disk:System default|" + inputs[0]);
+  waveOut().ChooseDevice("");
+  waveIn().ChooseDevice("");
 }
 
 TEST_F(SdlWaveTest, AMissingDriverFailsToOpen) {

@@ -75,10 +75,12 @@ TEST_F(SvltoolTest, HelpForTheToolAndEveryCommand) {
   for (const char* usage :
        {"svltool new SONG", "svltool info SONG [--json]", "svltool set SONG TRACK",
         "svltool import SONG TRACK FILE", "svltool click SONG TRACK --bpm N",
-        "svltool bounce SONG TRACK", "svltool export SONG OUT"}) {
+        "svltool bounce SONG TRACK", "svltool export SONG OUT",
+        "svltool export-tracks SONG FOLDER"}) {
     EXPECT_NE(help.out.find(usage), std::string::npos) << usage;
   }
-  for (const char* command : {"new", "info", "set", "import", "click", "bounce", "export"}) {
+  for (const char* command :
+       {"new", "info", "set", "import", "click", "bounce", "export", "export-tracks"}) {
     const ToolResult r = Run({command, "--help"});
     EXPECT_EQ(r.status, 0) << command;
     EXPECT_EQ(r.out.rfind(std::string("usage: svltool ") + command, 0), 0u) << r.out;
@@ -86,8 +88,13 @@ TEST_F(SvltoolTest, HelpForTheToolAndEveryCommand) {
   }
   // What can be imported is listed.
   const std::string import = Run({"import", "--help"}).out;
-  for (const char* kind : {"WAV", "AIFF", "FLAC", "Ogg Vorbis", "Opus", "MP3"}) {
+  for (const char* kind :
+       {"WAV", "AIFF", "CAF", "FLAC", "Ogg Vorbis", "Opus", "MP3", "M4A", "WebM", "FFmpeg"}) {
     EXPECT_NE(import.find(kind), std::string::npos) << kind;
+  }
+  const std::string exports = Run({"export", "--help"}).out;
+  for (const char* kind : {".wav", ".ogg", ".flac", ".mp3"}) {
+    EXPECT_NE(exports.find(kind), std::string::npos) << kind;
   }
 }
 
@@ -128,7 +135,7 @@ TEST_F(SvltoolTest, BadValuesAreRefusedBeforeTheSongIsTouched) {
       {"set", song, "1", "--volume", "99999999999"},
       {"set", song, "1", "--name", "caf\xC3\xA9"},
       {"import", song, "9", wav},
-      {"export", song, (dir / "mix.mp3").string()},
+      {"export", song, (dir / "mix.mp4").string()},
       {"export", song, (dir / "mix.wav").string(), "--armed", "9"},
       {"export", song, (dir / "mix.wav").string(), "--in", "-1"},
       {"export", song, (dir / "mix.wav").string(), "--out", "281001"},
@@ -442,8 +449,52 @@ TEST_F(SvltoolTest, ExportsOggAndReportsAFolderItCannotWrite) {
   const std::string nowhere = (dir / "no/such/folder/mix.wav").string();
   const ToolResult r = Run({"export", song, nowhere});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("svltool: Error: WriteWavFile - failed"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("svltool: Error: WriteWavFile - failed: " + nowhere +
+                       ": No such file or directory"),
+            std::string::npos)
+      << r.err;
   EXPECT_FALSE(fs::exists(nowhere));
+}
+
+TEST_F(SvltoolTest, ExportsTheTracksThatHoldAudioIntoAFolderItMakes) {
+  NewSong();
+  ASSERT_EQ(Run({"import", song, "2", File("a.wav", ConstantWav(44100, 1000))}).status, 0);
+  ASSERT_EQ(Run({"set", song, "2", "--name", "Keys", "--volume", "10"}).status, 0);
+  const fs::path stems = dir / "stems";
+  ToolResult r = Run({"export-tracks", song, stems.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(stems), fs::directory_iterator()), 1);
+  const fs::path wav = stems / "02 Keys.wav";
+  ASSERT_EQ(fs::file_size(wav), 44 + kRegionBytes);
+  EXPECT_EQ(ReadBytes(wav, 44), RegionOf(song, 2, 0, kRegionBytes));
+
+  r = Run({"export-tracks", song, stems.string(), "--flac"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadText(stems / "02 Keys.flac").substr(0, 4), "fLaC");
+}
+
+TEST_F(SvltoolTest, ExportsFlacAndMp3ByTheExtensionTheMp3TitledAfterTheSong) {
+  if (!HaveTool("flac") || !HaveTool("ffprobe")) GTEST_SKIP() << "flac or ffprobe is missing";
+  const std::string named = (dir / "Chanson d'été.svl").string();
+  ASSERT_EQ(Run({"new", named}).status, 0);
+  ASSERT_EQ(Run({"import", named, "1", File("a.wav", ConstantWav(44100, 1000))}).status, 0);
+  ASSERT_EQ(Run({"set", named, "1", "--play", "1", "--volume", "90"}).status, 0);
+  const std::string wav = (dir / "mix.wav").string();
+  const std::string flac = (dir / "mix.Flac").string();
+  const std::string mp3 = (dir / "mix.mp3").string();
+  for (const std::string& out : {wav, flac, mp3}) {
+    const ToolResult r = Run({"export", named, out});
+    EXPECT_EQ(r.status, 0) << out << r.err;
+  }
+  const std::string decoded = (dir / "decoded.wav").string();
+  ASSERT_EQ(RunShell("flac -s -d -o '" + decoded + "' '" + flac + "'"), 0);
+  EXPECT_EQ(ReadBytes(decoded, 44), ReadBytes(wav, 44));
+
+  const std::string title = (dir / "title.txt").string();
+  ASSERT_EQ(RunShell("ffprobe -v error -show_entries format_tags=title -of csv=p=0 '" + mp3 +
+                     "' >'" + title + "'"),
+            0);
+  EXPECT_EQ(ReadText(title), "Chanson d'été\n");
 }
 
 }  // namespace

@@ -55,10 +55,12 @@ const std::vector<CommandEntry>& Commands() {
        "Imports FILE into track TRACK (1-8) as the recorder's Import button does.\n"
        "FILE is told by its content, whatever its name: WAV (any rate, 8 to 32-bit\n"
        "integer, 32 or 64-bit float, ADPCM, any channels; RF64 too), AIFF and\n"
-       "AIFC, FLAC, Ogg Vorbis, Ogg Opus and MP3. Audio in another form than\n"
-       "44,100 Hz 16-bit stereo is converted. The file replaces the whole track; at\n"
-       "most 4:41 is kept. A file whose name begins with \"loop\" makes the track\n"
-       "repeat it for the whole song.\n",
+       "AIFC, CAF, FLAC, Ogg Vorbis, Ogg Opus and MP3; through FFmpeg also M4A\n"
+       "and MP4 (AAC, ALAC), ADTS AAC, WebM and Matroska (Opus, Vorbis), WMA,\n"
+       "AC-3 and whatever else FFmpeg decodes, the first audio stream of a video\n"
+       "included. Audio in another form than 44,100 Hz 16-bit stereo is converted.\n"
+       "The file replaces the whole track; at most 4:41 is kept. A file whose name\n"
+       "begins with \"loop\" makes the track repeat it for the whole song.\n",
        3,
        {},
        RunImport},
@@ -87,7 +89,8 @@ const std::vector<CommandEntry>& Commands() {
       {"export",
        "svltool export SONG OUT [--armed T] [--in MS] [--out MS]",
        "Renders the whole 4:41 mix, as the recorder's Export button does, and\n"
-       "writes it to OUT as WAV or Ogg Vorbis, chosen by OUT's last three letters.\n"
+       "writes it to OUT as WAV, Ogg Vorbis, FLAC or MP3, chosen by OUT's extension\n"
+       "(.wav, .ogg, .flac, .mp3, any case).\n"
        "  --armed T   track T (1-8) is armed: it is heard even with its speaker off,\n"
        "              and silent between the markers (0: no track armed)\n"
        "  --in MS     the in marker, 0 to 281000 milliseconds (default 0)\n"
@@ -95,6 +98,17 @@ const std::vector<CommandEntry>& Commands() {
        2,
        {{"--armed", true}, {"--in", true}, {"--out", true}},
        RunExport},
+      {"export-tracks",
+       "svltool export-tracks SONG FOLDER [--flac]",
+       "Writes each track that holds audio into FOLDER (made when missing) as its\n"
+       "own 44,100 Hz 16-bit WAV file, as the recorder's Export Tracks does: the\n"
+       "track as recorded (no volume, no reverb), the whole 4:41 from 0:00, so the\n"
+       "files line up in any other program. Named \"01 Name.wav\" after the track's\n"
+       "name, or \"01 Track 1.wav\" when it has none; existing files are replaced.\n"
+       "  --flac   FLAC files instead of WAV, holding the same samples\n",
+       2,
+       {{"--flac", false}},
+       RunExportTracks},
   };
   return commands;
 }

@@ -21,8 +21,14 @@ class ConsolePlatform : public Platform {
   void Beep() override {}
   // The tool takes its files and values from the command line: a dialog or a
   // form is always cancelled.
-  bool OpenFileDialog(const std::vector<FileFilter>&, std::string&) override { return false; }
-  bool SaveFileDialog(const std::vector<FileFilter>&, std::string&) override { return false; }
+  bool OpenFileDialog(std::string_view, const std::vector<FileFilter>&, std::string&) override {
+    return false;
+  }
+  bool SaveFileDialog(std::string_view, const std::vector<FileFilter>&, std::string&,
+                      DialogCheckBox*) override {
+    return false;
+  }
+  bool FolderDialog(std::string_view, std::string&, DialogCheckBox*) override { return false; }
   bool AskForm(std::string_view, std::vector<FormField>&) override { return false; }
   void ShowAbout() override {}
   void SetTitle(std::string_view) override {}

@@ -1,6 +1,7 @@
 #include "tools/svltool/tool_commands.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,8 +17,8 @@
 #include "codecs/bounce.h"
 #include "codecs/click_track.h"
 #include "codecs/export.h"
-#include "codecs/file_io.h"
 #include "codecs/import.h"
+#include "codecs/stems.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
 #include "tools/svltool/session.h"
@@ -196,9 +197,8 @@ int RunBounce(const Arguments& args) {
 }
 
 int RunExport(const Arguments& args) {
-  const std::string extension = LowerExtension(args.positional[1]);
-  if (extension != "wav" && extension != "ogg") {
-    return UsageError("export", "OUT must end in wav or ogg");
+  if (ExportFormatOf(args.positional[1]) == ExportFormat::None) {
+    return UsageError("export", "OUT must end in wav, ogg, flac or mp3");
   }
   int status = kExitUsage;
   const int songMs = SongSeconds * 1000;
@@ -219,6 +219,20 @@ int RunExport(const Arguments& args) {
   song.markerOutPx = MarkerMsToPx(*out);
   ExportMixTo(args.positional[1]);
   // Exporting leaves the song as it was.
+  SongFileCloseOnly();
+  return Status(session);
+}
+
+int RunExportTracks(const Arguments& args) {
+  const std::string& folder = args.positional[1];
+  CoreSession session;
+  if (!OpenSong(session, args.positional[0], SongAccess::ReadOnly)) return kExitFailure;
+  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "svltool: %s: %s\n", folder.c_str(), std::strerror(errno));
+    SongFileCloseOnly();
+    return kExitFailure;
+  }
+  ExportTracksTo(folder, args.Has("--flac") ? ExportFormat::Flac : ExportFormat::Wav);
   SongFileCloseOnly();
   return Status(session);
 }

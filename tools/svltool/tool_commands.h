@@ -10,3 +10,4 @@ int RunImport(const Arguments& args);
 int RunClick(const Arguments& args);
 int RunBounce(const Arguments& args);
 int RunExport(const Arguments& args);
+int RunExportTracks(const Arguments& args);

@@ -1,0 +1,16 @@
+// The mix, or a track, written as FLAC or MP3. Both are encoded in memory and the
+// file is written whole, as the Ogg Vorbis export is: a failure leaves no file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Writes n bytes of 44,100 Hz 16-bit stereo PCM as a 16-bit FLAC file holding the
+// same samples. 1 when written; 0 after a message, with no file left behind.
+int WriteFlacFile(const std::string& path, const uint8_t* pcm, uint32_t n);
+
+// The same PCM as MP3: VBR quality 2 at 44,100 Hz, with the LAME tag that tells
+// players the encoder's delay and padding (so they play exactly the n bytes), and
+// an ID3v2 tag holding the title.
+int WriteMp3File(const std::string& path, const uint8_t* pcm, uint32_t n, std::string_view title);
