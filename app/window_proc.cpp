@@ -64,6 +64,7 @@ void OnCreate() {
   controlManager.LoadSkin();
   textFields.Init();
   ApplyDeviceSettings();
+  ApplyLoopSetting();
   MixerInit();
   RecordInit();
   platform().StartTimer(100);

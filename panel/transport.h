@@ -18,3 +18,8 @@ void ShowMarkers();
 void DrawMarkerTriangle(int p);
 int SetInMarkerNow();
 int SetOutMarkerNow();
+// Loop between the markers, as kept in the settings: read at start-up, and
+// turned on or off (kept for the next run) by the menu and the key L. A run
+// already going goes on as it started.
+void ApplyLoopSetting();
+void ToggleLoopBetweenMarkers();

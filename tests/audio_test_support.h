@@ -59,6 +59,7 @@ class AudioTest : public ::testing::Test {
     song.markerOutMs = 281000;
     song.mixSecond = 0;
     song.ringSecond = 0;
+    SetLoopBetweenMarkers(false);
     for (int t = 0; t <= TrackCount; ++t) {
       Track& track = tracks[t];
       track.index = t;

@@ -223,6 +223,68 @@ TEST_F(StreamTest, LoopingTrackStartsInPhaseWithTheSong) {
   EXPECT_EQ(PlayedSeconds(), (std::vector<int>{101, 102, 100}));
 }
 
+// Every played byte, in the order the device played them.
+std::vector<uint8_t> PlayedBytes() {
+  std::vector<uint8_t> bytes;
+  for (const auto& buffer : fakeWaveOut.written)
+    bytes.insert(bytes.end(), buffer.begin(), buffer.end());
+  return bytes;
+}
+
+TEST_F(StreamTest, LoopRepeatsTheMarkedStretchSampleExactAndTheClockFollows) {
+  // Every sample its own value, so any slip at a join shows.
+  PutTrack(1, 0, 6, [](int32_t at) { return static_cast<int16_t>(at / 2 % 30011 + 1); });
+  SetLoopBetweenMarkers(true);
+  song.markerInMs = 1234;
+  song.markerOutMs = 2801;
+  song.positionMs = 5000;
+  TransportStart();
+  EXPECT_EQ(song.positionMs, 1234) << "straight from the in marker, no pre-roll";
+  for (int i = 0; i < 3; ++i) Play(1);
+
+  const int32_t in = MsToByteOffset(1234);
+  const int32_t out = MsToByteOffset(2801);
+  const std::vector<uint8_t> stretch = TrackSecond(1, 1);
+  std::vector<uint8_t> region(stretch.begin() + (in - BytesPerSecond), stretch.end());
+  const std::vector<uint8_t> next = TrackSecond(1, 2);
+  region.insert(region.end(), next.begin(), next.begin() + (out - 2 * BytesPerSecond));
+  const std::vector<uint8_t> played = PlayedBytes();
+  ASSERT_EQ(played.size(), 5u * BytesPerSecond);
+  ASSERT_GT(played.size(), 3 * region.size());
+  for (size_t at = 0; at < played.size(); at += region.size()) {
+    const size_t n = std::min(region.size(), played.size() - at);
+    EXPECT_TRUE(std::equal(region.begin(), region.begin() + n, played.begin() + at))
+        << "pass " << at / region.size();
+  }
+
+  // The clock runs on; what it shows stays between the markers.
+  const int64_t length = 2801 - 1234;
+  EXPECT_EQ(HeardMs(1234 + 500), 1234 + 500);
+  EXPECT_NEAR(HeardMs(1234 + 2 * length + 500), 1234 + 500, 1);
+  fakePlatform.Advance(static_cast<uint32_t>(3 * length + 100));
+  TransportStop();
+  EXPECT_NEAR(song.positionMs, 1334, 1);
+  EXPECT_EQ(HeardMs(9000), 9000) << "a stopped run is no longer folded";
+}
+
+TEST_F(StreamTest, LoopIsLeftOutForMarkersTooCloseAndForRecording) {
+  SetLoopBetweenMarkers(true);
+  song.markerInMs = 10500;
+  song.markerOutMs = 10550;
+  TransportStart();
+  EXPECT_EQ(song.positionMs, 7000) << "pre-roll, as with no loop";
+  Play(1);
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{7, 8, 9}));
+  TransportStop();
+
+  song.markerOutMs = 20000;
+  song.armedTrack = 2;
+  TransportStart();
+  EXPECT_EQ(song.positionMs, 7000);
+  EXPECT_EQ(runState.looping, 0);
+  TransportStop();
+}
+
 TEST_F(StreamTest, FailedOpenKeepsRunningAndReportsEachStart) {
   AudioRelease();
   fakeWaveOut.openResult = 4;

@@ -15,6 +15,7 @@
 
 #include "app/menus.h"
 #include "app/window_proc.h"
+#include "audio/stream.h"
 #include "qt/qt_test_support.h"
 #include "tests/fake/fake_platform.h"
 #include "ui/geometry.h"
@@ -147,6 +148,14 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
         continue;
       }
       EXPECT_EQ(item->text(), entry.text);
+      // A check mark follows the core's state whenever the menu opens.
+      EXPECT_EQ(item->isCheckable(), entry.checked != nullptr) << entry.text;
+      for (const bool on : {true, false}) {
+        if (entry.checked == nullptr) break;
+        SetLoopBetweenMarkers(on);
+        emit menus[static_cast<qsizetype>(m)]->menu()->aboutToShow();
+        EXPECT_EQ(item->isChecked(), on) << entry.text;
+      }
       // One key sequence of the action for each of the table's, none empty.
       const QStringList keys = QString::fromUtf8(entry.shortcuts).split(u';', Qt::SkipEmptyParts);
       ASSERT_EQ(item->shortcuts().size(), keys.size()) << entry.text;
@@ -164,6 +173,7 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
   EXPECT_EQ(menus[2]->text(), "&Track");
   EXPECT_EQ(menus[2]->menu()->actions()[0]->text(), "&Click Track\u2026");
   EXPECT_EQ(menus[2]->menu()->actions()[1]->text(), "&Bounce to Track\u2026");
+  EXPECT_EQ(menus[2]->menu()->actions()[3]->text(), "&Loop Between Markers");
   EXPECT_EQ(menus[3]->text(), "&Audio");
   EXPECT_EQ(menus.back()->text(), "&Help");
   EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "Sonavel &Help");
