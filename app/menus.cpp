@@ -40,6 +40,7 @@ constexpr MenuEntry kAudioEntries[] = {
     {kMeasureLatencyCommand, "&Measure Latency…"},
     {kOutputDeviceCommand, "&Output Device", "", OutputDeviceChoices},
     {kInputDeviceCommand, "&Input Device", "", InputDeviceChoices},
+    {kInputChannelsCommand, "Input &Channels", "", InputChannelChoices},
 };
 constexpr MenuEntry kHelpEntries[] = {{kHelpCommand, "Sonavel &Help", "F1"},
                                       {kAboutCommand, "&About"}};
@@ -126,6 +127,9 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
       return 1;
     case kInputDeviceCommand:
       ChooseInputDevice(choice);
+      return 1;
+    case kInputChannelsCommand:
+      ChooseInputChannels(choice);
       return 1;
     default:
       return 0;

@@ -31,6 +31,7 @@ constexpr uintptr_t kBounceCommand = 1251;
 constexpr uintptr_t kLoopCommand = 1252;
 constexpr uintptr_t kOutputDeviceCommand = 1300;
 constexpr uintptr_t kInputDeviceCommand = 1301;
+constexpr uintptr_t kInputChannelsCommand = 1302;
 constexpr uintptr_t kMeasureLatencyCommand = 1350;
 
 struct MenuEntry {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "audio/input_channels.h"
 #include "base/buffer.h"
 
 namespace {
@@ -60,6 +61,9 @@ bool Store(const WaveHeader& header) {
   if (input.target != nullptr && n > skip) {
     std::memcpy(input.target + input.next + skip, header.data + skip,
                 static_cast<size_t>(n - skip));
+    // Here, so that every device's input, a take and a measurement alike, and
+    // the input meter reading the target, hold the chosen channels.
+    KeepInputChannels(input.target + input.next + skip, n - skip);
   }
   input.next += n;
   return true;

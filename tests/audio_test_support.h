@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/input_channels.h"
 #include "audio/mixer.h"
 #include "audio/playback.h"
 #include "audio/recording.h"
@@ -60,6 +61,7 @@ class AudioTest : public ::testing::Test {
     song.mixSecond = 0;
     song.ringSecond = 0;
     SetLoopBetweenMarkers(false);
+    SetInputChannels(InputChannels::Stereo);
     for (int t = 0; t <= TrackCount; ++t) {
       Track& track = tracks[t];
       track.index = t;
