@@ -13,6 +13,7 @@ namespace {
 
 using audiotest::AudioTest;
 using audiotest::DeliverNotices;
+using audiotest::PutSample;
 using audiotest::SampleAt;
 
 // Track 1 holds, in every sample of second s, the value s + 1 (at full volume the
@@ -231,30 +232,41 @@ std::vector<uint8_t> PlayedBytes() {
   return bytes;
 }
 
+// Every sample its own value, so any slip at a join shows.
+int16_t Numbered(int32_t at) {
+  return static_cast<int16_t>(at / 2 % 30011 + 1);
+}
+
 TEST_F(StreamTest, LoopRepeatsTheMarkedStretchSampleExactAndTheClockFollows) {
-  // Every sample its own value, so any slip at a join shows.
-  PutTrack(1, 0, 6, [](int32_t at) { return static_cast<int16_t>(at / 2 % 30011 + 1); });
+  PutTrack(1, 0, 6, Numbered);
   SetLoopBetweenMarkers(true);
   song.markerInMs = 1234;
   song.markerOutMs = 2801;
-  song.positionMs = 5000;
-  TransportStart();
-  EXPECT_EQ(song.positionMs, 1234) << "straight from the in marker, no pre-roll";
-  for (int i = 0; i < 3; ++i) Play(1);
-
   const int32_t in = MsToByteOffset(1234);
   const int32_t out = MsToByteOffset(2801);
-  const std::vector<uint8_t> stretch = TrackSecond(1, 1);
-  std::vector<uint8_t> region(stretch.begin() + (in - BytesPerSecond), stretch.end());
-  const std::vector<uint8_t> next = TrackSecond(1, 2);
-  region.insert(region.end(), next.begin(), next.begin() + (out - 2 * BytesPerSecond));
-  const std::vector<uint8_t> played = PlayedBytes();
-  ASSERT_EQ(played.size(), 5u * BytesPerSecond);
-  ASSERT_GT(played.size(), 3 * region.size());
-  for (size_t at = 0; at < played.size(); at += region.size()) {
-    const size_t n = std::min(region.size(), played.size() - at);
-    EXPECT_TRUE(std::equal(region.begin(), region.begin() + n, played.begin() + at))
-        << "pass " << at / region.size();
+  // A track that loops each second plays, at every place, its phase there in
+  // the song: it starts its pass again at the in marker as well.
+  for (const uint8_t looping : {0, 1}) {
+    tracks[1].loopOn = looping;
+    tracks[1].loopEnd = looping * BytesPerSecond;
+    std::vector<uint8_t> region(static_cast<size_t>(out - in));
+    for (int32_t at = in; at < out; at += 2) {
+      PutSample(region.data(), at - in, Numbered(looping != 0 ? at % BytesPerSecond : at));
+    }
+    fakeWaveOut.written.clear();
+    song.positionMs = 5000;
+    TransportStart();
+    EXPECT_EQ(song.positionMs, 1234) << "straight from the in marker, no pre-roll";
+    for (int i = 0; i < 3; ++i) Play(1);
+    const std::vector<uint8_t> played = PlayedBytes();
+    ASSERT_EQ(played.size(), 5u * BytesPerSecond);
+    ASSERT_GT(played.size(), 3 * region.size());
+    for (size_t at = 0; at < played.size(); at += region.size()) {
+      const size_t n = std::min(region.size(), played.size() - at);
+      EXPECT_TRUE(std::equal(region.begin(), region.begin() + n, played.begin() + at))
+          << "pass " << at / region.size() << (looping != 0 ? " of a looping track" : "");
+    }
+    if (looping == 0) TransportStop();
   }
 
   // The clock runs on; what it shows stays between the markers.
