@@ -4,6 +4,7 @@
 #include <string>
 
 #include "audio/input_channels.h"
+#include "audio/latency_measure.h"
 #include "audio/playback.h"
 #include "base/settings.h"
 #include "panel/transport.h"
@@ -55,7 +56,9 @@ bool Choose(DeviceChoice& device, const char* setting, intptr_t item) {
   const MenuChoices choices = Choices(device, setting);
   if (item < 0 || static_cast<size_t>(item) >= choices.items.size()) return false;
   const std::string name = item == 0 ? std::string() : choices.items[static_cast<size_t>(item)];
+  // Nothing may be left running on a device about to be closed or replaced.
   if (song.running != 0) StopToStart();
+  LatencyCancel();
   // Not kept when the settings cannot be written, but still used this time.
   WriteSetting(setting, name);
   device.ChooseDevice(name);

@@ -112,6 +112,9 @@ intptr_t Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     case WM_DROPFILES:
       DropFile(*reinterpret_cast<const std::string*>(wParam), px, py);
       return 0;
+    case WM_WAVE_LOST:
+      if (SoundDeviceLost(wParam, lParam) == 1) OnSoundDeviceLost();
+      return 0;
     case WM_TIMER:
       TimerTick();
       LatencyTick();

@@ -18,6 +18,7 @@ struct Output {
   Buffer buffers[2];
   WaveHeader headers[2];
   bool open = false;
+  bool lost = false;  // the device went away; the next run opens it again
 };
 Output output;
 
@@ -46,6 +47,13 @@ void ShowError(const char* text) {
   platform().ShowMessage(text, "Error");
 }
 
+void CloseOutput() {
+  if (!output.open) return;
+  waveOut().Reset();
+  waveOut().Close();
+  output.open = false;
+}
+
 void FillHeader(int i) {
   if (BlockLeft()) {
     MixNext();
@@ -71,6 +79,9 @@ int AudioInit() {
 }
 
 int PlayStart() {
+  // The device may still hold the buffers (a run, a measurement): it lets go
+  // of them before they are replaced, never after.
+  CloseOutput();
   Buffer a = TryAllocate(BytesPerSecond);
   Buffer b = TryAllocate(BytesPerSecond);
   if (!a || !b) {
@@ -80,29 +91,38 @@ int PlayStart() {
   }
   output.buffers[0] = std::move(a);
   output.buffers[1] = std::move(b);
-  if (output.open) {
-    waveOut().Close();
-    output.open = false;
+  for (int i = 0; i < 2; ++i) {
+    output.headers[i] = WaveHeader{};
+    output.headers[i].data = output.buffers[i].get();
+    output.headers[i].bufferLength = BytesPerSecond;
   }
   if (waveOut().Open() != kWaveOk) {
     ShowError("Error: Wave Output Init failed");
     return 1;
   }
   output.open = true;
-  for (int i = 0; i < 2; ++i) {
-    output.headers[i] = WaveHeader{};
-    output.headers[i].data = output.buffers[i].get();
-    output.headers[i].bufferLength = BytesPerSecond;
-  }
+  output.lost = false;
   return 0;
 }
 
+void PlayReconnect() {
+  if (!output.lost || !HaveBuffers()) return;
+  // Quietly: a server still away is told by the writes that fail.
+  output.open = waveOut().Open() == kWaveOk;
+  output.lost = !output.open;
+}
+
+int PlayDeviceLost(uintptr_t generation) {
+  if (!output.open || generation != waveOut().Generation()) return 0;
+  // Let go of it now, the buffers it held handed back: a server restarted
+  // meanwhile must find nothing of ours on the old one.
+  CloseOutput();
+  output.lost = true;
+  return 1;
+}
+
 void AudioRelease() {
-  if (output.open) {
-    waveOut().Reset();
-    waveOut().Close();
-    output.open = false;
-  }
+  CloseOutput();
   for (int i = 0; i < 2; ++i) {
     output.headers[i] = WaveHeader{};
     output.buffers[i].reset();

@@ -23,3 +23,9 @@ void PlayReset();
 bool IsOutputHeader(const WaveHeader* header);
 // Closes the output device and frees its buffers at shut-down.
 void AudioRelease();
+// A device-lost notice of the output's current run: 1 when it is (the output
+// is then opened again before the next run), 0 when stale.
+int PlayDeviceLost(uintptr_t generation);
+// Before a run takes the devices: opens the output again when it went away
+// (a sound server that stopped and has come back).
+void PlayReconnect();

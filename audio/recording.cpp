@@ -4,6 +4,7 @@
 #include <string>
 
 #include "audio/capture.h"
+#include "audio/dropout_report.h"
 #include "audio/playback.h"
 #include "audio/round_trip.h"
 #include "platform/platform.h"
@@ -27,6 +28,10 @@ void TellUnconnected() {
   if (CanUndo() != 0) text += " Edit > Undo gives the track back what it had.";
   platform().ShowMessage(text, "Recording");
 }
+
+// Input still on its way when a take stops: a device's buffering, well under
+// this (a quarter of a second).
+constexpr int32_t kLateInputBytes = BytesPerSecond / 4;
 
 void ShowError(const char* text) {
   platform().ShowMessage(text, "Error");
@@ -79,12 +84,24 @@ int RecordStop() {
   // The whole take is stored and the device closed before this returns, so a
   // command that follows the stop finds the take on disk and no later notice
   // can touch this recording.
-  CaptureEnd();
+  const int64_t captured = CaptureEnd();
   // The last round trip before the stop was played to but has not come back:
   // the track keeps what it had there rather than silence in its place.
   const int32_t b = std::max(runState.startOffset, MsToByteOffset(song.markerInMs));
-  const int32_t c = std::min({runState.stopOffset - runState.roundTripBytes,
-                              MsToByteOffset(song.markerOutMs), TrackRegionBytes});
+  int32_t c = std::min({runState.stopOffset - runState.roundTripBytes,
+                        MsToByteOffset(song.markerOutMs), TrackRegionBytes});
+  // So does whatever had not arrived at all when the stop ended the capture (a
+  // device's own lag, one that stopped delivering). Where the song stood still
+  // the clock ran ahead of it; beyond that, more than a moment missing is a
+  // dropout to tell.
+  const int64_t capturedTo = std::max<int64_t>(runState.startOffset + captured, b);
+  const CaptureDropouts& dropouts = CaptureDropoutsFound();
+  int32_t missingTail = 0;
+  if (capturedTo < c) {
+    const int64_t missing = c - capturedTo - dropouts.stalledBytes;
+    if (missing > kLateInputBytes) missingTail = static_cast<int32_t>(missing);
+    c = static_cast<int32_t>(capturedTo);
+  }
   int result = 0;
   if (c > b) {
     result = 1;
@@ -100,6 +117,12 @@ int RecordStop() {
       }
       FinishUndoStep();
     }
+  }
+  if (song.armedTrack != 0) {
+    const std::string report =
+        DropoutReport(song.armedTrack, dropouts, runState.startOffset, b, std::max(c, b),
+                      missingTail, result == 1 && CanUndo() != 0);
+    if (!report.empty()) platform().ShowMessage(report, "Recording");
   }
   return result;
 }

@@ -62,6 +62,7 @@ uint32_t ClockUpdate() {
 int TransportStart() {
   // The devices are the run's from here.
   LatencyCancel();
+  PlayReconnect();
   EffectReset();
   if (song.workBuffer) std::memset(song.workBuffer.get(), 0, TrackRegionBytes);
   runState.meterPhase = 0;
@@ -134,6 +135,11 @@ int WaveMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     default:
       return 0;
   }
+}
+
+int SoundDeviceLost(uintptr_t generation, intptr_t which) {
+  if (which == 0) return PlayDeviceLost(generation);
+  return CaptureActive() && generation == waveIn().Generation() ? 1 : 0;
 }
 
 void MetersReset() {

@@ -17,4 +17,7 @@ bool LoopBetweenMarkers();
 // clock itself, or in a run that loops, folded back between the markers.
 int64_t HeardMs(int64_t clockMs);
 int WaveMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+// A WM_WAVE_LOST notice: 1 when it belongs to a device's current run (the
+// transport or measurement using it must stop), 0 when stale.
+int SoundDeviceLost(uintptr_t generation, intptr_t which);
 void MetersReset();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/latency_measure.h"
+#include "audio/playback.h"
 #include "base/paths.h"
 #include "base/settings.h"
 #include "codecs/export.h"
@@ -161,7 +162,10 @@ void RedoLastChange() {
 }
 
 void MeasureLatencyCommand() {
+  // A measurement already running starts afresh, as a run would.
   if (song.running != 0) StopToStart();
+  LatencyCancel();
+  PlayReconnect();
   MeasureLatency();
 }
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <span>
+#include <string>
 
+#include "audio/latency_measure.h"
 #include "audio/stream.h"
 #include "base/bytes.h"
 #include "base/settings.h"
@@ -12,6 +14,7 @@
 #include "panel/text_fields.h"
 #include "platform/platform.h"
 #include "song/song_state.h"
+#include "song/undo.h"
 #include "ui/control_manager.h"
 #include "ui/geometry.h"
 
@@ -102,6 +105,25 @@ void OnPause() {
   } else {
     SetButton(pauseButton, 0);
   }
+}
+
+void OnSoundDeviceLost() {
+  const bool running = song.running != 0;
+  const bool recording = running && song.armedTrack != 0;
+  if (!running && !MeasuringLatency()) return;  // idle: the next Play connects again
+  LatencyCancel();
+  if (running) {
+    // Stopped where it was, as a pause would: the take is written up to there.
+    SetButton(playButton, 0);
+    TransportStop();
+    ShowPosition();
+  }
+  std::string text = "The sound device went away (its server stopped, or it was unplugged), so ";
+  text += running ? "the transport stopped." : "the measurement stopped.";
+  if (recording && CanUndo() != 0)
+    text += " What was recorded until then is kept; Undo takes it back.";
+  text += " Play connects again once the device is back.";
+  platform().ShowMessage(text, "Error");
 }
 
 int StopToStart() {

@@ -23,3 +23,6 @@ int SetOutMarkerNow();
 // already going goes on as it started.
 void ApplyLoopSetting();
 void ToggleLoopBetweenMarkers();
+// A sound device went away during a run or a measurement: it stops there and
+// the user is told (a take keeps what was captured).
+void OnSoundDeviceLost();

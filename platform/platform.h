@@ -29,6 +29,10 @@ enum : uint32_t {
   MM_WOM_DONE = 0x03BD,   // 957: an output buffer came back
   MM_WIM_CLOSE = 0x03BF,  // 959: the input device closed
   MM_WIM_DATA = 0x03C0,   // 960: an input buffer was filled
+  // The program's own (the WM_APP range): a wave device went away, its sound
+  // server stopped or it was unplugged. wParam is the generation of the
+  // device's run; lParam 0 for the output, 1 for the input.
+  WM_WAVE_LOST = 0x8001,
 };
 
 // Keys held at a mouse press, carried in its wParam.

@@ -7,14 +7,21 @@
 // when Reset returns, every buffer it handed back is already marked done with its
 // final byte count, and the caller takes them from there.
 //
-// Where capture sits on the playback timeline is the device's business: in a
-// run, the first byte of the first input buffer is what arrived at the input
-// while the output was playing the first byte of the first output buffer written
-// after the input's Start (a device drops what it captured before that, or pads
-// with silence), and capture is continuous from there. What the device
-// cannot place, the time sound spends outside the program (the output's and the
-// input's converters and buffers, a sound server, the air), it reports as its
-// round trip, and the core shifts takes by that (or by a measured value).
+// Where capture sits on the playback timeline is the device's business. The
+// timeline counts the frames the output took from queued buffers, from the first
+// frame of the first output buffer written after the input's Start (frame 0):
+// silence played because the queue ran dry is not on it (the song stalls). Every
+// input buffer says where its first byte sits there, and its bytes are
+// contiguous from that place: input that arrived while the output played frame
+// t is at t. Input that is lost (no buffer was queued, the device or the server
+// dropped it) leaves its place empty, so what follows keeps its own; a device
+// that must break contiguity hands the buffer back early, partly filled, and
+// starts the next one at the new place. An interruption the performer heard but
+// the places do not show (an xrun, a queue run dry) is told on the buffer that
+// follows it. What the device cannot place, the time sound spends outside the
+// program (the output's and the input's converters and buffers, a sound server,
+// the air), it reports as its round trip, and the core shifts takes by that (or
+// by a measured value).
 #pragma once
 
 #include <cstdint>
@@ -27,6 +34,11 @@ struct WaveHeader {
   uint32_t bytesRecorded = 0;  // input: bytes captured into data
   uint32_t done = 0;           // 1 once the device has handed the buffer back
   uint32_t queued = 0;         // 1 while the device holds the buffer
+  // Input: the place of data[0] on the playback timeline, in frames.
+  int64_t timelineFrame = 0;
+  // Input: frames of an interruption just before data[0] that timelineFrame
+  // does not show as a jump.
+  uint32_t dropoutFrames = 0;
 };
 
 // Results: 0 success, non-zero a device error code.

@@ -1,5 +1,6 @@
 // Choosing the sound devices from the Audio menu: what the menu lists, what is
-// kept in the settings, and when the choice takes effect.
+// kept in the settings, and when the choice takes effect; and what happens when
+// a device changes or goes away while something runs on it.
 #include "app/audio_devices.h"
 
 #include <gtest/gtest.h>
@@ -7,10 +8,14 @@
 
 #include "app/menus.h"
 #include "audio/input_channels.h"
+#include "audio/latency_measure.h"
 #include "base/settings.h"
+#include "panel/controls.h"
 #include "program_fixture.h"
 #include "song/song_state.h"
+#include "song/undo.h"
 #include "test_support.h"
+#include "ui/control_manager.h"
 
 namespace {
 
@@ -84,6 +89,96 @@ TEST_F(AudioDevicesTest, ChoosingDuringARecordingStopsItFirstAndKeepsTheTake) {
   // The input opens for each recording: the next one uses the new device.
   Click(Middle(geometry::kPlay));
   EXPECT_EQ(fakeWaveIn.devices.opened, "Microphone");
+}
+
+TEST_F(AudioDevicesTest, ChoosingADeviceDuringAMeasurementEndsItBeforeAnythingIsClosed) {
+  Paint();
+  WindowProc(WM_COMMAND, kMeasureLatencyCommand, 0);
+  fakeWaveOut.Play(4410);
+  fakePlatform.Pump();
+  ASSERT_TRUE(MeasuringLatency());
+  // The output still holds the test signal when it is opened on another
+  // device: it lets go of the buffers before they are replaced (a buffer freed
+  // while held is caught by the sanitizers when the fake lets go of it).
+  WindowProc(WM_COMMAND, kOutputDeviceCommand, 1);
+  EXPECT_FALSE(MeasuringLatency());
+  EXPECT_FALSE(fakeWaveIn.isOpen);
+  EXPECT_TRUE(fakeWaveOut.isOpen);
+  EXPECT_EQ(fakeWaveOut.devices.opened, "Speakers");
+  // Measuring again starts afresh on the new output, and an input chosen
+  // meanwhile ends that measurement too.
+  WindowProc(WM_COMMAND, kMeasureLatencyCommand, 0);
+  fakeWaveOut.Play(4410);
+  fakePlatform.Pump();
+  ASSERT_TRUE(MeasuringLatency());
+  const int inputs = fakeWaveIn.opens;
+  WindowProc(WM_COMMAND, kMeasureLatencyCommand, 0);
+  EXPECT_EQ(fakeWaveIn.opens, inputs + 1) << "a second start measures afresh";
+  WindowProc(WM_COMMAND, kInputDeviceCommand, 1);
+  EXPECT_FALSE(MeasuringLatency());
+  EXPECT_FALSE(fakeWaveIn.isOpen);
+  EXPECT_TRUE(fakePlatform.messages.empty());
+}
+
+TEST_F(AudioDevicesTest, ADeviceThatGoesAwayStopsTheTakeKeepsWhatCameAndPlayConnectsAgain) {
+  Paint();
+  const Bytes take(BytesPerSecond, 0x5A);
+  RecordTake(3, take, 1000);
+  // A notice of a run the device has ended changes nothing.
+  fakePlatform.Post({WM_WAVE_LOST, fakeWaveOut.generation - 1, 0});
+  fakePlatform.Pump();
+  ASSERT_EQ(song.running, 1);
+
+  fakePlatform.Post({WM_WAVE_LOST, fakeWaveOut.generation, 0});
+  fakePlatform.Pump();
+  EXPECT_EQ(song.running, 0);
+  EXPECT_EQ(controlManager.value[playButton], 0);
+  EXPECT_EQ(song.positionMs, 1000) << "stopped where it was";
+  EXPECT_EQ(fakePlatform.messages,
+            (std::vector<ShownMessage>{
+                {"The sound device went away (its server stopped, or it was unplugged), so the "
+                 "transport stopped. What was recorded until then is kept; Undo takes it back. "
+                 "Play connects again once the device is back.",
+                 "Error"}}));
+  EXPECT_EQ(RegionOf(WorkingFile(), 3, 0, take.size()), take);
+  EXPECT_EQ(CanUndo(), 1);
+
+  // The next Play opens the output afresh and plays.
+  fakePlatform.messages.clear();
+  const int opens = fakeWaveOut.opens;
+  Click(Middle(geometry::Arm(3)));
+  Click(Middle(geometry::kPlay));
+  EXPECT_EQ(fakeWaveOut.opens, opens + 1);
+  EXPECT_EQ(song.running, 1);
+  EXPECT_EQ(fakeWaveOut.queued.size(), 2u);
+  EXPECT_TRUE(fakePlatform.messages.empty());
+}
+
+TEST_F(AudioDevicesTest, ADeviceLostDuringAMeasurementEndsItAndOneLostWhileIdleIsQuiet) {
+  Paint();
+  WindowProc(WM_COMMAND, kMeasureLatencyCommand, 0);
+  ASSERT_TRUE(MeasuringLatency());
+  fakePlatform.Post({WM_WAVE_LOST, fakeWaveIn.generation, 1});
+  fakePlatform.Pump();
+  EXPECT_FALSE(MeasuringLatency());
+  EXPECT_FALSE(fakeWaveIn.isOpen);
+  EXPECT_EQ(fakePlatform.messages,
+            (std::vector<ShownMessage>{
+                {"The sound device went away (its server stopped, or it was unplugged), so the "
+                 "measurement stopped. Play connects again once the device is back.",
+                 "Error"}}));
+
+  // With nothing running there is nothing to say until the next Play, which
+  // opens the output afresh.
+  fakePlatform.messages.clear();
+  const int opens = fakeWaveOut.opens;
+  fakePlatform.Post({WM_WAVE_LOST, fakeWaveOut.generation, 0});
+  fakePlatform.Pump();
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  EXPECT_EQ(fakeWaveOut.opens, opens);
+  Click(Middle(geometry::kPlay));
+  EXPECT_EQ(fakeWaveOut.opens, opens + 1);
+  EXPECT_EQ(song.running, 1);
 }
 
 TEST_F(AudioDevicesTest, AChosenDeviceThatIsGoneStaysTheChoice) {

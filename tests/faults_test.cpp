@@ -115,24 +115,24 @@ TEST_F(FaultsTest, ShortBuffersFromTheCardStillMakeOneUnbrokenTake) {
   Click(Middle(geometry::kPlay));
   ASSERT_EQ(song.running, 1);
   const Bytes take = Pattern(BytesPerSecond, 9);
-  // The first half comes back in buffers handed back early, as some cards do at
-  // odd moments, with counts that need not even be whole frames; the rest fills
-  // whole buffers.
-  const size_t pieces[] = {4000, 1, 16384, 3, 777, 12000, 2, 9999};
+  // The take comes back in buffers handed back early, as some cards do at odd
+  // moments, each saying where it belongs, between whole ones.
+  const size_t pieces[] = {4000, 4, 16384, 12, 776, 12000, 8, 9996};
   size_t at = 0;
-  for (size_t k = 0; at < take.size() / 2; ++k) {
+  for (size_t k = 0; at < take.size(); ++k) {
     ASSERT_FALSE(fakeWaveIn.queued.empty());
     WaveHeader* h = fakeWaveIn.queued.front();
-    const size_t n = std::min(pieces[k % std::size(pieces)], size_t{h->bufferLength});
+    const size_t n =
+        std::min({pieces[k % std::size(pieces)], size_t{h->bufferLength}, take.size() - at});
     std::memcpy(h->data, take.data() + at, n);
     h->bytesRecorded = static_cast<uint32_t>(n);
+    h->timelineFrame = static_cast<int64_t>(at / 4);
     h->done = 1;
     fakeWaveIn.queued.erase(fakeWaveIn.queued.begin());
     fakePlatform.Post({MM_WIM_DATA, fakeWaveIn.generation, reinterpret_cast<intptr_t>(h)});
     fakePlatform.Pump();
     at += n;
   }
-  Sing(std::span(take).subspan(at));
   fakePlatform.Advance(1000);
   Stop();
   EXPECT_TRUE(fakePlatform.messages.empty());

@@ -214,7 +214,6 @@ TEST_F(LatencyTest, AnUnreadableValueIsToldOnceAndIgnored) {
 }
 
 TEST_F(LatencyTest, ATakeFromUnconnectedInputsIsToldAndKeptForUndo) {
-  fakeWaveOut.loopback = nullptr;
   fakeWaveIn.inputsConnected = false;
   Take(1000, 2000);
   EXPECT_EQ(Shown(), (std::vector<ShownMessage>{
@@ -275,6 +274,38 @@ TEST_F(LatencyTest, PunchInReplacesExactlyTheMarkedRegionWithWhatWasPlayedThere)
       ASSERT_EQ(v, LoadI16(played.data() + at % BytesPerSecond)) << at;
     }
   }
+}
+
+TEST_F(LatencyTest, AnOutputThatRunsDryStallsTheTakeWithTheSongAndSaysSo) {
+  Measure();
+  fakePlatform.messages.clear();
+  Click(Middle(geometry::Arm(2)));
+  song.positionMs = 0;
+  Click(Middle(geometry::kPlay));
+  Run(2000);
+  // The program is held up for three seconds: the two queued seconds play
+  // out, then a second of silence while the song waits for it.
+  fakeWaveOut.Play(3 * 44100);
+  fakePlatform.Advance(3000);
+  fakePlatform.Pump();
+  Run(3000);
+  Click(Middle(geometry::kPlay));
+  // Seven seconds of the song were heard: the take lines up with them before
+  // and after the stall (once its round trip has passed), and ends with them.
+  const int64_t stall = 4 * 44100;
+  std::vector<int64_t> heard = TrackOnsets(1, 0, 7);
+  std::erase_if(heard, [&](int64_t f) {
+    return (f >= stall - kLoopFrames && f < stall) || f >= 7 * 44100 - kLoopFrames;
+  });
+  EXPECT_EQ(TrackOnsets(2, 0, 7), heard);
+  const Bytes after = RegionOf(WorkingFile(), 2, 7 * int64_t{BytesPerSecond}, BytesPerSecond);
+  for (size_t i = 0; i < after.size(); i += 2) {
+    ASSERT_EQ(LoadI16(after.data() + i), kOldTake) << "where the song never came, at " << i;
+  }
+  EXPECT_EQ(Shown(), (std::vector<ShownMessage>{
+                         {"The take on Track 2 has 1 dropout (1.0 s) at 0:03. Undo brings back "
+                          "what was there.",
+                          "Recording"}}));
 }
 
 TEST_F(LatencyTest, NoSignalBackKeepsTheEarlierValue) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ using audiotest::DeliverNotices;
 using audiotest::SampleAt;
 
 constexpr int16_t kOldTake = 7;
+constexpr int kOldSeconds = 40;  // the old take's length; silence after it
 
 // Every captured sample is numbered from the start of the take (never 0 or the
 // old take's value), so a written byte tells where in the take it came from.
@@ -28,26 +30,35 @@ class RecordingTest : public AudioTest {
  protected:
   void SetUp() override {
     AudioTest::SetUp();
-    PutTrack(2, 0, 40, [](int32_t) { return kOldTake; });
+    PutTrack(2, 0, kOldSeconds, [](int32_t) { return kOldTake; });
     song.armedTrack = 2;
     fed = 0;
   }
 
   // The card delivers `bytes` more of the take, in pieces no larger than one
-  // capture buffer, each handled by the engine before the next arrives.
-  void Sing(int64_t bytes) {
+  // capture buffer, each handled by the engine before the next arrives unless
+  // the engine is `held` up meanwhile. Returns the bytes that found a buffer.
+  int64_t Sing(int64_t bytes, bool held = false) {
     std::vector<uint8_t> piece;
+    int64_t stored = 0;
     while (bytes > 0) {
       const int64_t n = std::min<int64_t>(bytes, 16384);
       piece.resize(static_cast<size_t>(n));
       for (int64_t i = 0; i < n; i += 2) {
         audiotest::PutSample(piece.data(), static_cast<int32_t>(i), TakeSample((fed + i) / 2));
       }
-      fakeWaveIn.FeedInput(piece);
-      DeliverNotices();
+      stored += static_cast<int64_t>(fakeWaveIn.FeedInput(piece));
+      if (!held) DeliverNotices();
       fed += n;
       bytes -= n;
     }
+    return stored;
+  }
+
+  // The card loses `frames` of the take: nothing arrives for them.
+  void Lose(uint32_t frames) {
+    fakeWaveIn.LoseInput(frames);
+    fed += int64_t{frames} * 4;
   }
 
   // A run from wherever TransportStart puts it, recorded for `ms` of clock and of
@@ -59,19 +70,31 @@ class RecordingTest : public AudioTest {
     TransportStop();
   }
 
+  struct Gap {
+    int32_t from, to;  // timeline bytes that hold silence
+  };
+
   // Checks track 2 over [fromSecond, toSecond): the take from byte `begin`
-  // (captured from `takeStart`) to `end`, the old take elsewhere.
+  // (captured from `takeStart`) to `end`, silent in its gaps, the old take
+  // elsewhere.
   static void ExpectTrack(int fromSecond, int toSecond, int32_t begin, int32_t end,
-                          int32_t takeStart) {
+                          int32_t takeStart, std::vector<Gap> gaps = {}) {
     for (int s = fromSecond; s < toSecond; ++s) {
       const std::vector<uint8_t> second = TrackSecond(2, s);
       for (int32_t i = 0; i < BytesPerSecond; i += 2) {
         const int32_t at = s * BytesPerSecond + i;
-        const int16_t want = at >= begin && at < end ? TakeSample((at - takeStart) / 2) : kOldTake;
+        const bool silent = std::any_of(gaps.begin(), gaps.end(),
+                                        [at](Gap g) { return at >= g.from && at < g.to; });
+        const int16_t old = at < kOldSeconds * BytesPerSecond ? kOldTake : 0;
+        const int16_t want = at < begin || at >= end ? old
+                             : silent                ? 0
+                                                     : TakeSample((at - takeStart) / 2);
         ASSERT_EQ(SampleAt(second.data(), i), want) << "timeline byte " << at;
       }
     }
   }
+
+  static std::vector<ShownMessage> Told() { return fakePlatform.messages; }
 
   int64_t fed = 0;
 };
@@ -164,6 +187,7 @@ TEST_F(RecordingTest, StopBeforeTheInMarkerWritesNothing) {
 TEST_F(RecordingTest, RecordStopReportsWhetherItWrote) {
   song.positionMs = 1000;
   TransportStart();
+  Sing(BytesPerSecond);
   runState.stopOffset = 2 * BytesPerSecond;
   EXPECT_EQ(RecordStop(), 1);
   TransportStart();
@@ -184,25 +208,108 @@ TEST_F(RecordingTest, StartAtAFractionLinesTheTakeUpWithTheSecondHeard) {
   ExpectTrack(11, 15, 12 * BytesPerSecond, 14 * BytesPerSecond, 12 * BytesPerSecond);
 }
 
-TEST_F(RecordingTest, CaptureEndsWithTheLastBufferThatFits) {
+TEST_F(RecordingTest, CaptureIntoTheEndOfTheTrackStoresEveryFrameAndStopsThere) {
   song.positionMs = 279000;
   TransportStart();
-  // 21 buffers fit in the 352,800 bytes left; the 22nd does not.
-  Sing(23 * 16384);
+  song.workBuffer[TrackRegionBytes] = 0x77;  // past the timeline
+  // 352,800 bytes are left: 21 buffers and part of the 22nd fit. The engine is
+  // held up meanwhile, so the buffers come back in one burst, the last one
+  // wholly past the end.
+  Sing(23 * 16384, true);
+  DeliverNotices();
   EXPECT_FALSE(fakeWaveIn.started);
   EXPECT_TRUE(fakeWaveIn.isOpen);  // until the stop
+  const int32_t start = 279 * BytesPerSecond;
+  for (int32_t at = start; at < TrackRegionBytes; at += 2) {
+    ASSERT_EQ(SampleAt(song.workBuffer.get(), at), TakeSample((at - start) / 2)) << at;
+  }
+  EXPECT_EQ(song.workBuffer[TrackRegionBytes], 0x77) << "nothing past the end";
   fakePlatform.Advance(3000);
   TransportStop();
-  const int32_t start = 279 * BytesPerSecond;
-  const int32_t stored = 21 * 16384;
-  for (int32_t at = start; at < TrackRegionBytes; at += 2) {
-    const int16_t want = at < start + stored ? TakeSample((at - start) / 2) : 0;
-    ASSERT_EQ(SampleAt(song.workBuffer.get(), at), want) << at;
-  }
-  const std::vector<uint8_t> last = TrackSecond(2, 280);
-  EXPECT_EQ(SampleAt(last.data(), 0), TakeSample(BytesPerSecond / 2));
-  EXPECT_EQ(SampleAt(last.data(), stored - BytesPerSecond), 0);
+  ExpectTrack(278, SongSeconds, start, TrackRegionBytes, start);
   EXPECT_FALSE(fakeWaveIn.isOpen);
+  EXPECT_TRUE(Told().empty());
+}
+
+TEST_F(RecordingTest, LateBurstsAndALostStretchLeaveEverythingElseInPlace) {
+  song.positionMs = 5000;
+  TransportStart();
+  Sing(BytesPerSecond);
+  // The engine is held up for three seconds of input: two and a quarter of
+  // them wait in buffers, the rest finds none and is lost.
+  const int32_t burstFrom = 6 * BytesPerSecond;
+  const int64_t kept = Sing(3 * BytesPerSecond, true);
+  ASSERT_GT(kept, 2 * BytesPerSecond);
+  ASSERT_LT(kept, 3 * BytesPerSecond);
+  DeliverNotices();
+  Sing(2 * BytesPerSecond);
+  fakePlatform.Advance(6000);
+  TransportStop();
+  const Gap lost{burstFrom + static_cast<int32_t>(kept), 9 * BytesPerSecond};
+  ExpectTrack(4, 13, 5 * BytesPerSecond, 11 * BytesPerSecond, 5 * BytesPerSecond, {lost});
+  const int64_t ms = (int64_t{lost.to - lost.from} * 10 + 1763) / 1764;
+  EXPECT_EQ(Told(),
+            (std::vector<ShownMessage>{{"The take on Track 2 has 1 dropout (" + std::to_string(ms) +
+                                            " ms) at 0:08. Undo brings back what was there.",
+                                        "Recording"}}));
+}
+
+TEST_F(RecordingTest, GapsAreSilentWhereTheyFellAndOneMessageTellsThemAll) {
+  song.positionMs = 10000;
+  TransportStart();
+  const auto singTo = [&](int32_t timelineByte) { Sing(timelineByte - 10 * BytesPerSecond - fed); };
+  // 10 ms lost at 0:12; at 1:05 two of 10 ms, a moment apart, which the ear
+  // takes for one; at 2:40 the card stalls for 11 ms without losing its place.
+  const int32_t first = 12 * BytesPerSecond;
+  const int32_t second = 65 * BytesPerSecond + 88200;
+  const int32_t third = 160 * BytesPerSecond + 4000;
+  singTo(first);
+  Lose(441);
+  singTo(second);
+  Lose(441);
+  Sing(800);
+  Lose(441);
+  singTo(third);
+  fakeWaveIn.Interrupt(485);
+  singTo(165 * BytesPerSecond);
+  fakePlatform.Advance(155000);
+  TransportStop();
+  const std::vector<Gap> gaps = {{first, first + 1764},
+                                 {second, second + 1764},
+                                 {second + 1764 + 800, second + 2 * 1764 + 800}};
+  const int32_t take = 10 * BytesPerSecond;
+  ExpectTrack(9, 14, take, 165 * BytesPerSecond, take, gaps);
+  ExpectTrack(64, 67, take, 165 * BytesPerSecond, take, gaps);
+  ExpectTrack(159, 166, take, 165 * BytesPerSecond, take, gaps);
+  EXPECT_EQ(Told(), (std::vector<ShownMessage>{
+                        {"The take on Track 2 has 3 dropouts (41 ms in all) at 0:12, 1:05, 2:40. "
+                         "Undo brings back what was there.",
+                         "Recording"}}));
+}
+
+TEST_F(RecordingTest, InputThatStopsComingLeavesTheOldTakeAfterItAndIsTold) {
+  song.positionMs = 5000;
+  TransportStart();
+  Sing(2 * BytesPerSecond);
+  // The card stops delivering; the stop comes two seconds later.
+  fakePlatform.Advance(4000);
+  TransportStop();
+  ExpectTrack(4, 10, 5 * BytesPerSecond, 7 * BytesPerSecond, 5 * BytesPerSecond);
+  EXPECT_EQ(Told(), (std::vector<ShownMessage>{
+                        {"The take on Track 2 has 1 dropout (2.0 s) at 0:07. Undo brings back what "
+                         "was there.",
+                         "Recording"}}));
+
+  // What a card still holds at the stop is only its own lag: not a dropout.
+  fakePlatform.messages.clear();
+  song.positionMs = 20000;
+  fed = 0;
+  TransportStart();
+  Sing(BytesPerSecond - 16384);
+  fakePlatform.Advance(1000);
+  TransportStop();
+  ExpectTrack(19, 22, 20 * BytesPerSecond, 21 * BytesPerSecond - 16384, 20 * BytesPerSecond);
+  EXPECT_TRUE(Told().empty());
 }
 
 TEST_F(RecordingTest, NothingOfAStoppedRecordingReachesTheNextOne) {

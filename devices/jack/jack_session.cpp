@@ -5,6 +5,7 @@
 
 #include "base/number_text.h"
 #include "devices/jack/jack_wave_devices.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -61,8 +62,11 @@ int JackSession::Connect(std::string& problem) {
   const bool registered = std::all_of(outPorts, outPorts + 2, [](auto* p) { return p; }) &&
                           std::all_of(inPorts, inPorts + 2, [](auto* p) { return p; });
   gone = false;
+  lastCycleFrames = 0;
+  xrunsSeen = xruns.load();
   if (!registered || jack_set_process_callback(client, &JackSession::Process, this) != 0 ||
-      jack_set_sample_rate_callback(client, &JackSession::RateChanged, this) != 0) {
+      jack_set_sample_rate_callback(client, &JackSession::RateChanged, this) != 0 ||
+      jack_set_xrun_callback(client, &JackSession::Xrun, this) != 0) {
     problem = "Sonavel could not set up its ports on the JACK server.";
     Disconnect();
     return 0;
@@ -101,6 +105,10 @@ void JackSession::Disconnect() {
   std::fill(inPorts, inPorts + 2, nullptr);
 }
 
+void JackSession::LetGoIfGone() {
+  if (gone.load()) Disconnect();
+}
+
 bool JackSession::EnsureRunning() {
   if (Running()) return true;
   std::string ignored;
@@ -110,24 +118,57 @@ bool JackSession::EnsureRunning() {
 int JackSession::RateChanged(jack_nframes_t rate, void* self) {
   // Played at another rate, the song would be at the wrong pitch and the takes
   // out of place: from then on the devices act as if the server had gone.
-  if (rate != kRate) static_cast<JackSession*>(self)->gone = true;
+  if (rate != kRate) static_cast<JackSession*>(self)->Lost();
   return 0;
 }
 
 void JackSession::ServerGone(jack_status_t, const char*, void* self) {
-  // Runs on one of libjack's threads, like a signal handler: only the flag.
-  static_cast<JackSession*>(self)->gone = true;
+  // Runs on one of libjack's threads, like a signal handler: a flag and a
+  // posted notice, which neither allocates nor waits.
+  static_cast<JackSession*>(self)->Lost();
+}
+
+void JackSession::Lost() {
+  if (gone.exchange(true)) return;
+  platform().Post({WM_WAVE_LOST, out.Generation(), 0});
+}
+
+int JackSession::Xrun(void* self) {
+  ++static_cast<JackSession*>(self)->xruns;
+  return 0;
+}
+
+uint32_t JackSession::Interruption(jack_nframes_t n) {
+  const jack_nframes_t start = jack_last_frame_time(client);
+  uint32_t lost = 0;
+  // A cycle the server's clock skipped was heard by nobody: the song stood
+  // still meanwhile.
+  if (lastCycleFrames != 0) {
+    const auto skipped = static_cast<int32_t>(start - (lastCycleStart + lastCycleFrames));
+    if (skipped > 0) lost = static_cast<uint32_t>(skipped);
+  }
+  lastCycleStart = start;
+  lastCycleFrames = n;
+  // An xrun is told on another thread a little later: it counts a period at
+  // the next cycle, unless the clock already showed more.
+  const uint32_t told = xruns.load();
+  if (told != xrunsSeen) {
+    xrunsSeen = told;
+    lost = std::max(lost, static_cast<uint32_t>(n));
+  }
+  return lost;
 }
 
 int JackSession::Process(jack_nframes_t n, void* self) {
   auto& s = *static_cast<JackSession*>(self);
+  const uint32_t interrupted = s.Interruption(n);
   auto* left = static_cast<float*>(jack_port_get_buffer(s.outPorts[0], n));
   auto* right = static_cast<float*>(jack_port_get_buffer(s.outPorts[1], n));
-  const int startedAt = s.out.Render(left, right, n);
+  const CyclePlayed played = s.out.Render(left, right, n);
   // Only now the inputs: see the order of a cycle in the header.
   const auto* inLeft = static_cast<const float*>(jack_port_get_buffer(s.inPorts[0], n));
   const auto* inRight = static_cast<const float*>(jack_port_get_buffer(s.inPorts[1], n));
-  s.in.Capture(inLeft, inRight, n, startedAt);
+  s.in.Capture(inLeft, inRight, n, played, interrupted);
   return 0;
 }
 

@@ -14,10 +14,18 @@ std::atomic_ref<uint32_t> Queued(WaveHeader& header) {
 
 }  // namespace
 
+void JackWaveIn::Port::HandBack(WaveHeader& header) const {
+  header.done = 1;
+  Queued(header).store(0);
+  if (notify) {
+    platform().Post({MM_WIM_DATA, device.generation, reinterpret_cast<intptr_t>(&header)});
+  }
+}
+
 int JackWaveIn::Open() {
   if (open) Close();
   if (!session.EnsureRunning()) return kJackOpenFailed;
-  const std::lock_guard<std::mutex> hold(lock);
+  const CycleGate::Shut shut(gate);
   state = State::Stopped;
   startRequested = false;
   ++generation;
@@ -34,7 +42,7 @@ int JackWaveIn::AddBuffer(WaveHeader& header) {
   header.done = 0;
   header.bytesRecorded = 0;
   Queued(header).store(1);
-  if (!queue.Push({&header, false})) {
+  if (!queue.Push(&header)) {
     Queued(header).store(0);
     return kJackQueueFull;
   }
@@ -44,13 +52,13 @@ int JackWaveIn::AddBuffer(WaveHeader& header) {
 int JackWaveIn::Start() {
   if (!open) return kJackNotOpen;
   if (!session.Running()) return kJackServerGone;
-  const std::lock_guard<std::mutex> hold(lock);
   if (state != State::Stopped) return kWaveOk;
   // With nothing to play, there is no playback to line up with: capture at once.
   if (session.out.IsOpen()) {
-    state = State::WaitingForOutput;
     startRequested = true;
+    state = State::WaitingForOutput;
   } else {
+    cursor.Begin(0);
     state = State::Capturing;
   }
   return kWaveOk;
@@ -58,8 +66,8 @@ int JackWaveIn::Start() {
 
 int JackWaveIn::Reset() {
   {
-    const std::lock_guard<std::mutex> hold(lock);
-    HandBackLocked(true);
+    const CycleGate::Shut shut(gate);
+    HandBack(true);
     ++generation;
   }
   if (!open) return kJackNotOpen;
@@ -68,18 +76,21 @@ int JackWaveIn::Reset() {
 
 int JackWaveIn::Close() {
   if (!open) return kJackNotOpen;
-  const std::lock_guard<std::mutex> hold(lock);
-  // A buffer still queued comes back like a reset's, ahead of the close notice.
-  HandBackLocked(true);
-  platform().Post({MM_WIM_CLOSE, generation, 0});
-  ++generation;
-  open = false;
+  {
+    const CycleGate::Shut shut(gate);
+    // A buffer still queued comes back like a reset's, ahead of the close notice.
+    HandBack(true);
+    platform().Post({MM_WIM_CLOSE, generation, 0});
+    ++generation;
+    open = false;
+  }
+  session.LetGoIfGone();
   return kWaveOk;
 }
 
 void JackWaveIn::Abandon() {
-  const std::lock_guard<std::mutex> hold(lock);
-  HandBackLocked(false);
+  const CycleGate::Shut shut(gate);
+  HandBack(false);
   ++generation;
   open = false;
 }
@@ -98,49 +109,41 @@ bool JackWaveIn::InputsConnected() const {
   return session.InputsConnected();
 }
 
-void JackWaveIn::HandBackLocked(bool notify) {
+void JackWaveIn::HandBack(bool notify) {
   state = State::Stopped;
   startRequested = false;
-  QueuedBuffer next;
-  for (;;) {
-    if (filling == nullptr) {
-      if (!queue.Pop(next)) break;
-      filling = next.header;
-    }
-    WaveHeader* header = filling;
-    filling = nullptr;
-    header->done = 1;
-    Queued(*header).store(0);
-    if (notify) platform().Post({MM_WIM_DATA, generation, reinterpret_cast<intptr_t>(header)});
-  }
+  cursor.HandBackAll(Port{*this, notify});
 }
 
-void JackWaveIn::Capture(const float* left, const float* right, uint32_t n, int outputStartedAt) {
-  std::unique_lock<std::mutex> hold(lock, std::try_to_lock);
-  if (!hold.owns_lock()) return;
+void JackWaveIn::Capture(const float* left, const float* right, uint32_t n,
+                         const CyclePlayed& played, uint32_t interrupted) {
+  if (!gate.Enter()) return;
   uint32_t at = 0;
-  if (state == State::WaitingForOutput) {
-    if (outputStartedAt < 0) return;
-    state = State::Capturing;
-    at = static_cast<uint32_t>(outputStartedAt);
+  State now = state.load();
+  if (now == State::WaitingForOutput && played.startedAt >= 0) {
+    now = State::Capturing;
+    state = now;
+    cursor.Begin(0);
+    at = static_cast<uint32_t>(played.startedAt);
+  } else if (now == State::Capturing) {
+    cursor.Dropout(interrupted, Port{*this});
   }
-  if (state != State::Capturing) return;
-  while (at < n) {
-    if (filling == nullptr) {
-      QueuedBuffer next;
-      // Input with no buffer queued is lost, as on any card.
-      if (!queue.Pop(next)) return;
-      filling = next.header;
+  if (now == State::Capturing) {
+    const uint32_t song = std::max(at, played.songFrames);
+    while (at < song) {
+      const std::span<uint8_t> room = cursor.Room(song - at, Port{*this});
+      // Input with no buffer queued is lost, as on any card; its place stays.
+      if (room.empty()) {
+        cursor.Lose(song - at, Port{*this});
+        break;
+      }
+      const auto frames = static_cast<uint32_t>(room.size() / 4);
+      FloatToFrames(left + at, right + at, frames, room.data());
+      cursor.Advance(frames, Port{*this});
+      at += frames;
     }
-    WaveHeader& header = *filling;
-    const uint32_t frames = std::min((header.bufferLength - header.bytesRecorded) / 4, n - at);
-    FloatToFrames(left + at, right + at, frames, header.data + header.bytesRecorded);
-    header.bytesRecorded += frames * 4;
-    at += frames;
-    if (header.bufferLength - header.bytesRecorded >= 4) continue;
-    filling = nullptr;
-    header.done = 1;
-    Queued(header).store(0);
-    platform().Post({MM_WIM_DATA, generation, reinterpret_cast<intptr_t>(&header)});
+    // The queue ran dry: the song stood still while time went on.
+    cursor.Dropout(n - song, Port{*this});
   }
+  gate.Leave();
 }

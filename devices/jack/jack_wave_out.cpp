@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "devices/jack/jack_wave_devices.h"
 #include "devices/jack/sample_convert.h"
@@ -16,20 +17,28 @@ std::atomic_ref<uint32_t> Queued(WaveHeader& header) {
 
 }  // namespace
 
+CycleGate::Shut::Shut(CycleGate& g) : gate(g) {
+  gate.shut.store(true);
+  while (gate.inside.load()) std::this_thread::yield();
+}
+
 int JackWaveOut::Open() {
   if (open) Close();
   if (!session.EnsureRunning()) return kJackOpenFailed;
-  const std::lock_guard<std::mutex> hold(lock);
+  const CycleGate::Shut shut(gate);
   ++generation;
   open = true;
   return kWaveOk;
 }
 
 void JackWaveOut::Close() {
-  const std::lock_guard<std::mutex> hold(lock);
-  HandBackLocked(false);
-  ++generation;
-  open = false;
+  {
+    const CycleGate::Shut shut(gate);
+    HandBack(false);
+    ++generation;
+    open = false;
+  }
+  session.LetGoIfGone();
 }
 
 int JackWaveOut::Write(WaveHeader& header) {
@@ -52,15 +61,15 @@ int JackWaveOut::Write(WaveHeader& header) {
 
 int JackWaveOut::Reset() {
   {
-    const std::lock_guard<std::mutex> hold(lock);
-    HandBackLocked(true);
+    const CycleGate::Shut shut(gate);
+    HandBack(true);
     ++generation;
   }
   if (!open) return kJackNotOpen;
   return session.Running() ? kWaveOk : kJackServerGone;
 }
 
-void JackWaveOut::HandBackLocked(bool notify) {
+void JackWaveOut::HandBack(bool notify) {
   for (;;) {
     if (playing.header == nullptr && !queue.Pop(playing)) break;
     WaveHeader* header = playing.header;
@@ -72,35 +81,33 @@ void JackWaveOut::HandBackLocked(bool notify) {
   played = 0;
 }
 
-int JackWaveOut::Render(float* left, float* right, uint32_t n) {
-  std::unique_lock<std::mutex> hold(lock, std::try_to_lock);
-  if (!hold.owns_lock()) {
-    std::fill(left, left + n, 0.0f);
-    std::fill(right, right + n, 0.0f);
-    return -1;
-  }
-  int startedAt = -1;
+CyclePlayed JackWaveOut::Render(float* left, float* right, uint32_t n) {
+  CyclePlayed cycle;
   uint32_t at = 0;
-  while (at < n) {
-    if (playing.header == nullptr) {
-      if (!queue.Pop(playing)) break;
+  if (gate.Enter()) {
+    while (at < n) {
+      if (playing.header == nullptr) {
+        if (!queue.Pop(playing)) break;
+        played = 0;
+        if (playing.startsCapture) cycle.startedAt = static_cast<int>(at);
+      }
+      WaveHeader& header = *playing.header;
+      const uint32_t frames = std::min((header.bufferLength - played) / 4, n - at);
+      FramesToFloat(header.data + played, frames, left + at, right + at);
+      played += frames * 4;
+      at += frames;
+      // A last partial frame is not played: the format has none.
+      if (header.bufferLength - played >= 4) continue;
+      playing = {};
       played = 0;
-      if (playing.startsCapture) startedAt = static_cast<int>(at);
+      header.done = 1;
+      Queued(header).store(0);
+      platform().Post({MM_WOM_DONE, generation, reinterpret_cast<intptr_t>(&header)});
     }
-    WaveHeader& header = *playing.header;
-    const uint32_t frames = std::min((header.bufferLength - played) / 4, n - at);
-    FramesToFloat(header.data + played, frames, left + at, right + at);
-    played += frames * 4;
-    at += frames;
-    // A last partial frame is not played: the format has none.
-    if (header.bufferLength - played >= 4) continue;
-    playing = {};
-    played = 0;
-    header.done = 1;
-    Queued(header).store(0);
-    platform().Post({MM_WOM_DONE, generation, reinterpret_cast<intptr_t>(&header)});
+    gate.Leave();
   }
+  cycle.songFrames = at;
   std::fill(left + at, left + n, 0.0f);
   std::fill(right + at, right + n, 0.0f);
-  return startedAt;
+  return cycle;
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "devices/sdl/sdl_wave_devices.h"
 
@@ -28,17 +29,20 @@ int64_t NsToFrames(int64_t ns) {
   return ns / kNsPerSecond * kRate + ns % kNsPerSecond * kRate / kNsPerSecond;
 }
 
-void PlaybackClock::ForgetOrigins() {
-  for (std::atomic<int64_t>& origin : origins) origin = INT64_MAX;
+void EarliestOrigin::Forget() {
+  for (std::atomic<int64_t>& reading : readings) reading = INT64_MAX;
 }
 
-void PlaybackClock::AddOrigin(int64_t ns) {
-  origins[nextOrigin++ % kOrigins] = ns;
+void EarliestOrigin::Add(int64_t ns) {
+  readings[next++ % kReadings] = ns;
 }
 
-int64_t PlaybackClock::Origin() const {
+int64_t EarliestOrigin::Earliest(int latest) const {
   int64_t earliest = INT64_MAX;
-  for (const std::atomic<int64_t>& origin : origins) earliest = std::min(earliest, origin.load());
+  const uint32_t end = next.load();
+  for (int i = 1; i <= std::min(latest, kReadings); ++i) {
+    earliest = std::min(earliest, readings[(end - static_cast<uint32_t>(i)) % kReadings].load());
+  }
   return earliest;
 }
 
@@ -95,6 +99,12 @@ void SdlDeviceNames(bool capture, std::vector<std::string>& names) {
   }
 }
 
+bool SdlStreamsShareAClock() {
+  const char* driver = SDL_GetCurrentAudioDriver();
+  return driver == nullptr ||
+         (std::strcmp(driver, "disk") != 0 && std::strcmp(driver, "dummy") != 0);
+}
+
 std::string SdlDeviceInUse(bool capture, const std::string& chosen) {
   std::vector<std::string> names;
   if (!chosen.empty()) SdlDeviceNames(capture, names);
@@ -106,14 +116,11 @@ bool SdlDeviceAlive(SDL_AudioDeviceID device) {
   return SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED;
 }
 
-int ResetSdlDevice(SDL_AudioDeviceID device, std::mutex& lock, uint32_t& generation,
+int ResetSdlDevice(SDL_AudioDeviceID device, std::atomic<uint32_t>& generation,
                    const std::function<void()>& handBack) {
   if (device != 0) SDL_LockAudioDevice(device);
-  {
-    const std::lock_guard<std::mutex> hold(lock);
-    handBack();
-    ++generation;
-  }
+  handBack();
+  ++generation;
   if (device == 0) return kSdlNotOpen;
   SDL_UnlockAudioDevice(device);
   return SdlDeviceAlive(device) ? kWaveOk : kSdlDeviceLost;

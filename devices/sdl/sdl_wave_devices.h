@@ -1,16 +1,20 @@
 // The SDL wave devices. The core calls them on its own thread; SDL calls the
-// callbacks on its audio threads. They share only the buffer queue (under
-// `lock`, held while bytes are copied and the hand-back is posted) and
-// platform().Post. SDL runs a callback while holding its own device lock, so no
-// SDL device function may be called with `lock` held; the operations that must
-// not interleave with a callback take SDL's device lock first and `lock` inside.
+// callbacks on its audio threads. They share the buffer queues (lock-free:
+// Write and AddBuffer push, the callback pops) and platform().Post; the
+// callbacks take no lock of ours. What must not interleave with a callback
+// (a reset handing buffers back, a start) holds SDL's device lock, which SDL
+// holds around every callback: the callback is then simply not running.
 //
 // Playback and capture are two streams here, each with its own thread, started
 // one after the other. To place a take on the playback timeline anyway, the
 // output's callback keeps a count of the frames it has handed to SDL and the
 // time it did so, and the input's callback reads, when its first sound arrives,
 // which frame of playback was being handed at that moment. What remains between
-// the two is the stream's buffering, which SDL does not report.
+// the two is the stream's buffering, which SDL does not report. From then on
+// the input follows the output: a lasting change between the two clocks (a
+// server that dropped input, or played silence because our output was late)
+// moves the capture's place with it, as a gap or as a stall, and a stretch of
+// silence our own output played because its queue ran dry stalls the place too.
 #pragma once
 
 #include <SDL.h>
@@ -18,10 +22,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/capture_cursor.h"
+#include "platform/lock_free_queue.h"
 #include "platform/wave.h"
 
 // Frames per callback: small enough that the input meter follows the
@@ -33,6 +38,7 @@ constexpr int kSdlOpenFailed = 1;
 constexpr int kSdlNotOpen = 2;
 constexpr int kSdlDeviceLost = 3;
 constexpr int kSdlBadBuffer = 4;
+constexpr int kSdlQueueFull = 5;
 
 // Starts SDL's audio subsystem if this module has not yet; false when SDL
 // cannot (no such driver, no sound server).
@@ -51,36 +57,48 @@ void SdlDeviceNames(bool capture, std::vector<std::string>& names);
 std::string SdlDeviceInUse(bool capture, const std::string& chosen);
 // False once the device has gone away (unplugged, server restarted).
 bool SdlDeviceAlive(SDL_AudioDeviceID device);
-// A device's reset: hands every queued buffer back (handBack, called with `lock`
-// held) and starts a new generation, with SDL's device lock keeping the callback
-// out, so the counts handed back are final and every notice the callback posted
-// precedes ours. Returns kSdlNotOpen when there is no device, else kWaveOk or
-// kSdlDeviceLost.
-int ResetSdlDevice(SDL_AudioDeviceID device, std::mutex& lock, uint32_t& generation,
+// Whether playback and capture run on one clock, as through a sound server or
+// one card. SDL's disk and dummy drivers pace each stream by sleeping on its
+// own: what the two clocks drift apart there says nothing of lost sound.
+bool SdlStreamsShareAClock();
+// A device's reset: hands every queued buffer back (handBack) and starts a new
+// generation, with SDL's device lock keeping the callback out, so the counts
+// handed back are final and every notice the callback posted precedes ours.
+// Returns kSdlNotOpen when there is no device, else kWaveOk or kSdlDeviceLost.
+int ResetSdlDevice(SDL_AudioDeviceID device, std::atomic<uint32_t>& generation,
                    const std::function<void()>& handBack);
+
+// When frame 0 would have been handed (or would have arrived) had every frame
+// come in step with the clock (steady clock, nanoseconds), as the latest
+// callbacks saw it. A callback can only be late, never early, so the earliest
+// of the last few is the best guess; a lasting change has replaced them all a
+// few callbacks later. One thread adds, another may read.
+class EarliestOrigin {
+ public:
+  static constexpr int kReadings = 16;
+  EarliestOrigin() { Forget(); }
+  void Forget();
+  void Add(int64_t ns);
+  // Of the latest `latest` readings; INT64_MAX before the first one.
+  int64_t Earliest(int latest = kReadings) const;
+
+ private:
+  std::atomic<int64_t> readings[kReadings];
+  std::atomic<uint32_t> next{0};
+};
 
 // What the output's callback tells the input's, without a lock between them.
 struct PlaybackClock {
-  // When frame 0 of the output would have been handed to SDL had every frame
-  // been handed in step with the clock (steady clock, nanoseconds), as the
-  // latest callbacks saw it. A callback can only be late, never early, so the
-  // earliest of the last few is the best guess; a lasting change (an underrun)
-  // has replaced them all a few callbacks later.
-  static constexpr int kOrigins = 8;
-  std::atomic<int64_t> origins[kOrigins];
-  std::atomic<uint32_t> nextOrigin{0};
+  EarliestOrigin origin;
   // The frame at which the buffer that starts the capture began; -1 until then.
   std::atomic<int64_t> captureStart{-1};
   // Set by the input's Start; the next buffer written takes it.
   std::atomic<bool> startRequested{false};
   // Whether the output device runs at all, so the input need not wait for it.
   std::atomic<bool> outputRunning{false};
-
-  PlaybackClock() { ForgetOrigins(); }
-  void ForgetOrigins();
-  void AddOrigin(int64_t ns);
-  // INT64_MAX before the output's first callback.
-  int64_t Origin() const;
+  // Frames of silence played since the capture started because the queue ran
+  // dry, counted when the song went on after them.
+  std::atomic<int64_t> stalled{0};
 };
 
 // Nanoseconds of the steady clock: no allocation, no lock.
@@ -89,6 +107,14 @@ int64_t SteadyNs();
 // however long the device has been open.
 int64_t FramesToNs(int64_t frames);
 int64_t NsToFrames(int64_t ns);
+
+struct SdlQueued {
+  WaveHeader* header = nullptr;
+  bool startsCapture = false;  // the first buffer written after the input's Start
+};
+
+// Room for every buffer the core keeps in flight, and more.
+constexpr size_t kSdlQueueSize = 64;
 
 class SdlWaveOut : public WaveOutDevice {
  public:
@@ -106,22 +132,21 @@ class SdlWaveOut : public WaveOutDevice {
  private:
   static void Callback(void* self, Uint8* stream, int length);
   void Fill(Uint8* stream, size_t length);
-  // With `lock` held: marks every queued buffer done, in queue order, and posts
-  // their notices under the current generation when `notify`.
-  void HandBackLocked(bool notify);
+  // With the callback kept out: marks every queued buffer done, in queue
+  // order, and posts their notices under the current generation when `notify`.
+  void HandBack(bool notify);
 
   PlaybackClock& clock;
-  std::string chosen;            // empty: the system's default
-  SDL_AudioDeviceID device = 0;  // touched by the core's thread only
-  std::mutex lock;
-  std::vector<WaveHeader*> queue;  // front plays first
-  uint32_t played = 0;             // bytes of the front buffer already copied
-  // Under `lock`: frames handed to SDL since the open, and the queued buffer
-  // (if any) that starts the capture when it begins to play.
-  int64_t handed = 0;
-  WaveHeader* startsCapture = nullptr;
-  // Written by the core's thread under `lock`, read by the callback under it.
-  uint32_t generation = 1;
+  std::string chosen;                             // empty: the system's default
+  SDL_AudioDeviceID device = 0;                   // set while the callback cannot run
+  LockFreeQueue<SdlQueued, kSdlQueueSize> queue;  // pushed by Write
+  // The callback's, or the core's while it keeps the callback out.
+  SdlQueued playing;
+  uint32_t played = 0;  // bytes of `playing` already copied
+  int64_t handed = 0;   // frames handed to SDL since the open
+  int64_t dry = 0;      // frames of silence since the song's last frame
+  bool lostTold = false;
+  std::atomic<uint32_t> generation{1};
 };
 
 class SdlWaveIn : public WaveInDevice {
@@ -146,38 +171,52 @@ class SdlWaveIn : public WaveInDevice {
   void Abandon();
 
  private:
+  struct Port {
+    SdlWaveIn& device;
+    bool notify = true;  // false: the program is ending and nobody reads them
+    bool Next(WaveHeader*& header) { return device.queue.Pop(header); }
+    void HandBack(WaveHeader& header) const;
+  };
   static void Callback(void* self, Uint8* stream, int length);
-  void Capture(const Uint8* stream, size_t length);
-  // With `lock` held: copies `length` bytes (silence when `bytes` is null) into
-  // the queued buffers, handing back each one that fills.
-  void Store(const Uint8* bytes, size_t length);
-  // With `lock` held, for each chunk after Start until the capture has found
-  // its place: notes when the chunk arrived, keeps it once the output has
-  // begun the buffer that starts the capture, and once a few are kept (the
-  // earliest arrival of several is a far better guess than one), stores them
-  // from that buffer's first frame on, after silence if they begin later.
-  void Place(const Uint8* stream, size_t length);
-  // With `lock` held: stops capture, marks every queued buffer done with its
-  // count, in queue order, and posts their notices under the current generation
-  // when `notify`.
-  void HandBackLocked(bool notify);
+  void Capture(const Uint8* stream, uint32_t frames);
+  // For each chunk after Start until the capture has found its place: keeps it
+  // once the output has begun the buffer that starts the capture, and once a
+  // few are kept (the earliest arrival of several is a far better guess than
+  // one), stores them from that buffer's first frame on, after silence if they
+  // begin later.
+  void Place(const Uint8* stream, uint32_t frames);
+  // Once placed: follows the output's stalls and any lasting change between
+  // the two clocks, then stores the chunk at its place.
+  void Follow(const Uint8* stream, uint32_t frames);
+  // Playback frames between the output's frame 0 and the input's, as the
+  // latest `latest` readings of each clock see it.
+  int64_t ClockOffset(int latest = EarliestOrigin::kReadings) const;
+  // With the callback kept out: stops capture and hands back every buffer,
+  // partly filled ones with their counts, in queue order, posting their
+  // notices under the current generation when `notify`.
+  void HandBack(bool notify);
 
   PlaybackClock& clock;
   const SdlWaveOut& output;
-  std::string chosen;            // empty: the system's default
-  SDL_AudioDeviceID device = 0;  // touched by the core's thread only
-  std::mutex lock;
-  std::vector<WaveHeader*> queue;  // front fills first
+  std::string chosen;                               // empty: the system's default
+  SDL_AudioDeviceID device = 0;                     // set while the callback cannot run
+  LockFreeQueue<WaveHeader*, kSdlQueueSize> queue;  // pushed by AddBuffer
+  // The callback's, or the core's while it keeps the callback out.
+  CaptureCursor cursor;
   bool capturing = false;
-  // Under `lock`, until the capture has found its place on the playback
-  // timeline: the frames that arrived since Start and when frame 0 arrived,
-  // by the same earliest-of-several rule as the output's.
+  bool lineUp = false;       // an output runs: the capture follows its stalls
+  bool sharedClock = false;  // ... and its clock
   bool placed = false;
-  int64_t arrived = 0;
-  int64_t arrivalOrigin = 0;
-  static constexpr size_t kPlacingChunks = 4;
+  bool lostTold = false;
+  int64_t arrived = 0;  // frames since Start
+  EarliestOrigin arrivals;
+  static constexpr size_t kPlacingChunks = 16;
   uint8_t kept[kPlacingChunks * kDeviceFrames * 4];
   size_t keptBytes = 0;
-  // Written by the core's thread under `lock`, read by the callback under it.
-  uint32_t generation = 1;
+  int64_t placedOffset = 0;  // ClockOffset() the current place was found with
+  int slipChunks = 0;        // chunks in a row the clocks disagreed with it,
+  bool slipLater = false;    // the input's later than it was (or else earlier)
+  int64_t stalledSeen = 0;
+  int64_t skip = 0;  // frames still to drop: the song stood still meanwhile
+  std::atomic<uint32_t> generation{1};
 };

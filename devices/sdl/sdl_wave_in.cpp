@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -6,24 +7,51 @@
 #include "devices/sdl/sdl_wave_devices.h"
 #include "platform/platform.h"
 
-SdlWaveIn::SdlWaveIn(PlaybackClock& c, const SdlWaveOut& o) : clock(c), output(o) {
-  // Room enough that queuing from the core never allocates while SDL's thread
-  // is copying.
-  queue.reserve(16);
+namespace {
+
+// A change between the output's and the input's clocks smaller than this is
+// the callbacks' jitter; the servers' blocks that went missing under load were
+// 256 frames and more.
+constexpr int64_t kSlipFrames = 200;
+// A change shows first in the latest few readings; it counts once it has
+// lasted this many chunks (more than a third of a second), longer than a busy
+// machine keeps a callback waiting, while a lost block stays for good.
+constexpr int kSlipReadings = 4;
+constexpr int kSlipChunks = 16;
+
+std::atomic_ref<uint32_t> Queued(WaveHeader& header) {
+  return std::atomic_ref<uint32_t>(header.queued);
 }
+
+uint32_t Frames(int64_t frames) {
+  return static_cast<uint32_t>(std::clamp<int64_t>(frames, 0, UINT32_MAX));
+}
+
+}  // namespace
+
+SdlWaveIn::SdlWaveIn(PlaybackClock& c, const SdlWaveOut& o) : clock(c), output(o) {}
 
 SdlWaveIn::~SdlWaveIn() {
   if (device != 0) SDL_CloseAudioDevice(device);
 }
 
+void SdlWaveIn::Port::HandBack(WaveHeader& header) const {
+  header.done = 1;
+  Queued(header).store(0);
+  if (notify) {
+    platform().Post({MM_WIM_DATA, device.generation, reinterpret_cast<intptr_t>(&header)});
+  }
+}
+
 int SdlWaveIn::Open() {
   if (device != 0) Close();
-  // SDL opens capture paused: nothing is taken from the card before Start.
+  // SDL opens capture paused, and a paused device never calls back: nothing is
+  // taken from the card before Start, and all of this is ours until then.
   const SDL_AudioDeviceID opened = OpenSdlDevice(true, chosen, &SdlWaveIn::Callback, this);
   if (opened == 0) return kSdlOpenFailed;
   device = opened;
-  const std::lock_guard<std::mutex> hold(lock);
   capturing = false;
+  lostTold = false;
   ++generation;
   return kWaveOk;
 }
@@ -38,36 +66,42 @@ int SdlWaveIn::AddBuffer(WaveHeader& header) {
   if (device == 0) return kSdlNotOpen;
   if (!SdlDeviceAlive(device)) return kSdlDeviceLost;
   if (header.data == nullptr && header.bufferLength != 0) return kSdlBadBuffer;
-  const std::lock_guard<std::mutex> hold(lock);
   // Queued twice, a buffer would be filled and handed back twice.
-  if (header.queued != 0) return kWaveStillPlaying;
+  if (Queued(header).load() != 0) return kWaveStillPlaying;
   header.done = 0;
-  header.queued = 1;
   header.bytesRecorded = 0;
-  queue.push_back(&header);
+  Queued(header).store(1);
+  if (!queue.Push(&header)) {
+    Queued(header).store(0);
+    return kSdlQueueFull;
+  }
   return kWaveOk;
 }
 
 int SdlWaveIn::Start() {
   if (device == 0) return kSdlNotOpen;
   if (!SdlDeviceAlive(device)) return kSdlDeviceLost;
-  {
-    const std::lock_guard<std::mutex> hold(lock);
-    capturing = true;
-    clock.captureStart = -1;
-    arrived = 0;
-    arrivalOrigin = INT64_MAX;
-    keptBytes = 0;
-    // With no playback there is nothing to line up with: capture at once.
-    placed = !clock.outputRunning.load();
-    clock.startRequested = !placed;
-  }
+  SDL_LockAudioDevice(device);
+  capturing = true;
+  clock.captureStart = -1;
+  arrived = 0;
+  arrivals.Forget();
+  keptBytes = 0;
+  skip = 0;
+  slipChunks = 0;
+  // With no playback there is nothing to line up with: capture at once.
+  lineUp = clock.outputRunning.load();
+  sharedClock = SdlStreamsShareAClock();
+  placed = !lineUp;
+  if (placed) cursor.Begin(0);
+  clock.startRequested = lineUp;
+  SDL_UnlockAudioDevice(device);
   SDL_PauseAudioDevice(device, 0);
   return kWaveOk;
 }
 
 int SdlWaveIn::Reset() {
-  const int result = ResetSdlDevice(device, lock, generation, [this] { HandBackLocked(true); });
+  const int result = ResetSdlDevice(device, generation, [this] { HandBack(true); });
   // Pausing only spares SDL the reading; `capturing` already drops anything
   // that arrives before it takes effect.
   if (device != 0) SDL_PauseAudioDevice(device, 1);
@@ -79,10 +113,9 @@ int SdlWaveIn::Close() {
   // Joins SDL's thread: no callback runs after this.
   SDL_CloseAudioDevice(device);
   device = 0;
-  const std::lock_guard<std::mutex> hold(lock);
   // A buffer still queued would otherwise stay marked as held by a device that
   // no longer exists; it comes back like a reset's, ahead of the close notice.
-  HandBackLocked(true);
+  HandBack(true);
   platform().Post({MM_WIM_CLOSE, generation, 0});
   ++generation;
   return kWaveOk;
@@ -93,8 +126,7 @@ void SdlWaveIn::Abandon() {
     SDL_CloseAudioDevice(device);
     device = 0;
   }
-  const std::lock_guard<std::mutex> hold(lock);
-  HandBackLocked(false);
+  HandBack(false);
   ++generation;
 }
 
@@ -107,81 +139,99 @@ bool SdlWaveIn::DeviceNames(std::vector<std::string>& names) {
   return true;
 }
 
-void SdlWaveIn::HandBackLocked(bool notify) {
+void SdlWaveIn::HandBack(bool notify) {
   capturing = false;
   placed = false;
   clock.startRequested = false;
-  for (WaveHeader* header : queue) {
-    header->done = 1;
-    header->queued = 0;
-    if (notify) platform().Post({MM_WIM_DATA, generation, reinterpret_cast<intptr_t>(header)});
-  }
-  queue.clear();
+  cursor.HandBackAll(Port{*this, notify});
 }
 
 void SdlWaveIn::Callback(void* self, Uint8* stream, int length) {
-  static_cast<SdlWaveIn*>(self)->Capture(stream, static_cast<size_t>(std::max(length, 0)));
+  static_cast<SdlWaveIn*>(self)->Capture(stream, static_cast<uint32_t>(std::max(length, 0) / 4));
 }
 
-void SdlWaveIn::Capture(const Uint8* stream, size_t length) {
-  const std::lock_guard<std::mutex> hold(lock);
+void SdlWaveIn::Capture(const Uint8* stream, uint32_t frames) {
+  // SDL calls on with silence once the device is gone.
+  if (!lostTold && !SdlDeviceAlive(device)) {
+    lostTold = true;
+    platform().Post({WM_WAVE_LOST, generation, 1});
+  }
   if (!capturing) return;
+  // The chunk's last frame arrived about now.
+  arrived += frames;
+  arrivals.Add(SteadyNs() - FramesToNs(arrived));
   if (placed) {
-    Store(stream, length);
+    Follow(stream, frames);
   } else {
-    Place(stream, length);
+    Place(stream, frames);
   }
 }
 
-void SdlWaveIn::Place(const Uint8* stream, size_t length) {
-  // The chunk's last frame arrived about now.
-  arrived += static_cast<int64_t>(length / 4);
-  arrivalOrigin = std::min(arrivalOrigin, SteadyNs() - FramesToNs(arrived));
+int64_t SdlWaveIn::ClockOffset(int latest) const {
+  return NsToFrames(arrivals.Earliest(latest) - clock.origin.Earliest(latest));
+}
+
+void SdlWaveIn::Place(const Uint8* stream, uint32_t frames) {
   const int64_t start = clock.captureStart.load();
   // Until the output has begun that buffer, all that arrives came before it.
   if (start < 0) return;
+  const size_t length = size_t{frames} * 4;
   const size_t keep = std::min(length, sizeof kept - keptBytes);
   std::memcpy(kept + keptBytes, stream, keep);
   keptBytes += keep;
   if (keep == length && keptBytes + length <= sizeof kept) return;
-  const int64_t playbackOrigin = clock.Origin();
+  const int64_t offset = ClockOffset();
   const auto keptFrames = static_cast<int64_t>(keptBytes / 4);
   // The playback frame handed to SDL while the first kept frame arrived.
-  const int64_t first = NsToFrames(arrivalOrigin - playbackOrigin) + arrived - keptFrames;
+  const int64_t first = offset + arrived - keptFrames;
   if (first + keptFrames <= start) {
     keptBytes = 0;
     return;
   }
   placed = true;
-  const size_t skip = first < start ? static_cast<size_t>(start - first) * 4 : 0;
-  // More silence than the queued buffers hold is lost like any input without
-  // a buffer; the first sound arrives well within them.
-  if (first > start) Store(nullptr, static_cast<size_t>(first - start) * 4);
-  Store(kept + skip, keptBytes - skip);
+  placedOffset = offset;
+  stalledSeen = clock.stalled.load();
+  cursor.Begin(0);
+  const int64_t skipped = std::max<int64_t>(start - first, 0);
+  // A late start is padded: the input's chunks, not a dropout, put it there.
+  cursor.Store(nullptr, Frames(first - start), Port{*this});
+  cursor.Store(kept + skipped * 4, Frames(keptFrames - skipped), Port{*this});
   keptBytes = 0;
 }
 
-void SdlWaveIn::Store(const Uint8* bytes, size_t length) {
-  size_t used = 0;
-  while (!queue.empty()) {
-    WaveHeader* front = queue.front();
-    const size_t take = std::min<size_t>(length - used, front->bufferLength - front->bytesRecorded);
-    if (take != 0) {
-      uint8_t* to = front->data + front->bytesRecorded;
-      if (bytes != nullptr) {
-        std::memcpy(to, bytes + used, take);
-      } else {
-        std::memset(to, 0, take);
-      }
+void SdlWaveIn::Follow(const Uint8* stream, uint32_t frames) {
+  if (lineUp) {
+    const int64_t stalled = clock.stalled.load();
+    if (stalled != stalledSeen) {
+      skip += stalled - stalledSeen;
+      cursor.Dropout(Frames(stalled - stalledSeen), Port{*this});
+      stalledSeen = stalled;
     }
-    used += take;
-    front->bytesRecorded += static_cast<uint32_t>(take);
-    if (front->bytesRecorded < front->bufferLength) break;  // the input is used up
-    queue.erase(queue.begin());
-    front->done = 1;
-    front->queued = 0;
-    // Posted under the lock so a Reset can never slip its notices in front.
-    platform().Post({MM_WIM_DATA, generation, reinterpret_cast<intptr_t>(front)});
   }
-  // Input with no buffer queued is lost, as on any card.
+  if (lineUp && sharedClock) {
+    const int64_t seen = ClockOffset(kSlipReadings) - placedOffset;
+    const bool slipped = std::abs(seen) >= kSlipFrames;
+    if (!slipped || (slipChunks > 0 && (seen > 0) != slipLater)) slipChunks = 0;
+    slipLater = seen > 0;
+    // By now every reading is of after the change: all of them measure it.
+    const int64_t drift = ClockOffset() - placedOffset;
+    if (slipped && ++slipChunks >= kSlipChunks && std::abs(drift) >= kSlipFrames &&
+        (drift > 0) == slipLater) {
+      if (drift > 0) {
+        // Input went missing (the server dropped a block of it): its place
+        // stays empty and what follows keeps its own.
+        cursor.Lose(Frames(drift), Port{*this});
+      } else {
+        // The output fell behind (the server played silence for it): the
+        // song stood still, and what arrives meanwhile answers nothing of it.
+        skip -= drift;
+        cursor.Dropout(Frames(-drift), Port{*this});
+      }
+      placedOffset += drift;
+      slipChunks = 0;
+    }
+  }
+  const auto dropped = static_cast<uint32_t>(std::min<int64_t>(skip, frames));
+  skip -= dropped;
+  cursor.Store(stream + size_t{dropped} * 4, frames - dropped, Port{*this});
 }

@@ -156,8 +156,8 @@ class StreamingAllocationTest : public ::testing::Test {
     InstallPlatform(&ringPlatform);
     InstallWaveDevices(&plainOut, &plainIn);
     // Room enough that the devices' queues never grow while counting.
-    plainOut.queued.reserve(16);
-    plainIn.queued.reserve(16);
+    plainOut.queued.reserve(64);
+    plainIn.queued.reserve(64);
     song.workBuffer = TryAllocate(WorkBufferBytes);
     ASSERT_TRUE(song.workBuffer);
     for (int t = 0; t <= TrackCount; ++t) {

@@ -113,6 +113,9 @@ int FakeWaveOut::Open() {
 }
 
 void FakeWaveOut::Close() {
+  // A device reads what it holds until it lets go: a buffer freed before the
+  // close is caught here (by the sanitizers) as it would be on a real one.
+  TouchQueued();
   isOpen = false;
   queued.clear();
   frontPlayed = 0;
@@ -158,12 +161,21 @@ void FakeWaveOut::Play(uint32_t frames) {
   const size_t delay = size_t{loopDelayFrames} * 4;
   if (inFlight.size() != delay) inFlight.assign(delay, 0);
   inFlight.insert(inFlight.end(), played.begin(), played.end());
-  loopback->FeedInput(std::span(inFlight).first(played.size()));
+  // What arrives while the queue is dry answers nothing of the song.
+  loopback->FeedInput(std::span(inFlight).first(at));
+  loopback->Interrupt(static_cast<uint32_t>((played.size() - at) / 4));
   inFlight.erase(inFlight.begin(), inFlight.begin() + static_cast<ptrdiff_t>(played.size()));
+}
+
+void FakeWaveOut::TouchQueued() {
+  for (const WaveHeader* h : queued) {
+    touched += std::count(h->data, h->data + h->bufferLength, uint8_t{0x5A});
+  }
 }
 
 int FakeWaveOut::Reset() {
   ++resets;
+  TouchQueued();
   frontPlayed = 0;
   for (WaveHeader* h : queued) {
     h->done = 1;
@@ -197,44 +209,54 @@ int FakeWaveIn::AddBuffer(WaveHeader& header) {
 int FakeWaveIn::Start() {
   if (!isOpen) return 2;
   started = true;
+  cursor.Begin(0);
   return kWaveOk;
 }
 
+bool FakeWaveIn::Port::Next(WaveHeader*& header) {
+  if (device.queued.empty()) return false;
+  header = device.queued.front();
+  device.queued.erase(device.queued.begin());
+  return true;
+}
+
+void FakeWaveIn::Port::HandBack(WaveHeader& header) const {
+  header.done = 1;
+  header.queued = 0;
+  platform().Post({MM_WIM_DATA, device.generation, reinterpret_cast<intptr_t>(&header)});
+}
+
 size_t FakeWaveIn::FeedInput(std::span<const uint8_t> bytes) {
-  size_t used = 0;
-  while (started && used < bytes.size() && !queued.empty()) {
-    WaveHeader* h = queued.front();
-    const size_t room = h->bufferLength - h->bytesRecorded;
-    const size_t take = std::min(room, bytes.size() - used);
-    std::memcpy(h->data + h->bytesRecorded, bytes.data() + used, take);
-    h->bytesRecorded += static_cast<uint32_t>(take);
-    used += take;
-    if (h->bytesRecorded == h->bufferLength) {
-      queued.erase(queued.begin());
-      h->done = 1;
-      h->queued = 0;
-      platform().Post({MM_WIM_DATA, generation, reinterpret_cast<intptr_t>(h)});
-    }
-  }
-  return used;
+  if (!started) return 0;
+  // An input nothing is connected to hears silence, as a JACK port does.
+  const uint8_t* heard = inputsConnected ? bytes.data() : nullptr;
+  return size_t{cursor.Store(heard, static_cast<uint32_t>(bytes.size() / 4), Side())} * 4;
+}
+
+void FakeWaveIn::LoseInput(uint32_t frames) {
+  if (started) cursor.Lose(frames, Side());
+}
+
+void FakeWaveIn::Interrupt(uint32_t frames) {
+  if (started) cursor.Dropout(frames, Side());
+}
+
+void FakeWaveIn::HandBackAll() {
+  started = false;
+  cursor.HandBackAll(Side());
 }
 
 int FakeWaveIn::Reset() {
-  started = false;
-  for (WaveHeader* h : queued) {
-    h->done = 1;
-    h->queued = 0;
-    platform().Post({MM_WIM_DATA, generation, reinterpret_cast<intptr_t>(h)});
-  }
-  queued.clear();
+  HandBackAll();
   ++generation;
   return isOpen ? kWaveOk : 2;
 }
 
 int FakeWaveIn::Close() {
   if (!isOpen) return 2;
+  // A buffer still queued comes back like a reset's, ahead of the close notice.
+  HandBackAll();
   isOpen = false;
-  started = false;
   ++closes;
   platform().Post({MM_WIM_CLOSE, generation, 0});
   ++generation;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/capture_cursor.h"
 #include "platform/message_queue.h"
 #include "platform/platform.h"
 #include "platform/wave.h"
@@ -164,10 +165,14 @@ class FakeWaveOut : public WaveOutDevice {
   // Plays `frames` frames as a card would: the queued buffers in order,
   // silence where none is queued, each buffer handed back once played to its
   // end. With a loopback input, everything played reaches it `loopDelayFrames`
-  // frames later, as through a cable from the output to the input.
+  // frames later, as through a cable from the output to the input; while the
+  // queue is dry the song stalls, and so does the input's place.
   void Play(uint32_t frames);
   FakeWaveIn* loopback = nullptr;
   uint32_t loopDelayFrames = 0;
+  // What reading the queued buffers at a reset or close found (nothing the
+  // tests look at: the reading is what counts).
+  int64_t touched = 0;
   std::vector<WaveHeader*> queued;
   // Every buffer written, in order, as the bytes it held then (what was played).
   std::vector<std::vector<uint8_t>> written;
@@ -180,6 +185,7 @@ class FakeWaveOut : public WaveOutDevice {
   FakeDeviceList devices;
 
  private:
+  void TouchQueued();
   uint32_t frontPlayed = 0;       // bytes of the front buffer already played
   std::vector<uint8_t> inFlight;  // played, not yet arrived at the loopback
 };
@@ -198,9 +204,16 @@ class FakeWaveIn : public WaveInDevice {
   std::string PathKey() const override { return pathKey; }
   bool InputsConnected() const override { return inputsConnected; }
 
-  // Captures bytes into the queued buffers, handing back each one that fills;
-  // returns how many bytes found a buffer (the rest is lost, as on a real card).
+  // Captures bytes into the queued buffers at the place they belong, handing
+  // back each one that fills; returns how many bytes found a buffer (the rest
+  // is lost, as on a real card, and leaves its place empty).
   size_t FeedInput(std::span<const uint8_t> bytes);
+  // The device loses `frames` frames of input (a stalled interface, a server
+  // that dropped them): their place stays empty.
+  void LoseInput(uint32_t frames);
+  // An interruption the performer heard (an xrun, a dry output queue) while
+  // the place stood still.
+  void Interrupt(uint32_t frames);
   std::vector<WaveHeader*> queued;
   bool isOpen = false;
   bool started = false;
@@ -211,7 +224,18 @@ class FakeWaveIn : public WaveInDevice {
   FakeDeviceList devices;
   uint32_t roundTripFrames = 0;  // what the device reports
   std::string pathKey = "fake";  // the sound path it stands for
-  bool inputsConnected = true;
+  bool inputsConnected = true;  // false: what arrives is silence
+
+ private:
+  struct Port {
+    FakeWaveIn& device;
+    bool Next(WaveHeader*& header);
+    void HandBack(WaveHeader& header) const;
+  };
+  Port Side() { return {*this}; }
+  // Whatever the device gives back first: the buffer being filled.
+  void HandBackAll();
+  CaptureCursor cursor;
 };
 
 // The fakes every core test uses, installed by the test main.

@@ -17,10 +17,12 @@
 #include "app/menus.h"
 #include "audio/latency_measure.h"
 #include "audio/round_trip.h"
+#include "audio/run_state.h"
 #include "base/settings.h"
 #include "devices/jack/jack_wave.h"
 #include "program_fixture.h"
 #include "song/song_file.h"
+#include "song/undo.h"
 #include "test_servers.h"
 
 namespace {
@@ -189,6 +191,61 @@ class JackdProgram : public JackProgram {
 TEST_P(JackdProgram, MeasuredLoopLinesTakesUpWithTheClickTrack) {
   // Through another client the loop is one period long.
   MeasureAndRecord(GetParam());
+}
+
+// A server that dies in the middle of a take: the transport stops at once and
+// says why, the take keeps what came before and Undo takes it back; once a
+// server runs again, Play plays and records on it.
+TEST_P(JackdProgram, AServerThatDiesStopsTheTakeAndTheNextPlayFindsTheOneAfterIt) {
+  constexpr int16_t kOldTake = 7;
+  Bytes old(5 * size_t{BytesPerSecond});
+  for (size_t i = 0; i < old.size(); i += 2) StoreI16(old.data() + i, kOldTake);
+  FileWrite(tracks[2], old.data(), 0, static_cast<int32_t>(old.size()));
+  Click(Middle(geometry::Arm(2)));
+  song.positionMs = 0;
+  Click(Middle(geometry::kPlay));
+  ASSERT_EQ(song.running, 1);
+  Run(1500);
+  server.Kill();
+  const auto killed = Clock::now();
+  Run(10000, [] { return song.running == 0; });
+  EXPECT_LT(Clock::now() - killed, std::chrono::seconds(1));
+  ASSERT_EQ(song.running, 0);
+  ASSERT_FALSE(fakePlatform.messages.empty());
+  EXPECT_EQ(fakePlatform.messages.back().text,
+            "The sound device went away (its server stopped, or it was unplugged), so the "
+            "transport stopped. What was recorded until then is kept; Undo takes it back. Play "
+            "connects again once the device is back.");
+  // The take lags by the loop's one period, since nothing was measured.
+  std::vector<int64_t> played = TrackOnsets(1, 0);
+  for (int64_t& onset : played) onset += GetParam();
+  std::erase_if(played, [](int64_t f) { return f >= 44100; });
+  std::vector<int64_t> taken = TrackOnsets(2, 0);
+  std::erase_if(taken, [](int64_t f) { return f >= 44100; });
+  EXPECT_EQ(taken, played);
+  EXPECT_EQ(RegionOf(WorkingFile(), 2, 3 * BytesPerSecond, 2 * size_t{BytesPerSecond}),
+            Bytes(old.begin() + 3 * BytesPerSecond, old.end()))
+      << "past where capture ended the old take stays";
+  ASSERT_EQ(CanUndo(), 1);
+  WindowProc(WM_COMMAND, kUndoCommand, 0);
+  EXPECT_EQ(RegionOf(WorkingFile(), 2, 0, old.size()), old);
+
+  // The test's own client of the dead server goes before another takes its
+  // place, as the program's did.
+  xruns.Stop();
+  ASSERT_TRUE(server.Start(44100, GetParam())) << server.Problem();
+  ASSERT_TRUE(xruns.Start());
+  fakePlatform.messages.clear();
+  Click(Middle(geometry::Arm(2)));
+  Click(Middle(geometry::kPlay));
+  ASSERT_EQ(song.running, 1);
+  Run(2500);
+  EXPECT_GE(runState.audibleSecond, 1) << "the output plays: its buffers come back";
+  Click(Middle(geometry::kPlay));
+  EXPECT_TRUE(fakePlatform.messages.empty());
+  std::string problem;
+  ASSERT_TRUE(LoopPorts("sonavel", LoopKind::Peer, &problem)) << problem;
+  ExpectTakesLag(1, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Periods, JackdProgram, ::testing::Values(1024u, 256u));

@@ -212,47 +212,60 @@ TEST_F(JackDevices, InputResetReturnsThePartialBufferAndTheCloseNoticeComesLast)
   StartDevices(256);
   std::string problem;
   ASSERT_TRUE(LoopPorts("sonavel", LoopKind::Direct, &problem)) << problem;
+  ASSERT_TRUE(xruns.Start());
   ASSERT_EQ(waveOut().Open(), kWaveOk);
-  ASSERT_EQ(waveIn().Open(), kWaveOk);
-  const uint32_t generation = waveIn().Generation();
-  // B ends at byte 26,384, which no period divides: the cycle that fills B
-  // also starts C.
-  Bytes bytesA(16384), bytesB(10000), bytesC(400000);
-  WaveHeader a = HeaderFor(bytesA);
-  WaveHeader b = HeaderFor(bytesB);
-  WaveHeader c = HeaderFor(bytesC);
-  ASSERT_EQ(waveIn().AddBuffer(a), kWaveOk);
-  ASSERT_EQ(waveIn().AddBuffer(b), kWaveOk);
-  ASSERT_EQ(waveIn().AddBuffer(c), kWaveOk);
-  EXPECT_EQ(waveIn().AddBuffer(a), kWaveStillPlaying) << "a buffer is queued once";
-  Bytes played = Pattern(176400 * 2, 9);
-  WaveHeader out = HeaderFor(played);
-  ASSERT_EQ(waveIn().Start(), kWaveOk);
-  ASSERT_EQ(waveOut().Write(out), kWaveOk);
+  // An xrun ends the buffer being filled where it fell (a dropout there): a
+  // try that had one is made again.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    received.clear();
+    const uint32_t xrunsBefore = xruns.Count();
+    ASSERT_EQ(waveIn().Open(), kWaveOk);
+    const uint32_t generation = waveIn().Generation();
+    // B ends at byte 26,384, which no period divides: the cycle that fills B
+    // also starts C.
+    Bytes bytesA(16384), bytesB(10000), bytesC(400000);
+    WaveHeader a = HeaderFor(bytesA);
+    WaveHeader b = HeaderFor(bytesB);
+    WaveHeader c = HeaderFor(bytesC);
+    ASSERT_EQ(waveIn().AddBuffer(a), kWaveOk);
+    ASSERT_EQ(waveIn().AddBuffer(b), kWaveOk);
+    ASSERT_EQ(waveIn().AddBuffer(c), kWaveOk);
+    EXPECT_EQ(waveIn().AddBuffer(a), kWaveStillPlaying) << "a buffer is queued once";
+    Bytes played = Pattern(176400 * 2, 9);
+    WaveHeader out = HeaderFor(played);
+    ASSERT_EQ(waveIn().Start(), kWaveOk);
+    ASSERT_EQ(waveOut().Write(out), kWaveOk);
 
-  ASSERT_TRUE(WaitForMessages(2));
-  EXPECT_THAT(received, ::testing::ElementsAre(IsMessage(Notice(MM_WIM_DATA, generation, &a)),
-                                               IsMessage(Notice(MM_WIM_DATA, generation, &b))));
-  EXPECT_TRUE(std::equal(bytesA.begin(), bytesA.end(), played.begin()));
-  EXPECT_TRUE(std::equal(bytesB.begin(), bytesB.end(), played.begin() + 16384));
+    ASSERT_TRUE(WaitForMessages(2));
+    ASSERT_EQ(waveIn().Reset(), kWaveOk);
+    const uint32_t afterReset = waveIn().Generation();
+    ASSERT_EQ(waveIn().Close(), kWaveOk);
+    ASSERT_EQ(waveOut().Reset(), kWaveOk);
+    fakePlatform.PumpTo(Receive);
+    if (xruns.Count() != xrunsBefore) continue;
 
-  ASSERT_EQ(waveIn().Reset(), kWaveOk);
-  EXPECT_EQ(c.done, 1u);
-  EXPECT_EQ(c.queued, 0u);
-  ASSERT_LT(c.bytesRecorded, c.bufferLength);
-  EXPECT_EQ(c.bytesRecorded % 4, 0u);
-  EXPECT_TRUE(std::equal(bytesC.begin(), bytesC.begin() + c.bytesRecorded, played.begin() + 26384));
-  const uint32_t afterReset = waveIn().Generation();
-  EXPECT_NE(afterReset, generation);
-
-  ASSERT_EQ(waveIn().Close(), kWaveOk);
-  fakePlatform.PumpTo(Receive);
-  EXPECT_THAT(received,
-              ::testing::ElementsAre(IsMessage(Notice(MM_WIM_DATA, generation, &a)),
-                                     IsMessage(Notice(MM_WIM_DATA, generation, &b)),
-                                     IsMessage(Notice(MM_WIM_DATA, generation, &c)),
-                                     IsMessage(Notice(MM_WIM_CLOSE, afterReset, nullptr))));
-  EXPECT_NE(waveIn().Generation(), afterReset);
+    EXPECT_EQ(a.timelineFrame, 0);
+    EXPECT_EQ(b.timelineFrame, 4096);
+    EXPECT_EQ(c.timelineFrame, 6596);
+    EXPECT_TRUE(std::equal(bytesA.begin(), bytesA.end(), played.begin()));
+    EXPECT_TRUE(std::equal(bytesB.begin(), bytesB.end(), played.begin() + 16384));
+    EXPECT_EQ(c.done, 1u);
+    EXPECT_EQ(c.queued, 0u);
+    ASSERT_LT(c.bytesRecorded, c.bufferLength);
+    EXPECT_EQ(c.bytesRecorded % 4, 0u);
+    EXPECT_TRUE(
+        std::equal(bytesC.begin(), bytesC.begin() + c.bytesRecorded, played.begin() + 26384));
+    EXPECT_NE(afterReset, generation);
+    std::erase_if(received, [](const Message& m) { return m.id == MM_WOM_DONE; });
+    EXPECT_THAT(received,
+                ::testing::ElementsAre(IsMessage(Notice(MM_WIM_DATA, generation, &a)),
+                                       IsMessage(Notice(MM_WIM_DATA, generation, &b)),
+                                       IsMessage(Notice(MM_WIM_DATA, generation, &c)),
+                                       IsMessage(Notice(MM_WIM_CLOSE, afterReset, nullptr))));
+    EXPECT_NE(waveIn().Generation(), afterReset);
+    return;
+  }
+  GTEST_SKIP() << "too busy: every try had an xrun";
 }
 
 TEST_F(JackDevices, DevicesThatAreNotOpenRefuseWorkAndPostNothing) {

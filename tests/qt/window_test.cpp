@@ -214,8 +214,8 @@ TEST_F(WindowTest, RedoRunsByCtrlShiftZAndByCtrlYAndHelpByF1) {
   for (const auto& [keys, command] : cases) {
     Received().clear();
     QTest::keyClick(&Panel(), keys.key(), keys.keyboardModifiers());
-    EXPECT_TRUE(std::any_of(Received().begin(), Received().end(), [command](const Message& m) {
-      return m.id == WM_COMMAND && m.wParam == command;
+    EXPECT_TRUE(std::any_of(Received().begin(), Received().end(), [c = command](const Message& m) {
+      return m.id == WM_COMMAND && m.wParam == c;
     })) << QKeySequence(keys).toString().toStdString();
   }
 }

@@ -221,6 +221,30 @@ TEST_F(SdlWaveTest, CapturesIntoQueuedBuffersInOrderAndResetReturnsThePartialOne
   EXPECT_NE(waveIn().Generation(), afterReset);
 }
 
+TEST_F(SdlWaveTest, InputThatFindsNoBufferLeavesItsPlaceEmpty) {
+  const std::vector<uint8_t> input = Pattern(1 << 21, 7);
+  WriteInputFile(input);
+  ASSERT_EQ(waveIn().Open(), kWaveOk);
+  std::vector<uint8_t> bytes(16384);
+  WaveHeader h = HeaderFor(bytes);
+  ASSERT_EQ(waveIn().AddBuffer(h), kWaveOk);
+  ASSERT_EQ(waveIn().Start(), kWaveOk);
+  ASSERT_TRUE(WaitForMessages(1));
+  EXPECT_EQ(h.timelineFrame, 0);
+  // Input goes on arriving with no buffer to take it; the next buffer queued
+  // starts where the input has got to, holding what arrived there.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  received.clear();
+  ASSERT_EQ(waveIn().AddBuffer(h), kWaveOk);
+  ASSERT_TRUE(WaitForMessages(1));
+  ASSERT_GT(h.timelineFrame, 4096);
+  ASSERT_LT(h.timelineFrame * 4 + bytes.size(), input.size());
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), input.begin() + h.timelineFrame * 4));
+  EXPECT_EQ(h.dropoutFrames, 0u);
+  waveIn().Reset();
+  waveIn().Close();
+}
+
 TEST_F(SdlWaveTest, CloseHandsBackBuffersStillQueuedAheadOfTheCloseNotice) {
   WriteInputFile(Pattern(4096, 6));
   ASSERT_EQ(waveIn().Open(), kWaveOk);
