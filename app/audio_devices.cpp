@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "audio/input_channels.h"
 #include "audio/latency_measure.h"
 #include "audio/playback.h"
 #include "base/settings.h"
@@ -15,6 +16,20 @@ namespace {
 constexpr char kOutputSetting[] = "output_device";
 constexpr char kInputSetting[] = "input_device";
 constexpr char kSystemDefault[] = "System default";
+constexpr char kChannelsSetting[] = "input_channels";
+
+// The menu's items in the order of InputChannels, and how each is kept.
+constexpr const char* kChannelItems[] = {"Stereo", "Left only", "Right only"};
+constexpr const char* kChannelValues[] = {"stereo", "left", "right"};
+
+// A value the file does not know (a typing slip) reads as Stereo.
+InputChannels StoredChannels() {
+  const std::string stored = ReadSetting(kChannelsSetting);
+  for (int i = 1; i < 3; ++i) {
+    if (stored == kChannelValues[i]) return static_cast<InputChannels>(i);
+  }
+  return InputChannels::Stereo;
+}
 
 MenuChoices Choices(DeviceChoice& device, const char* setting) {
   std::vector<std::string> names;
@@ -55,6 +70,7 @@ bool Choose(DeviceChoice& device, const char* setting, intptr_t item) {
 void ApplyDeviceSettings() {
   waveOut().ChooseDevice(ReadSetting(kOutputSetting));
   waveIn().ChooseDevice(ReadSetting(kInputSetting));
+  SetInputChannels(StoredChannels());
 }
 
 MenuChoices OutputDeviceChoices() {
@@ -72,4 +88,17 @@ void ChooseOutputDevice(intptr_t item) {
 
 void ChooseInputDevice(intptr_t item) {
   Choose(waveIn(), kInputSetting, item);
+}
+
+MenuChoices InputChannelChoices() {
+  return {{std::begin(kChannelItems), std::end(kChannelItems)},
+          static_cast<int>(InputChannelsChosen())};
+}
+
+void ChooseInputChannels(intptr_t item) {
+  if (item < 0 || item >= std::ssize(kChannelItems)) return;
+  // A take changes its channels only between takes.
+  if (song.running != 0) StopToStart();
+  WriteSetting(kChannelsSetting, kChannelValues[item]);
+  SetInputChannels(static_cast<InputChannels>(item));
 }

@@ -20,3 +20,8 @@ MenuChoices InputDeviceChoices();
 // the next recording opens the new input.
 void ChooseOutputDevice(intptr_t item);
 void ChooseInputDevice(intptr_t item);
+
+// Stereo, Left only or Right only: what a take keeps of the input, kept in the
+// settings beside the input device; the next take uses the new choice.
+MenuChoices InputChannelChoices();
+void ChooseInputChannels(intptr_t item);

@@ -3,8 +3,10 @@
 #include <string>
 
 #include "app/audio_devices.h"
+#include "audio/stream.h"
 #include "panel/commands.h"
 #include "panel/track_commands.h"
+#include "panel/transport.h"
 #include "platform/platform.h"
 #include "song/undo.h"
 
@@ -30,11 +32,15 @@ constexpr MenuEntry kEditEntries[] = {
 constexpr MenuEntry kTrackEntries[] = {
     {kClickTrackCommand, "&Click Track\u2026"},
     {kBounceCommand, "&Bounce to Track\u2026"},
+    {},
+    // L is typed into a name being edited, so the key is the panel's, not a shortcut.
+    {kLoopCommand, "&Loop Between Markers", "", nullptr, LoopBetweenMarkers},
 };
 constexpr MenuEntry kAudioEntries[] = {
     {kMeasureLatencyCommand, "&Measure Latency…"},
     {kOutputDeviceCommand, "&Output Device", "", OutputDeviceChoices},
     {kInputDeviceCommand, "&Input Device", "", InputDeviceChoices},
+    {kInputChannelsCommand, "Input &Channels", "", InputChannelChoices},
 };
 constexpr MenuEntry kHelpEntries[] = {{kHelpCommand, "Sonavel &Help", "F1"},
                                       {kAboutCommand, "&About"}};
@@ -110,6 +116,9 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
     case kBounceCommand:
       BounceCommand();
       return 1;
+    case kLoopCommand:
+      ToggleLoopBetweenMarkers();
+      return 1;
     case kMeasureLatencyCommand:
       MeasureLatencyCommand();
       return 1;
@@ -118,6 +127,9 @@ int RunMenuCommand(uintptr_t command, intptr_t choice) {
       return 1;
     case kInputDeviceCommand:
       ChooseInputDevice(choice);
+      return 1;
+    case kInputChannelsCommand:
+      ChooseInputChannels(choice);
       return 1;
     default:
       return 0;

@@ -28,8 +28,10 @@ constexpr uintptr_t kUndoCommand = 1200;
 constexpr uintptr_t kRedoCommand = 1201;
 constexpr uintptr_t kClickTrackCommand = 1250;
 constexpr uintptr_t kBounceCommand = 1251;
+constexpr uintptr_t kLoopCommand = 1252;
 constexpr uintptr_t kOutputDeviceCommand = 1300;
 constexpr uintptr_t kInputDeviceCommand = 1301;
+constexpr uintptr_t kInputChannelsCommand = 1302;
 constexpr uintptr_t kMeasureLatencyCommand = 1350;
 
 struct MenuEntry {
@@ -40,6 +42,9 @@ struct MenuEntry {
   // Set for a submenu of choices: choosing item i sends WM_COMMAND with the
   // entry's command and lParam i.
   MenuChoices (*choices)() = nullptr;
+  // Set for an entry that is on or off: whether it shows its check mark, asked
+  // each time its menu opens.
+  bool (*checked)() = nullptr;
 };
 
 struct Menu {

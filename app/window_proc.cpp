@@ -64,6 +64,7 @@ void OnCreate() {
   controlManager.LoadSkin();
   textFields.Init();
   ApplyDeviceSettings();
+  ApplyLoopSetting();
   MixerInit();
   RecordInit();
   platform().StartTimer(100);
@@ -122,7 +123,7 @@ intptr_t Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       controlManager.MouseMove(px, py);
       return 0;
     case WM_LBUTTONDOWN:
-      controlManager.MouseDown(px, py);
+      controlManager.MouseDown(px, py, static_cast<uint32_t>(wParam));
       textFields.FieldsMouseDown(px, py);
       return 0;
     case WM_LBUTTONUP:

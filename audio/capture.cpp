@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "audio/input_channels.h"
 #include "base/buffer.h"
 
 namespace {
@@ -97,6 +98,9 @@ bool Store(const WaveHeader& header) {
   const int64_t to = std::min(at + n, input.size);
   if (input.target != nullptr && to > from) {
     std::memcpy(input.target + from, header.data + (from - at), static_cast<size_t>(to - from));
+    // Here, so that every device's input, a take and a measurement alike, and
+    // the input meter reading the target, hold the chosen channels.
+    KeepInputChannels(input.target + from, to - from);
   }
   input.next = std::max(input.next, std::min(at + n, input.size));
   return at + n < input.size;

@@ -90,10 +90,39 @@ void LoopsSeek(int second) {
   }
 }
 
-int MixBlock() {
-  if (runState.mixBlock == nullptr || runState.sendBlock == nullptr) return 0;
+namespace {
+
+bool BlocksReady() {
+  if (runState.mixBlock == nullptr || runState.sendBlock == nullptr) return false;
   std::memset(runState.mixBlock, 0, BytesPerSecond);
   std::memset(runState.sendBlock, 0, BytesPerSecond);
+  return true;
+}
+
+// Adds n bytes of a track's audio at `at` in the block, to the mix or to the
+// effect's send. The armed track is always mixed dry.
+void AddTrack(const Track& track, bool armed, const uint8_t* audio, int32_t at, int32_t n,
+              bool& sendUsed) {
+  if (track.effectOn == 1 && !armed) {
+    MixAdd(runState.sendBlock + at, n, audio, n, track.volume);
+    sendUsed = true;
+  } else {
+    MixAdd(runState.mixBlock + at, n, audio, n, track.volume);
+  }
+}
+
+// The effect's state moves on only in seconds that feed it, so a tail picks up
+// where it stopped when the send comes back. Without an effect the send is dry.
+void ReturnSend(bool sendUsed) {
+  if (!sendUsed) return;
+  if (EffectReady()) EffectBlock(runState.sendBlock, kFramesPerSecond);
+  MixAdd(runState.mixBlock, BytesPerSecond, runState.sendBlock, BytesPerSecond, 100);
+}
+
+}  // namespace
+
+int MixBlock() {
+  if (!BlocksReady()) return 0;
   bool sendUsed = false;
   for (int t = 1; t <= TrackCount; ++t) {
     Track& track = tracks[t];
@@ -103,20 +132,35 @@ int MixBlock() {
     uint8_t* slot = track.audioRing[song.ringSecond % 3];
     if (armed) PunchMute(slot);
     if (n != BytesPerSecond) continue;
-    if (track.effectOn == 1 && !armed) {
-      MixAdd(runState.sendBlock, BytesPerSecond, slot, BytesPerSecond, track.volume);
-      sendUsed = true;
-    } else {
-      MixAdd(runState.mixBlock, BytesPerSecond, slot, BytesPerSecond, track.volume);
-    }
+    AddTrack(track, armed, slot, 0, BytesPerSecond, sendUsed);
   }
-  // The effect's state moves on only in seconds that feed it, so a tail picks up
-  // where it stopped when the send comes back. Without an effect the send is dry.
-  if (sendUsed) {
-    if (EffectReady()) EffectBlock(runState.sendBlock, kFramesPerSecond);
-    MixAdd(runState.mixBlock, BytesPerSecond, runState.sendBlock, BytesPerSecond, 100);
-  }
+  ReturnSend(sendUsed);
   ++song.mixSecond;
+  ++song.ringSecond;
+  return 0;
+}
+
+int MixLoopBlock() {
+  if (!BlocksReady()) return 0;
+  bool sendUsed = false;
+  // The ring slot holds the second as it is heard, both sides of the join, so
+  // the meters read it like any other.
+  const int slot = song.ringSecond % 3;
+  for (int32_t at = 0; at < BytesPerSecond;) {
+    if (runState.loopNext >= runState.loopOut) runState.loopNext = runState.loopIn;
+    const int32_t n = std::min(runState.loopOut - runState.loopNext, BytesPerSecond - at);
+    for (int t = 1; t <= TrackCount; ++t) {
+      Track& track = tracks[t];
+      if (track.playOn == 0) continue;
+      uint8_t* part = track.audioRing[slot] + at;
+      ReadTrackPart(track, runState.loopNext, {part, static_cast<size_t>(n)});
+      AddTrack(track, false, part, at, n, sendUsed);
+    }
+    runState.loopNext += n;
+    at += n;
+  }
+  // One send for the whole second: the reverb hears the join as the listener does.
+  ReturnSend(sendUsed);
   ++song.ringSecond;
   return 0;
 }

@@ -13,6 +13,10 @@ int MixerBlocksInit();
 void MixerBlocksRelease();
 
 int MixBlock();
+// The next second of a run that goes round between the markers: from
+// runState.loopNext on, back at loopIn whenever loopOut is reached, with every
+// heard track (a run that loops has no armed track).
+int MixLoopBlock();
 // Adds length bytes of source into dest at volume percent, saturating each add.
 int MixAdd(uint8_t* dest, int32_t destLength, const uint8_t* source, int32_t length, int volume);
 void PunchMute(uint8_t* slot);

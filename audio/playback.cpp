@@ -27,8 +27,21 @@ bool HaveBuffers() {
   return output.buffers[0] && output.buffers[1];
 }
 
+// A run that loops never reaches the end of the timeline.
 bool BlockLeft() {
-  return TrackRegionBytes - runState.queueOffset >= BytesPerSecond;
+  return runState.looping != 0 || TrackRegionBytes - runState.queueOffset >= BytesPerSecond;
+}
+
+void MixNext() {
+  if (runState.looping != 0) {
+    MixLoopBlock();
+  } else {
+    MixBlock();
+  }
+}
+
+void Queued() {
+  if (runState.looping == 0) runState.queueOffset += BytesPerSecond;
 }
 
 void ShowError(const char* text) {
@@ -44,9 +57,9 @@ void CloseOutput() {
 
 void FillHeader(int i) {
   if (BlockLeft()) {
-    MixBlock();
+    MixNext();
     std::memcpy(output.buffers[i].get(), runState.mixBlock, BytesPerSecond);
-    runState.queueOffset += BytesPerSecond;
+    Queued();
   } else {
     // Past the last whole second the buffer is queued all the same: as silence.
     std::memset(output.buffers[i].get(), 0, BytesPerSecond);
@@ -133,7 +146,7 @@ int PlayPrefill() {
   FillHeader(1);
   // The third second waits in runState.mixBlock for the first buffer that comes back; one
   // that could never be queued is not worth mixing.
-  if (BlockLeft()) MixBlock();
+  if (BlockLeft()) MixNext();
   return 1;
 }
 
@@ -183,9 +196,9 @@ void PlayRefill(WaveHeader& header) {
   if (song.running == 0) return;
   if (!BlockLeft()) return;
   WavePortOut(header);
-  runState.queueOffset += BytesPerSecond;
+  Queued();
   runState.audibleSecond += 1;
-  if (BlockLeft()) MixBlock();
+  if (BlockLeft()) MixNext();
 }
 
 bool IsOutputHeader(const WaveHeader* header) {

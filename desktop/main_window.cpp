@@ -82,6 +82,12 @@ MainWindow::MainWindow(QtPlatform& p)
       }
       QAction* action = menu->addAction(QString::fromUtf8(entry.text));
       action->setShortcuts(Shortcuts(entry.shortcuts));
+      if (entry.checked != nullptr) {
+        action->setCheckable(true);
+        // The key L turns it too: the mark is asked afresh whenever the menu opens.
+        connect(menu, &QMenu::aboutToShow, action,
+                [action, checked = entry.checked] { action->setChecked(checked()); });
+      }
       const uintptr_t command = entry.command;
       menuActions[command] = action;
       connect(action, &QAction::triggered, this, [this, command] {

@@ -61,7 +61,9 @@ void PanelWidget::SendMouse(uint32_t message, const QMouseEvent* e) {
   const QPointF at = e->position();
   const int x = static_cast<int>(std::floor(at.x()));
   const int y = static_cast<int>(std::floor(at.y()));
-  platform.Deliver({message, 0, MakePointParam(x, y)});
+  // Ctrl rides along as it did on the system the program was first written for.
+  const uintptr_t keys = e->modifiers() & Qt::ControlModifier ? MK_CONTROL : 0;
+  platform.Deliver({message, keys, MakePointParam(x, y)});
 }
 
 void PanelWidget::mousePressEvent(QMouseEvent* e) {

@@ -173,9 +173,10 @@ void BuildPanel() {
   AddProgressBar();
 
   textFields.ShowAllFields();
-  InstallSongNotices({.songLoaded = ShowSong, .meterChanged = ShowMeter, .progress = [](int v) {
-                        ShowProgress(v);
-                      }});
+  InstallSongNotices({.songLoaded = ShowSong,
+                      .songLeft = ForgetSolo,
+                      .meterChanged = ShowMeter,
+                      .progress = [](int v) { ShowProgress(v); }});
 }
 
 void ShowSong() {

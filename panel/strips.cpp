@@ -1,6 +1,7 @@
 #include "panel/strips.h"
 
 #include "panel/controls.h"
+#include "platform/platform.h"
 #include "song/song_state.h"
 #include "ui/control_manager.h"
 #include "ui/geometry.h"
@@ -19,27 +20,72 @@ int PressedTrack() {
   return t >= 1 && t <= TrackCount ? t : 0;
 }
 
+// A solo keeps the speakers as they were before it, to put them back at its
+// end, and as it left them: a speaker switched since (by hand, an import, a
+// bounce, Undo) keeps the user's newer choice. The armed track is never part of
+// it: it records whatever is soloed.
+struct Solo {
+  int track = 0;  // 0: none
+  uint8_t before[TrackCount + 1] = {};
+  uint8_t left[TrackCount + 1] = {};
+};
+Solo solo;
+
+void SwitchSpeaker(int t, bool on) {
+  SetButton(speakerButton[t], on ? 1 : 0);
+  tracks[t].playOn = on ? 1 : 0;
+  if (!on) {
+    tracks[t].meterLevel = 0;
+    ShowMeter(t);
+  }
+}
+
+void SoloTrack(int t) {
+  if (solo.track == 0) {
+    for (int u = 1; u <= TrackCount; ++u) solo.before[u] = tracks[u].playOn;
+  }
+  solo.track = t;
+  for (int u = 1; u <= TrackCount; ++u) {
+    if (u == song.armedTrack) continue;
+    SwitchSpeaker(u, u == t);
+    solo.left[u] = tracks[u].playOn;
+  }
+}
+
+void EndSolo() {
+  for (int u = 1; u <= TrackCount; ++u) {
+    if (u == song.armedTrack || (tracks[u].playOn != 0) != (solo.left[u] != 0)) continue;
+    SwitchSpeaker(u, solo.before[u] != 0);
+  }
+  solo.track = 0;
+}
+
 }  // namespace
+
+void ForgetSolo() {
+  solo.track = 0;
+}
 
 void OnSpeaker() {
   const int c = cm.currentControl;
   const int t = PressedTrack();
   if (t == 0) return;
+  if (cm.pressKeys & MK_CONTROL) {
+    if (t == solo.track) {
+      EndSolo();
+    } else if (t != song.armedTrack) {
+      SoloTrack(t);
+    }
+    return;
+  }
   // Disarming the track being recorded would end its take without storing it, so
   // the armed track's speaker waits for the run to end.
   if (song.running != 0 && song.armedTrack == t) return;
-  if (cm.value[c] == 0) {
-    SetButton(c, 1);
-    tracks[t].playOn = 1;
-    if (song.armedTrack == t) {
-      SetButton(armButton[t], 0);
-      song.armedTrack = 0;
-    }
-  } else {
-    SetButton(c, 0);
-    tracks[t].playOn = 0;
-    tracks[t].meterLevel = 0;
-    ShowMeter(t);
+  const bool on = cm.value[c] == 0;
+  SwitchSpeaker(t, on);
+  if (on && song.armedTrack == t) {
+    SetButton(armButton[t], 0);
+    song.armedTrack = 0;
   }
 }
 

@@ -154,6 +154,7 @@ int TextFieldSet::FieldsKey(int code) {
   if (f == -1) {
     if (code == 'i' || code == 'I') SetInMarkerNow();
     if (code == 'o' || code == 'O') SetOutMarkerNow();
+    if (code == 'l' || code == 'L') ToggleLoopBetweenMarkers();
     // Space is the desktop's play and stop key, as the Play button is.
     if (code == ' ') OnPlay();
     return 0;

@@ -8,6 +8,7 @@
 #include "audio/latency_measure.h"
 #include "audio/stream.h"
 #include "base/bytes.h"
+#include "base/settings.h"
 #include "panel/controls.h"
 #include "panel/strips.h"
 #include "panel/text_fields.h"
@@ -20,6 +21,8 @@
 namespace {
 
 ControlManager& cm = controlManager;
+
+constexpr char kLoopSetting[] = "loop_between_markers";
 
 // The Stop button stays lit this long before the position returns to 0:00.
 constexpr uint32_t kStopWaitMs = 250;
@@ -47,7 +50,7 @@ int ClampedOffset(int64_t ms) {
 // The millisecond position the clock shows now, between ticks.
 int NowMs() {
   const int64_t ms = int64_t{song.positionMs} + (platform().ClockMs() - runState.clockTick);
-  return static_cast<int>(std::clamp<int64_t>(ms, 0, SongMs));
+  return static_cast<int>(std::clamp<int64_t>(HeardMs(ms), 0, SongMs));
 }
 
 }  // namespace
@@ -222,8 +225,9 @@ void TimerTick() {
   const int64_t oldMs = song.positionMs;
   const int64_t newMs = oldMs + (now - runState.clockTick);
 
-  const int64_t f0 = oldMs % 1000;
-  int64_t f1 = newMs % 1000;
+  // The part of the second being heard that the tick covered.
+  const int64_t f0 = (oldMs - runState.firstBlockMs) % 1000;
+  int64_t f1 = (newMs - runState.firstBlockMs) % 1000;
   if (f1 < f0) f1 = 999;
   const int32_t a = MsToByteOffset(f0);
   const int32_t b = MsToByteOffset(f1);
@@ -231,8 +235,9 @@ void TimerTick() {
   song.positionMs = static_cast<int>(std::min<int64_t>(newMs, INT32_MAX));
   runState.clockTick = now;
 
-  const int32_t c = ClampedOffset(oldMs);
-  const int32_t d = ClampedOffset(newMs);
+  // Where the song is heard: a run that loops never reaches the end.
+  const int32_t c = ClampedOffset(HeardMs(oldMs));
+  const int32_t d = ClampedOffset(HeardMs(newMs));
 
   const int slot = ((runState.audibleSecond % 3) + 3) % 3;
   for (int t = 1; t <= TrackCount; ++t) {
@@ -257,4 +262,14 @@ void TimerTick() {
   ShowPosition();
 
   if (d == TrackRegionBytes) StopToStart();
+}
+
+void ApplyLoopSetting() {
+  SetLoopBetweenMarkers(ReadSetting(kLoopSetting) == "1");
+}
+
+void ToggleLoopBetweenMarkers() {
+  SetLoopBetweenMarkers(!LoopBetweenMarkers());
+  // Not kept when the settings cannot be written, but used all the same.
+  WriteSetting(kLoopSetting, LoopBetweenMarkers() ? "1" : "0");
 }

@@ -35,6 +35,9 @@ enum : uint32_t {
   WM_WAVE_LOST = 0x8001,
 };
 
+// Keys held at a mouse press, carried in its wParam.
+constexpr uintptr_t MK_CONTROL = 0x0008;
+
 struct Message {
   uint32_t id = 0;
   uintptr_t wParam = 0;

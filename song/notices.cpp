@@ -12,6 +12,10 @@ void NoticeSongLoaded() {
   if (installed.songLoaded != nullptr) installed.songLoaded();
 }
 
+void NoticeSongLeft() {
+  if (installed.songLeft != nullptr) installed.songLeft();
+}
+
 void NoticeMeterChanged(int track) {
   if (installed.meterChanged != nullptr) installed.meterChanged(track);
 }

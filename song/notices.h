@@ -7,6 +7,8 @@
 struct SongNotices {
   // Every setting of the song may be new (a song was opened or started afresh).
   void (*songLoaded)() = nullptr;
+  // The song was closed: what was kept about it (a solo's switches) is stale.
+  void (*songLeft)() = nullptr;
   void (*meterChanged)(int track) = nullptr;
   // From 1 to 280 a bar of that many steps; 0 hides it.
   void (*progress)(int value) = nullptr;
@@ -16,5 +18,6 @@ struct SongNotices {
 void InstallSongNotices(const SongNotices& notices);
 
 void NoticeSongLoaded();
+void NoticeSongLeft();
 void NoticeMeterChanged(int track);
 void NoticeProgress(int value);

@@ -46,17 +46,18 @@ void ReadRegion(const Track& track, int64_t offset, std::span<uint8_t> out) {
   songFile.ReadZeroFilled(RegionStart(track.index) + offset, out);
 }
 
-void ReadLooping(Track& track, std::span<uint8_t, BytesPerSecond> slot) {
+void ReadLooping(Track& track, std::span<uint8_t> slot) {
   const int32_t loopLength = track.loopEnd - track.loopStart;
+  const auto size = static_cast<int32_t>(slot.size());
   // Where a whole pass of the loop already sits in this block: a loop shorter
   // than a block repeats from memory instead of from the file.
   int32_t wholePassAt = -1;
   int32_t filled = 0;
-  while (filled < BytesPerSecond) {
+  while (filled < size) {
     if (track.loopPos >= track.loopEnd || track.loopPos < track.loopStart) {
       track.loopPos = track.loopStart;
     }
-    const int32_t n = std::min(track.loopEnd - track.loopPos, BytesPerSecond - filled);
+    const int32_t n = std::min(track.loopEnd - track.loopPos, size - filled);
     const auto dest = slot.subspan(filled, n);
     if (track.loopPos == track.loopStart && wholePassAt >= 0) {
       std::memcpy(dest.data(), slot.data() + wholePassAt, dest.size());
@@ -288,6 +289,7 @@ void SongFileClose() {
   }
   SongFileCloseOnly();
   DropUndo();
+  NoticeSongLeft();
 }
 
 const FileHandle& SongFileHandle() {
@@ -382,4 +384,16 @@ int32_t ReadTrackBlock(Track& track) {
     std::memset(slot.data(), 0, slot.size());
   }
   return BytesPerSecond;
+}
+
+void ReadTrackPart(Track& track, int32_t offset, std::span<uint8_t> out) {
+  if (!ValidTrack(track) || offset < 0 || offset > TrackRegionBytes - std::ssize(out)) {
+    std::fill(out.begin(), out.end(), uint8_t{0});
+  } else if (track.loopOn != 0 && LoopFitsRegion(track)) {
+    // In the phase a straight run from the song's start would have there.
+    track.loopPos = track.loopStart + offset % (track.loopEnd - track.loopStart);
+    ReadLooping(track, out);
+  } else {
+    ReadRegion(track, offset, out);
+  }
 }

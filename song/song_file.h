@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -70,3 +71,6 @@ void ReportSongWriteFailure(std::string_view first);
 int TrackHoldsAudio(const Track& track);
 // One second of the track into audioRing[ringSecond % 3]; always 176,400.
 int32_t ReadTrackBlock(Track& track);
+// out.size() bytes of the track as the song plays them from region byte
+// `offset` on, a looping track in the phase the song gives it there.
+void ReadTrackPart(Track& track, int32_t offset, std::span<uint8_t> out);

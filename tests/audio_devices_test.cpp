@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include "app/menus.h"
+#include "audio/input_channels.h"
 #include "audio/latency_measure.h"
 #include "base/settings.h"
 #include "panel/controls.h"
@@ -29,6 +30,7 @@ class AudioDevicesTest : public ProgramTest {
     fakeWaveOut.devices = {true, {"Speakers", "USB & Co"}, "", ""};
     fakeWaveIn.devices = {true, {"Microphone", "USB & Co"}, "", ""};
     WriteSetting("input_device", "USB & Co");
+    WriteSetting("input_channels", "right");
     ProgramTest::SetUp();
   }
   void TearDown() override {
@@ -193,6 +195,27 @@ TEST_F(AudioDevicesTest, DevicesRoutedElsewhereOfferNoChoice) {
   WindowProc(WM_COMMAND, kOutputDeviceCommand, 0);
   EXPECT_EQ(fakeWaveOut.opens, opens);
   EXPECT_EQ(ReadSetting("output_device", "unset"), "unset");
+}
+
+// The input's channels: three choices whatever the devices, the stored one read
+// at start, a new one kept and used by the next take; what the file does not
+// know reads as Stereo.
+TEST_F(AudioDevicesTest, InputChannelsAreChosenKeptAndReadBack) {
+  EXPECT_EQ(InputChannelsChosen(), InputChannels::Right);
+  MenuChoices choices = InputChannelChoices();
+  EXPECT_EQ(choices.items, (std::vector<std::string>{"Stereo", "Left only", "Right only"}));
+  EXPECT_EQ(choices.chosen, 2);
+
+  WindowProc(WM_COMMAND, kInputChannelsCommand, 1);
+  EXPECT_EQ(InputChannelsChosen(), InputChannels::Left);
+  EXPECT_EQ(ReadSetting("input_channels"), "left");
+  WindowProc(WM_COMMAND, kInputChannelsCommand, 3);
+  EXPECT_EQ(InputChannelsChosen(), InputChannels::Left) << "no such item";
+
+  WriteSetting("input_channels", "both");
+  ApplyDeviceSettings();
+  EXPECT_EQ(InputChannelsChosen(), InputChannels::Stereo);
+  EXPECT_EQ(InputChannelChoices().chosen, 0);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/input_channels.h"
 #include "audio/mixer.h"
 #include "audio/playback.h"
 #include "audio/recording.h"
@@ -59,6 +60,8 @@ class AudioTest : public ::testing::Test {
     song.markerOutMs = 281000;
     song.mixSecond = 0;
     song.ringSecond = 0;
+    SetLoopBetweenMarkers(false);
+    SetInputChannels(InputChannels::Stereo);
     for (int t = 0; t <= TrackCount; ++t) {
       Track& track = tracks[t];
       track.index = t;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/menus.h"
+#include "audio/input_channels.h"
 #include "audio/latency_measure.h"
 #include "audio/round_trip.h"
 #include "base/settings.h"
@@ -139,6 +140,17 @@ TEST_F(LatencyTest, MeasuringReportsTheLoopKeepsItAndLeavesThePanelWorking) {
   EXPECT_EQ(
       Shown(),
       (std::vector<ShownMessage>{{"Round trip: 300 frames (6.8 ms)", "Measure Latency", true}}));
+}
+
+TEST_F(LatencyTest, EveryChoiceOfInputChannelsMeasuresTheLoop) {
+  for (const InputChannels channels : {InputChannels::Left, InputChannels::Right}) {
+    SetInputChannels(channels);
+    fakePlatform.messages.clear();
+    Measure();
+    EXPECT_EQ(Shown(), (std::vector<ShownMessage>{
+                           {"Round trip: 1234 frames (28.0 ms)", "Measure Latency", true}}));
+  }
+  SetInputChannels(InputChannels::Stereo);
 }
 
 TEST_F(LatencyTest, FiveMeasurementsInARowKeepTheMedianAndRefuseBurstsThatDisagree) {

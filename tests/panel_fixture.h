@@ -48,6 +48,11 @@ inline void Click(int x, int y) {
 inline void Click(Point p) {
   Click(p.x, p.y);
 }
+// A press with Ctrl held, as the window hands it to the core.
+inline void CtrlClick(Point p) {
+  WindowProc(WM_LBUTTONDOWN, MK_CONTROL, MakePointParam(p.x, p.y));
+  WindowProc(WM_LBUTTONUP, 0, MakePointParam(p.x, p.y));
+}
 inline void Drag(int fromX, int y, int toX) {
   controlManager.MouseDown(fromX, y);
   controlManager.MouseMove(toX, y);

@@ -119,6 +119,27 @@ TEST_F(RecordingTest, TakeIsStoredARoundTripEarlierAndTheTrackKeepsWhatDidNotCom
   EXPECT_TRUE(fakePlatform.messages.empty());
 }
 
+// A mono microphone on one side: the take holds that side in both channels,
+// the track and the input meter's buffer alike.
+TEST_F(RecordingTest, LeftOnlyAndRightOnlyTakesHoldThatChannelInBoth) {
+  for (const auto& [channels, side] :
+       {std::pair{InputChannels::Left, 0}, {InputChannels::Right, 1}}) {
+    SetInputChannels(channels);
+    fed = 0;
+    song.positionMs = 5000;
+    Record(3000);
+    for (int s = 5; s < 8; ++s) {
+      const std::vector<uint8_t> second = TrackSecond(2, s);
+      for (int32_t i = 0; i < BytesPerSecond; i += 4) {
+        const int16_t want = TakeSample((s * BytesPerSecond + i - 882000) / 2 + side);
+        ASSERT_EQ(SampleAt(second.data(), i), want) << "second " << s << " byte " << i;
+        ASSERT_EQ(SampleAt(second.data(), i + 2), want) << "second " << s << " byte " << i;
+      }
+    }
+    EXPECT_EQ(SampleAt(song.workBuffer.get(), 882000 + 2), TakeSample(side));
+  }
+}
+
 TEST_F(RecordingTest, AMeasuredRoundTripWinsOverTheDevicesUnlessItIsNoFigure) {
   const std::string config = MakeTempFolder("config");
   const ScopedEnv settings("XDG_CONFIG_HOME", config);

@@ -13,6 +13,7 @@ namespace {
 
 using audiotest::AudioTest;
 using audiotest::DeliverNotices;
+using audiotest::PutSample;
 using audiotest::SampleAt;
 
 // Track 1 holds, in every sample of second s, the value s + 1 (at full volume the
@@ -221,6 +222,76 @@ TEST_F(StreamTest, LoopingTrackStartsInPhaseWithTheSong) {
   Play(1);
   // Seconds 10, 11, 12 of the song are the loop's seconds 1, 2, 0.
   EXPECT_EQ(PlayedSeconds(), (std::vector<int>{101, 102, 100}));
+}
+
+// Every played byte, in the order the device played them.
+std::vector<uint8_t> PlayedBytes() {
+  std::vector<uint8_t> bytes;
+  for (const auto& buffer : fakeWaveOut.written)
+    bytes.insert(bytes.end(), buffer.begin(), buffer.end());
+  return bytes;
+}
+
+// Every sample its own value, so any slip at a join shows.
+int16_t Numbered(int32_t at) {
+  return static_cast<int16_t>(at / 2 % 30011 + 1);
+}
+
+TEST_F(StreamTest, LoopRepeatsTheMarkedStretchSampleExactAndTheClockFollows) {
+  PutTrack(1, 0, 6, Numbered);
+  SetLoopBetweenMarkers(true);
+  song.markerInMs = 1234;
+  song.markerOutMs = 2801;
+  const int32_t in = MsToByteOffset(1234);
+  const int32_t out = MsToByteOffset(2801);
+  // A track that loops each second plays, at every place, its phase there in
+  // the song: it starts its pass again at the in marker as well.
+  for (const uint8_t looping : {0, 1}) {
+    tracks[1].loopOn = looping;
+    tracks[1].loopEnd = looping * BytesPerSecond;
+    std::vector<uint8_t> region(static_cast<size_t>(out - in));
+    for (int32_t at = in; at < out; at += 2) {
+      PutSample(region.data(), at - in, Numbered(looping != 0 ? at % BytesPerSecond : at));
+    }
+    fakeWaveOut.written.clear();
+    song.positionMs = 5000;
+    TransportStart();
+    EXPECT_EQ(song.positionMs, 1234) << "straight from the in marker, no pre-roll";
+    for (int i = 0; i < 3; ++i) Play(1);
+    const std::vector<uint8_t> played = PlayedBytes();
+    ASSERT_EQ(played.size(), 5u * BytesPerSecond);
+    ASSERT_GT(played.size(), 3 * region.size());
+    for (size_t at = 0; at < played.size(); at += region.size()) {
+      const size_t n = std::min(region.size(), played.size() - at);
+      EXPECT_TRUE(std::equal(region.begin(), region.begin() + n, played.begin() + at))
+          << "pass " << at / region.size() << (looping != 0 ? " of a looping track" : "");
+    }
+    if (looping == 0) TransportStop();
+  }
+
+  // The clock runs on; what it shows stays between the markers.
+  fakePlatform.Advance(3 * (2801 - 1234) + 100);
+  TransportStop();
+  EXPECT_NEAR(song.positionMs, 1334, 1);
+  EXPECT_EQ(HeardMs(9000), 9000) << "a stopped run is no longer folded";
+}
+
+TEST_F(StreamTest, LoopIsLeftOutForMarkersTooCloseAndForRecording) {
+  SetLoopBetweenMarkers(true);
+  song.markerInMs = 10500;
+  song.markerOutMs = 10550;
+  TransportStart();
+  EXPECT_EQ(song.positionMs, 7000) << "pre-roll, as with no loop";
+  Play(1);
+  EXPECT_EQ(PlayedSeconds(), (std::vector<int>{7, 8, 9}));
+  TransportStop();
+
+  song.markerOutMs = 20000;
+  song.armedTrack = 2;
+  TransportStart();
+  EXPECT_EQ(song.positionMs, 7000);
+  EXPECT_EQ(runState.looping, 0);
+  TransportStop();
 }
 
 TEST_F(StreamTest, FailedOpenKeepsRunningAndReportsEachStart) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "panel_fixture.h"
+#include "song/song_commands.h"
 
 namespace {
 
@@ -66,6 +69,49 @@ TEST_F(StripsTest, SpeakerOfTheArmedTrackDisarmsItOnlyWhenStopped) {
   EXPECT_EQ(controlManager.value[armButton[4]], 0);
   EXPECT_FALSE(LitButton(armButton[4]));
   EXPECT_TRUE(LitButton(speakerButton[4]));
+}
+
+// Which speakers are on, as the buttons show them, track 1 first.
+std::string Speakers() {
+  std::string on;
+  for (int t = 1; t <= TrackCount; ++t) {
+    EXPECT_EQ(LitButton(speakerButton[t]), tracks[t].playOn != 0) << t;
+    on += tracks[t].playOn != 0 ? '1' : '0';
+  }
+  return on;
+}
+
+TEST_F(StripsTest, SoloDuringARunLeavesTheArmedTrackAndPutsTheSpeakersBack) {
+  NewSong();
+  for (int t : {1, 2, 5}) Click(Middle(Speaker(t)));
+  Click(Middle(Arm(8)));
+  Click(Middle(kPlay));
+  ASSERT_EQ(song.running, 1);
+  CtrlClick(Middle(Speaker(3)));
+  EXPECT_EQ(Speakers(), "00100000");
+  CtrlClick(Middle(Speaker(8)));  // the armed track records, soloed or not
+  EXPECT_EQ(song.armedTrack, 8);
+  EXPECT_TRUE(LitButton(armButton[8]));
+  CtrlClick(Middle(Speaker(3)));
+  EXPECT_EQ(Speakers(), "11001000");
+  EXPECT_EQ(song.armedTrack, 8);
+}
+
+TEST_F(StripsTest, SoloMovesAndKeepsWhatWasSwitchedSinceUntilAnotherSong) {
+  for (int t : {1, 2}) Click(Middle(Speaker(t)));
+  CtrlClick(Middle(Speaker(3)));
+  CtrlClick(Middle(Speaker(6)));
+  EXPECT_EQ(Speakers(), "00000100");
+  Click(Middle(Speaker(7)));  // by hand: stays as the user left it
+  Click(Middle(Speaker(6)));
+  CtrlClick(Middle(Speaker(6)));
+  EXPECT_EQ(Speakers(), "11000010");
+
+  CtrlClick(Middle(Speaker(4)));
+  NewSong();
+  Click(Middle(Speaker(5)));
+  CtrlClick(Middle(Speaker(4)));  // a solo of its own, not the last song's end
+  EXPECT_EQ(Speakers(), "00010000");
 }
 
 TEST_F(StripsTest, SpeakerOffClearsTheMeter) {

@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "app/menus.h"
 #include "audio/stream.h"
 #include "base/bytes.h"
+#include "base/settings.h"
 #include "panel/strips.h"
 #include "panel_fixture.h"
 #include "song/song_file.h"
@@ -29,6 +31,7 @@ void DragPosition(int x) {
 void RunFrom(int ms) {
   song.running = 1;
   song.positionMs = ms;
+  runState.firstBlockMs = ms / 1000 * 1000;
   runState.clockTick = fakePlatform.clock;
   runState.meterPhase = 0;
 }
@@ -196,6 +199,40 @@ TEST_F(TransportTest, KeysSetMarkersAtTheRunningPosition) {
   EXPECT_EQ(song.markerOutMs, 70900);
 }
 
+// L with no name being edited turns the loop on and off as the menu does, and
+// both keep it; while a name is edited, L is a letter of it.
+TEST_F(TransportTest, LoopByKeyAndMenuIsKeptAndAPlayGoesRoundWithTheTimeShown) {
+  EXPECT_FALSE(LoopBetweenMarkers()) << "off at first";
+  textFields.FieldsKey('l');
+  EXPECT_TRUE(LoopBetweenMarkers());
+  EXPECT_EQ(ReadSetting("loop_between_markers"), "1");
+  SetLoopBetweenMarkers(false);
+  ApplyLoopSetting();
+  EXPECT_TRUE(LoopBetweenMarkers()) << "read back as kept";
+
+  song.markerInMs = 10000;
+  song.markerOutMs = 12500;
+  PressButton(playButton);
+  for (int tick = 0; tick < 60; ++tick) {
+    fakePlatform.Advance(100);
+    TimerTick();
+  }
+  // Six seconds on: the stretch of 2.5 s went round twice and is 1 s in again.
+  EXPECT_EQ(song.running, 1);
+  EXPECT_EQ(song.positionSeconds, 11);
+  EXPECT_EQ(std::string(timeText), " 00:11");
+  PressButton(pauseButton);
+  EXPECT_NEAR(song.positionMs, 11000, 1);
+
+  RunMenuCommand(kLoopCommand);
+  EXPECT_FALSE(LoopBetweenMarkers());
+  EXPECT_EQ(ReadSetting("loop_between_markers"), "0");
+  textFields.FieldsMouseDown(kNameX + 3, NameY(1) + 3);
+  textFields.FieldsKey('L');
+  EXPECT_FALSE(LoopBetweenMarkers());
+  EXPECT_EQ(tracks[1].name[0], 'L');
+}
+
 TEST_F(TransportTest, TimerTickDrawsTheHeardMetersFromTheTickedPart) {
   TimerTick();  // stopped: nothing moves
   EXPECT_EQ(song.positionMs, 0);
@@ -317,8 +354,7 @@ TEST_F(TransportTest, CommandsStopTheRunFirst) {
     const int y = controlManager.y[*button] + 3;
     EXPECT_EQ(Shown(x, y), NormalAt(x, y)) << *button;
   }
-  EXPECT_EQ(fakePlatform.pagesOpened,
-            std::vector<std::string>{programDir + "Help.htm"});
+  EXPECT_EQ(fakePlatform.pagesOpened, std::vector<std::string>{programDir + "Help.htm"});
 }
 
 TEST_F(TransportTest, NewWaitsThenEmptiesTheSong) {

@@ -16,6 +16,7 @@ void ControlManager::ClearControls() {
   pressedControl = 0;
   currentControl = 0;
   dragX = -1;
+  pressKeys = 0;
 }
 
 int ControlManager::AddControl(Sprite sprite, int px, int py) {
@@ -81,8 +82,9 @@ int ControlManager::HitTest(int px, int py) const {
   return 0;
 }
 
-void ControlManager::MouseDown(int px, int py) {
+void ControlManager::MouseDown(int px, int py, uint32_t keys) {
   buttonDown = 1;
+  pressKeys = keys;
   pressedControl = 0;
   const int i = HitTest(px, py);
   if (i != 0) {

@@ -43,6 +43,8 @@ struct ControlManager {
   int32_t pressedControl = 0;
   int32_t currentControl = 0;
   int32_t dragX = -1;
+  // The modifier keys held at the last press (MK_CONTROL), for its handlers.
+  uint32_t pressKeys = 0;
 
   Surface normalLayer;
   Surface litLayer;
@@ -63,7 +65,7 @@ struct ControlManager {
   // Shows the whole back surface in the window.
   void Repaint();
 
-  void MouseDown(int px, int py);
+  void MouseDown(int px, int py, uint32_t keys = 0);
   void MouseMove(int px, int py);
   void MouseUp(int px, int py);
 

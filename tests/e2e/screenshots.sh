@@ -45,8 +45,10 @@ keep() {
   e2e_log "kept $DOCS/$1"
 }
 
+# Imports name their tracks after the files: the typed name replaces that one.
 name_track() {
   e2e_click "$NAME_X" "$(strip_y "$1")"
+  xdotool key --delay 5 --repeat 21 Delete
   xdotool type --delay 20 "$2"
 }
 
@@ -135,6 +137,8 @@ keep screenshot-recording.png
 kill -CONT "$E2E_PID"
 e2e_click "${STOP[@]}"
 e2e_settle
+# Frozen for the picture, the program missed input and says so after the stop.
+if e2e_has_window Recording; then e2e_dismiss Recording; fi
 
 tries=1
 until export_half_way "$tries"; do

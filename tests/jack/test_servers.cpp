@@ -273,7 +273,9 @@ int CopyThrough(jack_nframes_t n, void*) {
 }
 
 bool StartPeer(std::string& problem) {
-  peer.client = OpenClient("sonavel_test_peer");
+  // A server just started on a busy machine may turn a client away once (its
+  // handshake timed out); a few more tries tell that from a server that is gone.
+  WaitFor([] { return (peer.client = OpenClient("sonavel_test_peer")) != nullptr; });
   if (peer.client == nullptr) {
     problem = "the peer client could not join the server";
     return false;

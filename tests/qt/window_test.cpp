@@ -15,6 +15,7 @@
 
 #include "app/menus.h"
 #include "app/window_proc.h"
+#include "audio/stream.h"
 #include "qt/qt_test_support.h"
 #include "tests/fake/fake_platform.h"
 #include "ui/geometry.h"
@@ -41,7 +42,10 @@ void ExpectChoices(QMenu& menu, QAction& item, const MenuEntry& entry) {
   const QList<QAction*> shown = item.menu()->actions();
   ASSERT_EQ(static_cast<size_t>(shown.size()), choices.items.size()) << entry.text;
   EXPECT_TRUE(item.menu()->isEnabled());
-  EXPECT_EQ(shown[2]->text(), "A && B");
+  for (size_t i = 0; i < choices.items.size(); ++i) {
+    EXPECT_EQ(shown[static_cast<qsizetype>(i)]->text(),
+              QString::fromStdString(choices.items[i]).replace(u'&', QLatin1String("&&")));
+  }
   EXPECT_TRUE(shown[choices.chosen]->isChecked());
   Received().clear();
   shown[2]->trigger();
@@ -49,12 +53,15 @@ void ExpectChoices(QMenu& menu, QAction& item, const MenuEntry& entry) {
   EXPECT_EQ(Received()[0].id, WM_COMMAND);
   EXPECT_EQ(Received()[0].wParam, entry.command);
   EXPECT_EQ(Received()[0].lParam, 2);
-
-  fakeWaveOut.devices.offered = false;
-  fakeWaveIn.devices.offered = false;
-  emit menu.aboutToShow();
-  EXPECT_FALSE(item.menu()->isEnabled());
-  EXPECT_TRUE(item.menu()->actions().isEmpty());
+  // The input's channels are offered whatever the devices.
+  if (entry.command != kInputChannelsCommand) {
+    EXPECT_EQ(shown[2]->text(), "A && B");
+    fakeWaveOut.devices.offered = false;
+    fakeWaveIn.devices.offered = false;
+    emit menu.aboutToShow();
+    EXPECT_FALSE(item.menu()->isEnabled());
+    EXPECT_TRUE(item.menu()->actions().isEmpty());
+  }
   fakeWaveOut.devices = {};
   fakeWaveIn.devices = {};
 }
@@ -63,8 +70,8 @@ constexpr int kWidth = geometry::kPanel.Width();
 constexpr int kHeight = geometry::kPanel.Height();
 
 void SendMouse(QWidget& w, QEvent::Type type, QPoint at, Qt::MouseButton button,
-               Qt::MouseButtons held) {
-  QMouseEvent e(type, QPointF(at), QPointF(w.mapToGlobal(at)), button, held, Qt::NoModifier);
+               Qt::MouseButtons held, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+  QMouseEvent e(type, QPointF(at), QPointF(w.mapToGlobal(at)), button, held, keys);
   QApplication::sendEvent(&w, &e);
 }
 
@@ -100,9 +107,11 @@ class PaintWatch : public QObject {
 int pressCount = 0;
 int pressedAt = -1;
 int draggedTo = -1;
+uint32_t pressedWith = 0;
 void OnTestPress() {
   ++pressCount;
   pressedAt = controlManager.currentControl;
+  pressedWith = controlManager.pressKeys;
 }
 void OnTestDrag() {
   draggedTo = controlManager.dragX;
@@ -145,6 +154,14 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
         continue;
       }
       EXPECT_EQ(item->text(), entry.text);
+      // A check mark follows the core's state whenever the menu opens.
+      EXPECT_EQ(item->isCheckable(), entry.checked != nullptr) << entry.text;
+      for (const bool on : {true, false}) {
+        if (entry.checked == nullptr) break;
+        SetLoopBetweenMarkers(on);
+        emit menus[static_cast<qsizetype>(m)]->menu()->aboutToShow();
+        EXPECT_EQ(item->isChecked(), on) << entry.text;
+      }
       // One key sequence of the action for each of the table's, none empty.
       const QStringList keys = QString::fromUtf8(entry.shortcuts).split(u';', Qt::SkipEmptyParts);
       ASSERT_EQ(item->shortcuts().size(), keys.size()) << entry.text;
@@ -162,6 +179,7 @@ TEST_F(WindowTest, FixedPanelUnderTheMenuWithoutMaximise) {
   EXPECT_EQ(menus[2]->text(), "&Track");
   EXPECT_EQ(menus[2]->menu()->actions()[0]->text(), "&Click Track\u2026");
   EXPECT_EQ(menus[2]->menu()->actions()[1]->text(), "&Bounce to Track\u2026");
+  EXPECT_EQ(menus[2]->menu()->actions()[3]->text(), "&Loop Between Markers");
   EXPECT_EQ(menus[3]->text(), "&Audio");
   EXPECT_EQ(menus.back()->text(), "&Help");
   EXPECT_EQ(menus.back()->menu()->actions()[0]->text(), "Sonavel &Help");
@@ -234,6 +252,13 @@ TEST_F(WindowTest, PressAtPanelPixelReachesTheControlManager) {
   EXPECT_EQ(Received().back().id, WM_LBUTTONUP);
   EXPECT_EQ(PointParamX(Received().back().lParam), -7);
   EXPECT_EQ(PointParamY(Received().back().lParam), 400);
+  EXPECT_EQ(pressedWith, 0u);
+
+  // Ctrl held at a press reaches the handler (a speaker's solo).
+  SendMouse(Panel(), QEvent::MouseButtonPress, {110, 45}, Qt::LeftButton, Qt::LeftButton,
+            Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(pressCount, 2);
+  EXPECT_EQ(pressedWith, MK_CONTROL);
 }
 
 TEST_F(WindowTest, MouseButtonsBecomePressesAndReleases) {
