@@ -1,7 +1,10 @@
 #include "codecs/export.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "audio/mixer.h"
 #include "audio/reverb.h"
@@ -73,17 +76,68 @@ int ExportMixTo(const std::string& path, ExportSpan span) {
     platform().ShowMessage("Error: PlayStart", "Error");
     return 0;
   }
-  RenderMix();
   uint8_t* mix = song.workBuffer.get() + kWavHeaderBytes;
-  switch (span) {
-    case ExportSpan::Whole:
-      return WriteAudioFile(format, path, mix, TrackRegionBytes);
-    case ExportSpan::TrimmedEnd:
-      return WriteAudioFile(format, path, mix, SoundingBytes(mix, TrackRegionBytes));
-    case ExportSpan::BetweenMarkers:
-      return WriteAudioFile(format, path, mix + in, static_cast<uint32_t>(out - in));
+  const uint32_t first = span == ExportSpan::BetweenMarkers ? static_cast<uint32_t>(in) : 0;
+  const uint32_t most = span == ExportSpan::BetweenMarkers ? static_cast<uint32_t>(out - in)
+                                                           : uint32_t{TrackRegionBytes};
+  if (format == ExportFormat::Wav) {
+    // Writing a WAV file is all copying: there is nothing to run beside the mix.
+    RenderMix();
+    const uint32_t n = span == ExportSpan::TrimmedEnd ? SoundingBytes(mix, most) : most;
+    return WriteWavFile(path, mix + first, n);
   }
-  return 0;
+
+  PcmFeed feed(mix + first);
+  Encoded encoded;
+  const std::string title(TitleFor(path));
+  auto encode = [&] {
+    switch (format) {
+      case ExportFormat::Ogg:
+        encoded = EncodeOggExport(feed);
+        break;
+      case ExportFormat::Flac:
+        encoded = EncodeFlac(feed, most);
+        break;
+      default:
+        encoded = EncodeMp3(feed, most, title);
+        break;
+    }
+    feed.Abandon();
+  };
+  // The encoder reads each second as soon as it is mixed; the mixer stays on this
+  // thread, where the progress is told. Whatever the mix allocates, it does before.
+  RenderMixStart();
+  std::thread encoder;
+  try {
+    encoder = std::thread(encode);
+  } catch (const std::system_error&) {
+    // No thread to be had: mix first, then encode, as a single thread does.
+  }
+  uint32_t sounding = 0;
+  RenderMixSeconds([&](int seconds) {
+    const uint32_t mixed = static_cast<uint32_t>(seconds) * BytesPerSecond;
+    if (span == ExportSpan::TrimmedEnd) {
+      // Silence is held back until something sounds after it (or the song ends).
+      const uint32_t last = mixed - BytesPerSecond;
+      const uint32_t heard = SoundingBytes(mix + last, BytesPerSecond);
+      if (heard > 0) sounding = last + heard;
+      feed.Publish(sounding);
+    } else {
+      feed.Publish(std::clamp(mixed, first, first + most) - first);
+    }
+    return !feed.Abandoned();
+  });
+  // After an encoder gave up this closes what it no longer reads.
+  feed.Close(span == ExportSpan::TrimmedEnd ? sounding : most);
+  if (encoder.joinable()) {
+    encoder.join();
+  } else {
+    encode();
+  }
+  const std::string_view failed = format == ExportFormat::Ogg    ? "ExportSave - failed"
+                                  : format == ExportFormat::Flac ? "WriteFlacFile - failed"
+                                                                 : "WriteMp3File - failed";
+  return SaveEncoded(path, failed, encoded);
 }
 
 int WriteAudioFile(ExportFormat format, const std::string& path, uint8_t* pcm, uint32_t n) {
@@ -102,17 +156,26 @@ int WriteAudioFile(ExportFormat format, const std::string& path, uint8_t* pcm, u
   return 0;
 }
 
-void RenderMix() {
+void RenderMixStart() {
   EffectReset();
   song.mixSecond = 0;
   song.ringSecond = 0;
   // Every loop starts at its beginning, as when the transport starts at 0:00.
   LoopsSeek(0);
+}
+
+void RenderMixSeconds(const std::function<bool(int seconds)>& mixed) {
   uint8_t* timeline = song.workBuffer.get() + kWavHeaderBytes;
   for (int second = 0; second < SongSeconds; ++second) {
     NoticeProgress(second);
     MixBlock();
     std::memcpy(timeline + int64_t{second} * BytesPerSecond, runState.mixBlock, BytesPerSecond);
+    if (!mixed(second + 1)) break;
   }
   NoticeProgress(0);
+}
+
+void RenderMix() {
+  RenderMixStart();
+  RenderMixSeconds([](int) { return true; });
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,13 +19,20 @@ ExportFormat ExportFormatOf(std::string_view name);
 enum class ExportSpan { Whole, TrimmedEnd, BetweenMarkers };
 
 // Renders the song and writes the span of it to path in the format its name
-// chooses. 1 when written; a name that chooses no format writes nothing and
-// renders nothing (0), as do markers with nothing between them (after a message).
+// chooses. An encoder runs on a thread of its own beside the mixer, reading each
+// second once it is mixed; one that fails stops the mixing. 1 when written; a name that chooses no
+// format writes nothing and renders nothing (0), as do markers with nothing between them (after a
+// message).
 int ExportMixTo(const std::string& path, ExportSpan span = ExportSpan::Whole);
 
 // Renders the 281 seconds of the song, through the mixer as the transport would
 // play them from 0:00, into workBuffer behind a 44-byte header area.
 void RenderMix();
+// The same in two steps: the mix set to start at 0:00 (an empty room, every loop
+// at its start), then the seconds rendered, `mixed` told after each how many are
+// in workBuffer; it stops early when that returns false.
+void RenderMixStart();
+void RenderMixSeconds(const std::function<bool(int seconds)>& mixed);
 
 // Writes n bytes of the tracks' PCM (with 44 writable bytes in front of it) as a
 // file of the format; 1 when written, 0 after a message.

@@ -5,10 +5,7 @@
 #include <memory>
 
 #include "base/buffer.h"
-#include "base/failure_text.h"
 #include "codecs/encoders.h"
-#include "codecs/file_io.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -57,24 +54,27 @@ sf_count_t Tell(void* user) {
   return static_cast<MemoryFile*>(user)->position;
 }
 
+// What libsndfile is handed at a time: a second of the mix.
+constexpr uint32_t kChunkBytes = 176400;
+
 struct SndfileClose {
   void operator()(SNDFILE* f) const { sf_close(f); }
 };
 
 }  // namespace
 
-int WriteFlacFile(const std::string& path, const uint8_t* pcm, uint32_t n) {
-  static constexpr std::string_view kFailed = "WriteFlacFile - failed";
+Encoded EncodeFlac(PcmFeed& feed, uint32_t most) {
+  Encoded encoded;
   // Audio FLAC cannot shrink is stored verbatim: a few bytes of headers per block
   // more than the samples themselves.
   MemoryFile memory;
-  memory.capacity = sf_count_t{n} + n / 256 + 65536;
-  Buffer output = TryAllocate(static_cast<size_t>(memory.capacity));
-  if (!output) {
-    platform().ShowMessage("WriteFlacFile: malloc failed", "Error");
-    return 0;
+  memory.capacity = sf_count_t{most} + most / 256 + 65536;
+  encoded.bytes = TryAllocate(static_cast<size_t>(memory.capacity));
+  if (!encoded.bytes) {
+    encoded.message = "WriteFlacFile: malloc failed";
+    return encoded;
   }
-  memory.data = output.get();
+  memory.data = encoded.bytes.get();
   SF_VIRTUAL_IO io{Length, Seek, Read, Write, Tell};
   SF_INFO info{};
   info.samplerate = 44100;
@@ -83,24 +83,28 @@ int WriteFlacFile(const std::string& path, const uint8_t* pcm, uint32_t n) {
   {
     const std::unique_ptr<SNDFILE, SndfileClose> file(
         sf_open_virtual(&io, SFM_WRITE, &info, &memory));
-    const sf_count_t frames = n / 4;
-    if (!file ||
-        sf_writef_short(file.get(), reinterpret_cast<const short*>(pcm), frames) != frames) {
-      platform().ShowMessage(FailureText(kFailed, path, std::string_view(sf_strerror(file.get()))),
-                             "Error");
-      return 0;
+    if (!file) {
+      encoded.reason = sf_strerror(nullptr);
+      return encoded;
+    }
+    for (std::span<const uint8_t> pcm; !(pcm = feed.Take(kChunkBytes)).empty();) {
+      const sf_count_t frames = static_cast<sf_count_t>(pcm.size() / 4);
+      if (sf_writef_short(file.get(), reinterpret_cast<const short*>(pcm.data()), frames) !=
+          frames) {
+        encoded.reason = sf_strerror(file.get());
+        return encoded;
+      }
     }
   }
   if (memory.overflow) {
-    platform().ShowMessage(
-        FailureText(kFailed, path, "the encoded audio came out larger than the room kept for it"),
-        "Error");
-    return 0;
+    encoded.reason = "the encoded audio came out larger than the room kept for it";
+    return encoded;
   }
-  int error = 0;
-  if (!WriteWholeFile(path, {{output.get(), static_cast<size_t>(memory.length)}}, &error)) {
-    platform().ShowMessage(FailureText(kFailed, path, error), "Error");
-    return 0;
-  }
-  return 1;
+  encoded.length = static_cast<size_t>(memory.length);
+  return encoded;
+}
+
+int WriteFlacFile(const std::string& path, const uint8_t* pcm, uint32_t n) {
+  PcmFeed feed(pcm, n);
+  return SaveEncoded(path, "WriteFlacFile - failed", EncodeFlac(feed, n));
 }

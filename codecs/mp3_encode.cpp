@@ -7,10 +7,7 @@
 #include <vector>
 
 #include "base/buffer.h"
-#include "base/failure_text.h"
 #include "codecs/encoders.h"
-#include "codecs/file_io.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -81,10 +78,11 @@ int ClampToInt(size_t n) {
 
 }  // namespace
 
-int WriteMp3File(const std::string& path, const uint8_t* pcm, uint32_t n, std::string_view title) {
-  auto fail = [&path](std::string_view reason) {
-    platform().ShowMessage(FailureText("WriteMp3File - failed", path, reason), "Error");
-    return 0;
+Encoded EncodeMp3(PcmFeed& feed, uint32_t most, std::string_view title) {
+  Encoded encoded;
+  auto fail = [&encoded](std::string_view reason) {
+    encoded.reason = reason;
+    return std::move(encoded);
   };
   const std::unique_ptr<lame_global_flags, LameClose> encoder(lame_init());
   lame_global_flags* lame = encoder.get();
@@ -102,25 +100,24 @@ int WriteMp3File(const std::string& path, const uint8_t* pcm, uint32_t n, std::s
   if (lame_init_params(lame) < 0) return fail("the encoder could not be set up");
 
   const size_t tagBytes = lame_get_id3v2_tag(lame, nullptr, 0);
-  const size_t frames = n / 4;
+  const size_t frames = most / 4;
   // The encoder's own bound on what a stretch of audio may become.
   const size_t capacity = tagBytes + frames + frames / 4 + 7200;
-  Buffer output = TryAllocate(capacity);
-  if (!output) {
-    platform().ShowMessage("WriteMp3File: malloc failed", "Error");
-    return 0;
+  encoded.bytes = TryAllocate(capacity);
+  if (!encoded.bytes) {
+    encoded.message = "WriteMp3File: malloc failed";
+    return encoded;
   }
-  uint8_t* out = output.get();
+  uint8_t* out = encoded.bytes.get();
   size_t length = lame_get_id3v2_tag(lame, out, tagBytes);
   std::vector<short> chunk(kChunkFrames * 2);
-  for (size_t done = 0; done < frames;) {
-    const size_t take = std::min(kChunkFrames, frames - done);
-    std::memcpy(chunk.data(), pcm + done * 4, take * 4);
+  for (std::span<const uint8_t> pcm; !(pcm = feed.Take(kChunkFrames * 4)).empty();) {
+    const size_t take = pcm.size() / 4;
+    std::memcpy(chunk.data(), pcm.data(), pcm.size());
     const int made = lame_encode_buffer_interleaved(lame, chunk.data(), static_cast<int>(take),
                                                     out + length, ClampToInt(capacity - length));
     if (made < 0) return fail("the encoder failed");
     length += static_cast<size_t>(made);
-    done += take;
   }
   const int last = lame_encode_flush(lame, out + length, ClampToInt(capacity - length));
   if (last < 0) return fail("the encoder failed");
@@ -133,8 +130,11 @@ int WriteMp3File(const std::string& path, const uint8_t* pcm, uint32_t n, std::s
     return fail("the encoder gave no LAME tag");
   }
   std::memcpy(out + tagBytes, tagFrame, tagFrameBytes);
+  encoded.length = length;
+  return encoded;
+}
 
-  int error = 0;
-  if (!WriteWholeFile(path, {{out, length}}, &error)) return fail(std::strerror(error));
-  return 1;
+int WriteMp3File(const std::string& path, const uint8_t* pcm, uint32_t n, std::string_view title) {
+  PcmFeed feed(pcm, n);
+  return SaveEncoded(path, "WriteMp3File - failed", EncodeMp3(feed, n, title));
 }

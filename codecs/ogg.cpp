@@ -1,11 +1,9 @@
 #include "codecs/ogg.h"
 
 #include "base/buffer.h"
-#include "base/failure_text.h"
 #include "codecs/ffmpeg_import.h"
 #include "codecs/file_io.h"
 #include "codecs/wav.h"
-#include "platform/platform.h"
 
 int LoadOgg(Track& track, const std::string& path) {
   Buffer image = TryAllocate(kOggImageBytes);
@@ -34,26 +32,26 @@ int LoadOgg(Track& track, const std::string& path) {
   return StoreImportedAudio(track, wav + kWavHeaderBytes, length, path, 0);
 }
 
-int ExportSave(const std::string& path, uint8_t* mix, uint32_t n) {
-  uint8_t* image = mix - kWavHeaderBytes;
-  BuildWavHeader(image, n);
-  Buffer output = TryAllocate(kOggOutputBytes);
-  if (!output) {
-    platform().ShowMessage("ExportSave: malloc failed", "Error");
-    return 0;
+Encoded EncodeOggExport(PcmFeed& feed) {
+  Encoded encoded;
+  encoded.bytes = TryAllocate(kOggOutputBytes);
+  if (!encoded.bytes) {
+    encoded.message = "ExportSave: malloc failed";
+    return encoded;
   }
   bool overflow = false;
-  const int32_t size = EncodeWavImage({image, size_t{n} + kWavHeaderBytes},
-                                      {output.get(), size_t{kOggOutputBytes}}, &overflow);
+  const int32_t size =
+      EncodeVorbis(feed, {encoded.bytes.get(), size_t{kOggOutputBytes}}, &overflow);
   // A cut-off stream would still open in players and just stop early: refuse it.
   if (overflow) {
-    platform().ShowMessage("ExportSave: encoded mix too large", "Error");
-    return 0;
+    encoded.message = "ExportSave: encoded mix too large";
+    return encoded;
   }
-  int error = 0;
-  if (!WriteWholeFile(path, {{output.get(), static_cast<size_t>(size)}}, &error)) {
-    platform().ShowMessage(FailureText("ExportSave - failed", path, error), "Error");
-    return 0;
-  }
-  return 1;
+  encoded.length = static_cast<size_t>(size);
+  return encoded;
+}
+
+int ExportSave(const std::string& path, uint8_t* mix, uint32_t n) {
+  PcmFeed feed(mix, n);
+  return SaveEncoded(path, "ExportSave - failed", EncodeOggExport(feed));
 }

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "codecs/encode_feed.h"
 #include "codecs/imported_audio.h"
 #include "song/song_state.h"
 
@@ -15,8 +16,7 @@ constexpr int32_t kOggOutputBytes = 20'000'000;  // room for an encoded export
 // took only part of it, after a message either way.
 int LoadOgg(Track& track, const std::string& path);
 
-// Encodes the mix (n bytes; the 44 bytes in front of it are overwritten with a
-// WAV header) into an Ogg Vorbis file. 1 when the file was written; 0 after a
+// Encodes the mix (n bytes) into an Ogg Vorbis file. 1 when the file was written; 0 after a
 // message otherwise, with no file left behind.
 int ExportSave(const std::string& path, uint8_t* mix, uint32_t n);
 
@@ -31,3 +31,7 @@ int32_t DecodeOggImage(std::span<const uint8_t> input, std::span<uint8_t> output
 // for everything.
 int32_t EncodeWavImage(std::span<const uint8_t> input, std::span<uint8_t> output,
                        bool* overflow = nullptr);
+// The same from the PCM of a feed (any thread may run it).
+int32_t EncodeVorbis(PcmFeed& feed, std::span<uint8_t> output, bool* overflow = nullptr);
+// The mix's Ogg Vorbis file in memory, told as ExportSave tells it.
+Encoded EncodeOggExport(PcmFeed& feed);

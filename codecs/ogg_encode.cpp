@@ -63,10 +63,8 @@ struct EncoderStates {
 
 }  // namespace
 
-int32_t EncodeWavImage(std::span<const uint8_t> input, std::span<uint8_t> output, bool* overflow) {
-  MemoryInput in{input};
+int32_t EncodeVorbis(PcmFeed& feed, std::span<uint8_t> output, bool* overflow) {
   MemoryOutput out{output};
-  SkipWavHeader(in);
 
   EncoderStates s;
   if (vorbis_encode_init_vbr(&s.info, kChannels, kRate, kQuality) != 0) {
@@ -89,25 +87,24 @@ int32_t EncodeWavImage(std::span<const uint8_t> input, std::span<uint8_t> output
   // The audio starts on a page of its own.
   while (ogg_stream_flush(&s.stream, &page) != 0) WritePage(out, page);
 
-  uint8_t chunk[kFramesPerChunk * 4];
   bool inputEnded = false;
   bool streamEnded = false;
   while (!streamEnded) {
     if (!inputEnded) {
-      const size_t got = in.Read(chunk, sizeof chunk);
-      const int frames = static_cast<int>(got / 4);
-      if (frames == 0) {
-        inputEnded = true;
-        vorbis_analysis_wrote(&s.dsp, 0);
-      } else {
-        float** buffer = vorbis_analysis_buffer(&s.dsp, kFramesPerChunk);
-        for (int f = 0; f < frames; ++f) {
-          const uint8_t* b = chunk + 4 * f;
-          buffer[0][f] = LoadI16(b) / 32768.f;
-          buffer[1][f] = LoadI16(b + 2) / 32768.f;
+      // Always whole chunks but the last, however the feed hands the bytes over,
+      // so the stream is the same whether the mix was ready or still arriving.
+      float** buffer = vorbis_analysis_buffer(&s.dsp, kFramesPerChunk);
+      int frames = 0;
+      for (std::span<const uint8_t> pcm;
+           frames < kFramesPerChunk &&
+           !(pcm = feed.Take(static_cast<uint32_t>(kFramesPerChunk - frames) * 4)).empty();) {
+        for (size_t b = 0; b < pcm.size(); b += 4, ++frames) {
+          buffer[0][frames] = LoadI16(pcm.data() + b) / 32768.f;
+          buffer[1][frames] = LoadI16(pcm.data() + b + 2) / 32768.f;
         }
-        vorbis_analysis_wrote(&s.dsp, frames);
       }
+      inputEnded = frames == 0;
+      vorbis_analysis_wrote(&s.dsp, frames);
     }
     while (vorbis_analysis_blockout(&s.dsp, &s.block) == 1) {
       vorbis_analysis(&s.block, nullptr);
@@ -125,4 +122,11 @@ int32_t EncodeWavImage(std::span<const uint8_t> input, std::span<uint8_t> output
   Diagnose("Done.\n");
   if (overflow != nullptr) *overflow = out.overflow;
   return static_cast<int32_t>(out.position);
+}
+
+int32_t EncodeWavImage(std::span<const uint8_t> input, std::span<uint8_t> output, bool* overflow) {
+  MemoryInput in{input};
+  SkipWavHeader(in);
+  PcmFeed feed(input.data() + in.position, static_cast<uint32_t>(input.size() - in.position));
+  return EncodeVorbis(feed, output, overflow);
 }

@@ -2,7 +2,10 @@
 // output, second for second.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <thread>
 
 #include "audio/mixer.h"
 #include "audio/reverb.h"
@@ -13,6 +16,7 @@
 #include "codecs/wav.h"
 #include "codecs_fixture.h"
 #include "panel/commands.h"
+#include "song/notices.h"
 #include "song/song_file.h"
 
 namespace {
@@ -177,6 +181,77 @@ TEST_F(ExportMixTest, AnMp3ExportPlaysAsLongAsTheMixAtItsLevel) {
   EXPECT_LE(first, 8);
   EXPECT_NEAR(static_cast<double>(last), 10 * 44100, 8);
   EXPECT_TRUE(AllZero(Bytes(decoded.end() - BytesPerSecond, decoded.end())));
+}
+
+// The encoder reads the mix while it is being rendered: the files must be those
+// written from the mix rendered first, whatever part of it is exported.
+TEST_F(ExportMixTest, EncodingWhileMixingWritesWhatEncodingTheRenderedMixWrites) {
+  // Sound, a silent gap the trimmed export must keep, sound that ends inside a
+  // second, then silence to the end.
+  Bytes sound = Pattern(7 * BytesPerSecond + 4000, 5);
+  std::fill(sound.begin() + 3 * BytesPerSecond, sound.begin() + 6 * BytesPerSecond, 0);
+  const auto length = static_cast<int32_t>(sound.size());
+  ASSERT_EQ(FileWrite(tracks[1], sound.data(), 0, length), length);
+  tracks[1].playOn = 1;
+  song.markerInMs = 1500;
+  song.markerOutMs = 9000;
+  const int32_t in = MsToByteOffset(song.markerInMs);
+  const int32_t out = MsToByteOffset(song.markerOutMs);
+  std::filesystem::create_directories(dir + "plain");
+  std::filesystem::create_directories(dir + "overlapped");
+  struct Case {
+    std::string name;
+    ExportSpan span;
+  };
+  const Case cases[] = {{"whole.flac", ExportSpan::Whole},
+                        {"trimmed.flac", ExportSpan::TrimmedEnd},
+                        {"marked.flac", ExportSpan::BetweenMarkers},
+                        {"marked.mp3", ExportSpan::BetweenMarkers},
+                        {"trimmed.ogg", ExportSpan::TrimmedEnd}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(ExportMixTo(dir + "overlapped/" + c.name, c.span), 1);
+    RenderMix();
+    uint8_t* mix = song.workBuffer.get() + kWavHeaderBytes;
+    uint32_t sounding = TrackRegionBytes;
+    while (sounding > 0 && LoadU32(mix + sounding - 4) == 0) sounding -= 4;
+    ASSERT_GT(sounding, 7u * BytesPerSecond);
+    const uint32_t n = c.span == ExportSpan::Whole        ? TrackRegionBytes
+                       : c.span == ExportSpan::TrimmedEnd ? sounding
+                                                          : static_cast<uint32_t>(out - in);
+    const uint32_t first = c.span == ExportSpan::BetweenMarkers ? in : 0;
+    const std::string plain = dir + "plain/" + c.name;
+    ASSERT_EQ(WriteAudioFile(ExportFormatOf(c.name), plain, mix + first, n), 1);
+    const Bytes expected = ReadFile(plain);
+    const Bytes made = ReadFile(dir + "overlapped/" + c.name);
+    if (c.name.ends_with(".ogg")) {
+      // Each Ogg stream has a serial number of its own: compare the sound.
+      Bytes a(TrackRegionBytes), b(TrackRegionBytes);
+      a.resize(static_cast<size_t>(DecodeOggImage(expected, a)));
+      b.resize(static_cast<size_t>(DecodeOggImage(made, b)));
+      EXPECT_EQ(a, b);
+    } else {
+      EXPECT_EQ(made, expected);
+    }
+  }
+  EXPECT_TRUE(fakePlatform.messages.empty());
+}
+
+TEST_F(ExportMixTest, AnEncoderThatFailsStopsTheMixAndLeavesNoFile) {
+  static int lastSecond;
+  lastSecond = 0;
+  InstallSongNotices({.progress = [](int second) {
+    lastSecond = std::max(lastSecond, second);
+    // Time enough for the encoder, which fails at once, to say so.
+    if (second == 1) std::this_thread::sleep_for(std::chrono::seconds(1));
+  }});
+  FailAllocationAfter(1);  // the room's, made before the encoder starts, then the encoder's
+  EXPECT_EQ(ExportMixTo(dir + "mix.flac"), 0);
+  InstallSongNotices({});
+  EXPECT_LT(lastSecond, 3);
+  EXPECT_EQ(fakePlatform.messages,
+            (std::vector<ShownMessage>{{"WriteFlacFile: malloc failed", "Error"}}));
+  EXPECT_FALSE(std::filesystem::exists(dir + "mix.flac"));
 }
 
 }  // namespace
