@@ -267,6 +267,10 @@ LoopSettings LoopOf(const Track& track) {
 int KeepForUndo(UndoKind kind, const Track& track, const LoopSettings& loop, int32_t offset,
                 int32_t length) {
   FinishUndoStep();
+  if (undoByteLimit == 0) {
+    DropUndo();
+    return 0;
+  }
   redoStack.Clear();
   if (undoStack.count == kUndoSteps) undoStack.DropOldest();
   Step& step = undoStack.steps[undoStack.count];

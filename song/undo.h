@@ -22,7 +22,8 @@ struct LoopSettings {
 LoopSettings LoopOf(const Track& track);
 
 // How much is kept: no more than kUndoSteps steps, whose files hold no more
-// than undoByteLimit bytes in all (2 GiB); the oldest steps go first.
+// than undoByteLimit bytes in all (2 GiB); the oldest steps go first. A limit
+// of 0 keeps nothing: a tool that makes one change and ends never undoes it.
 constexpr int kUndoSteps = 20;
 extern int64_t undoByteLimit;
 

@@ -119,9 +119,15 @@ TEST_F(UndoTest, TheOldestStepsGoWhenTheKeptBytesPassTheLimit) {
   for (int i = 0; i < 4; ++i) Change(1, Pattern(BytesPerSecond, i), i * BytesPerSecond);
   int undone = 0;
   while (Undo() == 1) ++undone;
-  undoByteLimit = saved;
   EXPECT_EQ(undone, 3);
   EXPECT_EQ(RegionOf(songPath, 1, 0, BytesPerSecond), Pattern(BytesPerSecond, 0));
+
+  // No room at all: a change keeps nothing, and what was kept before goes.
+  Change(1, Pattern(BytesPerSecond, 7), 0);
+  undoByteLimit = 0;
+  EXPECT_EQ(KeepForUndo(UndoKind::Recording, tracks[1], LoopOf(tracks[1]), 0, BytesPerSecond), 0);
+  undoByteLimit = saved;
+  EXPECT_EQ(Undo(), 0);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "base/paths.h"
 #include "song/song_file.h"
 #include "song/song_state.h"
+#include "song/undo.h"
 
 namespace {
 
@@ -41,7 +42,10 @@ CoreSession::CoreSession() {
   }
   SetProgramDir(ExecutablePath());
   workDir = workFolder_;
-  // Each command opens the song it names; no working song file is made.
+  // Each command opens the song it names; no working song file is made. Nothing
+  // is undone after the command either, so nothing is kept for it: an import over
+  // a track would otherwise copy the track's 50 MB aside first.
+  undoByteLimit = 0;
   if (!SongStateInit()) return;
   if (!MixerBlocksInit()) {
     console_.ShowMessage("MixerBlocksInit - memory allocation failed", "Error");
