@@ -259,3 +259,8 @@ e2e_size() {
 e2e_size_at_least() {
   [ "$(e2e_size "$1")" -ge "$2" ]
 }
+
+# For e2e_wait: the size is read again at every try.
+e2e_size_is() {
+  [ "$(e2e_size "$1")" -eq "$2" ]
+}

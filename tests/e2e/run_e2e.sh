@@ -338,8 +338,7 @@ e2e_log "tracks 1 and 2 bounced into track 3"
 
 e2e_wait 10 "the window to take the keyboard" e2e_focus_is "$E2E_WINDOW"
 xdotool key alt+e u
-e2e_wait 30 "Edit > Undo to take the bounce back" test "$(e2e_size "$working")" -eq \
-  $((HEADER + 2 * REGION))
+e2e_wait 30 "Edit > Undo to take the bounce back" e2e_size_is "$working" $((HEADER + 2 * REGION))
 e2e_still_shot bounce-undone
 e2e_quit_program
 no_working_file
