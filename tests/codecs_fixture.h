@@ -118,6 +118,17 @@ class CodecsTest : public ::testing::Test {
       EXPECT_EQ(second, path + ": " + reason);
     }
   }
+  // A loader's refusal of a file: "Routine: what: path", and, where FFmpeg (tried
+  // last) could read the file and refused it too, its reason on a line of its own.
+  static void ExpectRefusal(const ShownMessage& shown, const std::string& first,
+                            const std::string& path) {
+    EXPECT_EQ(shown.caption, "Error");
+    if (first.ends_with("Missing File")) {
+      EXPECT_EQ(shown.text, first + ": " + path);
+    } else {
+      ExpectFailureText(shown.text, first + ": " + path, path);
+    }
+  }
   // Runs the import command on a path, as the dialog would hand it over.
   static void Import(const std::string& path) {
     fakePlatform.ScriptDialog(path);
